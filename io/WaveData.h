@@ -1,0 +1,69 @@
+// The one loaded waveform record. Texts live in fixed NUL-terminated slots and
+// keep the bytes the file gave them (Shift-JIS or UTF-8); samples are single
+// precision, one array per channel.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Which reader produced (or will re-read) the record.
+enum class FileKind { Csv, Spc51 };
+
+constexpr int kMaxChannels = 8;
+constexpr std::size_t kNameSlot = 32;      // 31 bytes and the terminating NUL
+constexpr std::size_t kUnitSlot = 20;
+constexpr std::size_t kFileNameSlot = 52;
+constexpr std::size_t kPathSlot = 256;
+
+template <std::size_t N>
+using TextSlot = std::array<char, N>;
+
+struct WaveData {
+  FileKind SourceKind = FileKind::Csv;
+  TextSlot<kPathSlot> Path{};
+  TextSlot<kFileNameSlot> FileName{};
+  std::int32_t ChannelCount = 0;
+  std::int32_t SampleCount = 0;
+  std::int32_t Rate = 0;
+  float Dt = 0.0f;
+  std::array<TextSlot<kNameSlot>, kMaxChannels> Names{};
+  std::array<TextSlot<kUnitSlot>, kMaxChannels> Units{};
+  std::array<std::vector<float>, kMaxChannels> Samples;
+  std::array<std::vector<std::int16_t>, kMaxChannels> RawCounts;
+  std::array<float, kMaxChannels> Scales{};
+};
+
+// The text of a slot, up to its first NUL.
+template <std::size_t N>
+std::string_view SlotText(const TextSlot<N>& slot) {
+  std::size_t n = 0;
+  while (n < N && slot[n] != '\0') ++n;
+  return {slot.data(), n};
+}
+
+// Copies text into a slot, cut to the slot's N - 1 bytes. A cut never splits a
+// character: text that is valid UTF-8 is cut at a code-point boundary, other
+// text at a Shift-JIS character boundary. Returns true when the text was cut.
+bool CopyToSlot(std::string_view text, char* slot, std::size_t slotSize);
+
+template <std::size_t N>
+bool CopyToSlot(std::string_view text, TextSlot<N>& slot) {
+  return CopyToSlot(text, slot.data(), N);
+}
+
+// How many leading bytes of text may stay when it must fit in maxBytes without
+// splitting a character (see CopyToSlot).
+std::size_t CharSafePrefix(std::string_view text, std::size_t maxBytes);
+
+bool IsValidUtf8(std::string_view text);
+
+// Name and extension of a path, without its folders ("/data/sample0.csv" gives
+// "sample0.csv").
+std::string FileNameOf(std::string_view path);
+
+// Sets Path and FileName for a file the user chose. A path that does not fit
+// its slot is refused (false): cut, it would name another file.
+bool SetRecordPath(WaveData& record, std::string_view path);

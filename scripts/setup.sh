@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, and only those that are missing.
+# Usage: scripts/setup.sh [--bench] [--fuzz]
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  zlib1g-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-ipafont-gothic fonts-motoya-l-maruberi
+  xvfb xdotool x11-apps
+)
+for arg in "$@"; do
+  case "$arg" in
+    --bench) packages+=(python3-numpy python3-scipy python3-pandas time) ;;
+    --fuzz)  packages+=(clang libclang-rt-dev) ;;
+    *) echo "setup.sh: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
