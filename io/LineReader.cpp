@@ -1,0 +1,75 @@
+#include "io/LineReader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+constexpr std::size_t kBlock = 1 << 20;
+}
+
+LineReader::LineReader(int fd) : fd_(fd), buffer_(kBlock + kMaxRead + 2) {}
+
+bool LineReader::Fill() {
+  if (end_ - begin_ >= kMaxRead + 2 || eof_) return true;
+  std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+  end_ -= begin_;
+  begin_ = 0;
+  while (!eof_ && end_ < buffer_.size()) {
+    const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      failed_ = true;
+      eof_ = true;
+    } else if (got == 0) {
+      eof_ = true;
+    } else {
+      end_ += static_cast<std::size_t>(got);
+    }
+    if (end_ - begin_ >= kMaxRead + 2) break;
+  }
+  return true;
+}
+
+bool LineReader::Next(std::string_view& line) {
+  Fill();
+  const std::size_t available = end_ - begin_;
+  if (available == 0) return false;
+  const char* start = buffer_.data() + begin_;
+  // Look for the line feed among the first kMaxRead + 1 raw bytes: a carriage
+  // return before it does not count against the 1999 characters.
+  const std::size_t window = available < kMaxRead + 1 ? available : kMaxRead + 1;
+  const auto* lf = static_cast<const char*>(std::memchr(start, '\n', window));
+  if (lf != nullptr) {
+    const std::size_t raw = static_cast<std::size_t>(lf - start);
+    const bool crBefore = raw > 0 && start[raw - 1] == '\r';
+    const std::size_t content = crBefore ? raw - 1 : raw;
+    if (content + 1 <= kMaxRead) {
+      if (crBefore) {
+        // Hand out the content followed by a line feed: overwrite the carriage
+        // return in the buffer, which is never looked at again.
+        buffer_[begin_ + raw - 1] = '\n';
+        line = std::string_view(start, content + 1);
+      } else {
+        line = std::string_view(start, raw + 1);
+      }
+      begin_ += raw + 1;
+      return true;
+    }
+  }
+  // No line feed within reach: the read stops after kMaxRead characters, or at
+  // the end of the file.
+  const std::size_t take = available < kMaxRead ? available : kMaxRead;
+  line = std::string_view(start, take);
+  begin_ += take;
+  return true;
+}
+
+bool LineReader::Rewind() {
+  if (::lseek(fd_, 0, SEEK_SET) != 0) return false;
+  begin_ = end_ = 0;
+  eof_ = false;
+  failed_ = false;
+  return true;
+}

@@ -1,0 +1,33 @@
+// Reads a text file line by line the way the CSV format is defined: a carriage
+// return right before a line feed is dropped, and one read takes at most 1999
+// characters up to and including the line feed, so a longer line comes out as
+// several lines. Reads the file in large blocks; a line is handed out as a view
+// into the block and stays valid until the next call.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+class LineReader {
+ public:
+  static constexpr std::size_t kMaxRead = 1999;
+
+  explicit LineReader(int fd);
+  // The next line (with its line feed, if it has one), or false at the end of
+  // the file. A read error ends the file as well (see Failed()).
+  bool Next(std::string_view& line);
+  bool Failed() const { return failed_; }
+  // Starts again from the beginning of the file.
+  bool Rewind();
+
+ private:
+  bool Fill();  // makes sure at least kMaxRead + 2 bytes are buffered, unless at end of file
+
+  int fd_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+  bool failed_ = false;
+};

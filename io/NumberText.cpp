@@ -1,0 +1,97 @@
+#include "io/NumberText.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// For a number that from_chars found out of range: infinity when its decimal
+// exponent is positive, else zero.
+double OutOfRange(std::string_view number, bool negative) {
+  long long exponent = 0;
+  long long digitsBeforePoint = 0;
+  bool seenPoint = false;
+  bool seenNonZero = false;
+  long long leadingZerosAfterPoint = 0;
+  std::size_t i = 0;
+  for (; i < number.size(); ++i) {
+    const char c = number[i];
+    if (c == '.') {
+      seenPoint = true;
+    } else if (IsDigit(c)) {
+      if (c != '0') seenNonZero = true;
+      if (!seenPoint && seenNonZero) ++digitsBeforePoint;
+      if (seenPoint && !seenNonZero) ++leadingZerosAfterPoint;
+    } else {
+      break;
+    }
+  }
+  if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
+    std::from_chars(number.data() + i + 1 + (number[i + 1] == '+' ? 1 : 0),
+                    number.data() + number.size(), exponent);
+  }
+  const long long magnitude = (digitsBeforePoint > 0 ? digitsBeforePoint : -leadingZerosAfterPoint) + exponent;
+  const double value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+double ParseDecimal(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // Only digits or a point followed by a digit start a number ("inf", "nan"
+  // and hexadecimal forms are not part of the format).
+  if (i >= text.size()) return 0.0;
+  if (!IsDigit(text[i]) && !(text[i] == '.' && i + 1 < text.size() && IsDigit(text[i + 1]))) return 0.0;
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data() + i, text.data() + text.size(), value,
+                                            std::chars_format::general);
+  if (error == std::errc::result_out_of_range) {
+    return OutOfRange(text.substr(i, static_cast<std::size_t>(end - (text.data() + i))), negative);
+  }
+  if (error != std::errc()) return 0.0;
+  return negative ? -value : value;
+}
+
+std::int64_t ParseInteger(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  std::int64_t value = 0;
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    const int digit = text[i] - '0';
+    value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+  }
+  return negative ? -value : value;
+}
+
+void AppendFixed(std::string& out, double value, int decimals) {
+  char buffer[400];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (result.ec != std::errc()) {
+    out += std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
+    return;
+  }
+  out.append(buffer, result.ptr);
+}
+
+std::string FormatFixed(double value, int decimals) {
+  std::string out;
+  AppendFixed(out, value, decimals);
+  return out;
+}

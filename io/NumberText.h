@@ -1,0 +1,24 @@
+// Number conversions of the CSV format and locale-independent printf-style
+// formatting. The window runs under the user's locale, so nothing here goes
+// through the C library's locale-dependent routines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// A decimal floating-point number at the start of the text (optional sign,
+// digits, optional decimal point and fraction, optional exponent), stopping at
+// the first character that cannot continue it; leading white space is skipped.
+// Text without a leading number gives 0. Out-of-range magnitudes give ±infinity
+// or ±0, as the C library's conversion does. The value is rounded once, to double.
+double ParseDecimal(std::string_view text);
+
+// A decimal integer at the start of the text (optional sign and digits; leading
+// white space skipped); text without digits gives 0. The value saturates at the
+// limits of a 64-bit integer.
+std::int64_t ParseInteger(std::string_view text);
+
+// printf("%.Nf", value) in the C locale.
+std::string FormatFixed(double value, int decimals);
+void AppendFixed(std::string& out, double value, int decimals);

@@ -1,0 +1,50 @@
+#include "io/ReadResult.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+ReadResult CannotOpen() {
+  ReadResult result;
+  result.status = ReadStatus::CannotOpen;
+  result.message = kCannotOpenMessage;
+  result.title = kCannotOpenTitle;
+  return result;
+}
+
+ReadResult Refused(std::string message) {
+  ReadResult result;
+  result.status = ReadStatus::Refused;
+  result.message = std::move(message);
+  result.title = kReadRefusedTitle;
+  return result;
+}
+
+namespace {
+
+unsigned long long AvailableMemory() {
+  if (std::FILE* meminfo = std::fopen("/proc/meminfo", "r")) {
+    char line[256];
+    unsigned long long kib = 0;
+    bool found = false;
+    while (std::fgets(line, sizeof line, meminfo) != nullptr) {
+      if (std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1) {
+        found = true;
+        break;
+      }
+    }
+    std::fclose(meminfo);
+    if (found) return kib * 1024ULL;
+  }
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+  if (pages > 0 && pageSize > 0) {
+    return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize);
+  }
+  return 1ULL << 30;
+}
+
+}  // namespace
+
+bool FitsInMemory(unsigned long long bytes) { return bytes <= AvailableMemory() / 2; }

@@ -1,0 +1,31 @@
+// What a reader hands back to the window besides the record it filled.
+#pragma once
+
+#include <string>
+
+enum class ReadStatus {
+  Ok,
+  CannotOpen,  // the file could not be opened: the window reports it and ends the program
+  Refused,     // the file was opened but cannot be taken as a record: the load is refused
+};
+
+struct ReadResult {
+  ReadStatus status = ReadStatus::Ok;
+  std::string message;    // UTF-8, for the message box
+  std::string title;      // UTF-8, its title
+  std::string timeLabel;  // the recording time to show (raw bytes of the file for SPC-51)
+  int sliderMax = 0;      // the position slider's maximum: the sample count
+
+  bool ok() const { return status == ReadStatus::Ok; }
+};
+
+inline constexpr char kCannotOpenMessage[] = "ファイルが開けません";
+inline constexpr char kCannotOpenTitle[] = "ファイルオープンエラー";
+inline constexpr char kReadRefusedTitle[] = "読み込みエラー";
+
+ReadResult CannotOpen();
+ReadResult Refused(std::string message);
+
+// Whether `bytes` more of sample arrays can be held without pushing the machine
+// into swapping: at most half of the memory the system reports as available.
+bool FitsInMemory(unsigned long long bytes);

@@ -1,0 +1,170 @@
+#include "io/ReadSpc51.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr int kTimeOffset = 48;
+constexpr int kTimeLength = 19;
+constexpr int kSampleCountOffset = 112;
+constexpr int kChannelCountOffset = 118;
+constexpr int kRateOffset = 120;
+constexpr int kNameLength = 32;
+constexpr int kUnitOffset = 32;
+constexpr int kUnitLength = 8;
+constexpr int kCalibrationOffset = 48;
+
+std::int16_t Int16At(const unsigned char* p) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+}
+
+std::int32_t Int32At(const unsigned char* p) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                                   (static_cast<std::uint32_t>(p[2]) << 16) |
+                                   (static_cast<std::uint32_t>(p[3]) << 24));
+}
+
+float FloatAt(const unsigned char* p) {
+  const auto bits = static_cast<std::uint32_t>(Int32At(p));
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// Reads until `size` bytes are in or the file ends; returns the bytes read.
+std::size_t ReadFully(int fd, void* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::read(fd, static_cast<char*>(buffer) + done, size - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+// A blank-padded text field: trailing blanks are removed (a NUL stops the
+// removal), and the text ends at the first NUL or the end of the field.
+std::string_view PaddedText(unsigned char* field, int length) {
+  for (int i = length - 1; i >= 0 && field[i] == ' '; --i) field[i] = '\0';
+  const auto* text = reinterpret_cast<const char*>(field);
+  const auto* nul = static_cast<const char*>(std::memchr(text, '\0', static_cast<std::size_t>(length)));
+  return {text, nul != nullptr ? static_cast<std::size_t>(nul - text) : static_cast<std::size_t>(length)};
+}
+
+class FileHandle {
+ public:
+  explicit FileHandle(int fd) : fd_(fd) {}
+  ~FileHandle() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+int ReadSpc51Counts(int fd, int channelCount, std::vector<std::int16_t>* rawArrays, int sampleCount) {
+  for (int k = 0; k < channelCount; ++k) rawArrays[k].assign(static_cast<std::size_t>(sampleCount), 0);
+  const std::size_t blockValues = static_cast<std::size_t>(kSpc51BlockFrames) * channelCount;
+  std::vector<unsigned char> block(blockValues * 2);
+  int stored = 0;
+  for (;;) {
+    const std::size_t values = ReadFully(fd, block.data(), block.size()) / 2;
+    const std::size_t frames = values / static_cast<std::size_t>(channelCount);
+    for (std::size_t i = 0; i < frames && stored < sampleCount; ++i, ++stored) {
+      const unsigned char* frame = block.data() + i * channelCount * 2;
+      for (int k = 0; k < channelCount; ++k) {
+        rawArrays[k][static_cast<std::size_t>(stored)] = Int16At(frame + 2 * k);
+      }
+    }
+    if (values != blockValues || stored >= sampleCount) break;
+  }
+  return stored;
+}
+
+ReadResult ReadSpc51(const std::string& path, WaveData& record) {
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info {};
+  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
+
+  unsigned char header[kSpc51HeaderSize];
+  if (ReadFully(file.get(), header, sizeof header) != sizeof header) {
+    return Refused("SPC-51ファイルのヘッダが不完全です（512バイト未満）");
+  }
+  const int channelCount = Int16At(header + kChannelCountOffset);
+  const std::int32_t sampleCount = Int32At(header + kSampleCountOffset);
+  const int rate = Int16At(header + kRateOffset);
+  if (channelCount < 1 || channelCount > kMaxChannels) {
+    return Refused("SPC-51ファイルのチャンネル数 " + std::to_string(channelCount) +
+                   " は扱えません（1～8チャンネル）");
+  }
+  if (sampleCount < 0) {
+    return Refused("SPC-51ファイルのデータ数 " + std::to_string(sampleCount) + " は正しくありません");
+  }
+  if (rate <= 0) {
+    return Refused("SPC-51ファイルのサンプリング周波数 " + std::to_string(rate) + " は正しくありません");
+  }
+  // Raw counts and physical values: six bytes a sample.
+  const unsigned long long bytes = static_cast<unsigned long long>(sampleCount) * channelCount *
+                                   (sizeof(std::int16_t) + sizeof(float));
+  if (!FitsInMemory(bytes)) {
+    return Refused("データ数 " + std::to_string(sampleCount) +
+                   " が大きすぎて、このコンピュータのメモリに読み込めません");
+  }
+
+  std::array<TextSlot<kNameSlot>, kMaxChannels> names{};
+  std::array<TextSlot<kUnitSlot>, kMaxChannels> units{};
+  std::array<float, kMaxChannels> scales{};
+  for (int k = 0; k < channelCount; ++k) {
+    unsigned char channel[kSpc51ChannelHeaderSize];
+    if (ReadFully(file.get(), channel, sizeof channel) != sizeof channel) {
+      return Refused("SPC-51ファイルのチャンネル情報が不完全です");
+    }
+    CopyToSlot(PaddedText(channel, kNameLength), names[k]);
+    const std::string_view unit = PaddedText(channel + kUnitOffset, kUnitLength);
+    CopyToSlot(unit, units[k]);
+    const float calibration = FloatAt(channel + kCalibrationOffset);
+    if (!std::isfinite(calibration)) {
+      return Refused("SPC-51ファイルのチャンネル" + std::to_string(k + 1) + "の校正係数が数値ではありません");
+    }
+    scales[k] = !unit.empty() && unit[0] == 'g' ? calibration : static_cast<float>(calibration * 1000.0);
+  }
+
+  std::array<std::vector<std::int16_t>, kMaxChannels> raw;
+  ReadSpc51Counts(file.get(), channelCount, raw.data(), sampleCount);
+  std::array<std::vector<float>, kMaxChannels> samples;
+  for (int k = 0; k < channelCount; ++k) {
+    samples[k].resize(static_cast<std::size_t>(sampleCount));
+    for (std::size_t i = 0; i < samples[k].size(); ++i) samples[k][i] = raw[k][i] * scales[k];
+  }
+
+  record.ChannelCount = channelCount;
+  record.SampleCount = sampleCount;
+  record.Rate = rate;
+  record.Names = names;
+  record.Units = units;
+  record.Scales = scales;
+  for (int k = 0; k < channelCount; ++k) {
+    record.RawCounts[k] = std::move(raw[k]);
+    record.Samples[k] = std::move(samples[k]);
+  }
+
+  ReadResult result;
+  const auto* time = reinterpret_cast<const char*>(header + kTimeOffset);
+  const auto* nul = static_cast<const char*>(std::memchr(time, '\0', kTimeLength));
+  result.timeLabel.assign(time, nul != nullptr ? static_cast<std::size_t>(nul - time) : kTimeLength);
+  result.sliderMax = sampleCount;
+  return result;
+}

@@ -1,0 +1,22 @@
+// Writes the record as a standard CSV file, the format the CSV reader takes:
+// names, "%d,s", the memo placeholders MEMO1,MEMO2..., units, then one line of
+// "%f" values per sample; every line ends with CR LF. The samples are written as
+// they stand (filtered while the band-pass filter is on); raw counts never.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "io/WaveData.h"
+
+struct WriteResult {
+  bool ok = true;
+  std::string message;  // UTF-8, when not ok
+};
+
+WriteResult WriteCsv(const std::string& path, const WaveData& record);
+WriteResult WriteCsvTo(std::FILE* out, const WaveData& record);
+
+// The name the conversion saves under: ".csv" is added only to a name without
+// any extension ("data" gives "data.csv", "data.txt" stays).
+std::string WithDefaultExtension(const std::string& path, const std::string& extension);
