@@ -1,1 +1,23 @@
-int main() { return 0; }
+#include <QGuiApplication>
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+
+int main(int argc, char* argv[]) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  // Drawing text on images needs the font machinery of a GUI application, but
+  // never a display; the other commands need neither.
+  std::unique_ptr<QGuiApplication> app;
+  int qtArgc = 1;
+  if (!args.empty() && args[0] == "plot") {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QGuiApplication>(qtArgc, argv);
+  }
+  std::setlocale(LC_NUMERIC, "C");
+  return RunCli(args, stdout, stderr);
+}

@@ -1,0 +1,77 @@
+// oscalyx-cli: the window's readers, filter, evaluation, plot and PNG writer
+// without a window. Each command lives in its own file (CliInfo.cpp,
+// CliConvert.cpp, CliFit.cpp, CliPlot.cpp) and shares the option parsing and the
+// loading below.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "io/WaveData.h"
+
+// Exit statuses.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // the file cannot be opened or read, or the evaluation failed
+constexpr int kExitUsage = 2;    // unknown command or option, missing or malformed value, channel out of range
+
+struct CliOptions {
+  std::string command;                 // info, convert, fit, plot
+  std::vector<std::string> positional; // FILE, and OUT for convert and plot
+  std::optional<FileKind> type;        // --type; otherwise chosen by the file's extension
+  bool bandPass = false;               // --bandpass C R
+  float centre = 0.0f;
+  float ratio = 0.0f;
+  int channel = 0;                     // --channel K, 1-based (fit)
+  std::vector<int> channels;           // --channels LIST, 1-based (plot); empty: all
+  int start = 0;                       // --start S, first sample
+  float width = 5.0f;                  // --width W, seconds, single precision as the view holds it
+  std::optional<double> f0;            // --f0 F; otherwise rate × 0.02 as a load sets it
+  double h0 = 0.03;                    // --h0 H
+  std::string results;                 // --results PATH (fit)
+  bool json = false;                   // --json (fit)
+  bool white = false;                  // --white (plot)
+  bool fit = false;                    // --fit (plot)
+};
+
+struct CliParse {
+  enum class Action { Run, Help, Version, Error } action = Action::Error;
+  CliOptions options;
+  std::string error;  // for Error: what was wrong, in English
+};
+
+// Parses the arguments after the program name.
+CliParse ParseCliArguments(const std::vector<std::string>& args);
+
+// Runs a whole command line; returns the exit status.
+int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+
+extern const char kCliUsage[];
+
+// Shared by the commands ------------------------------------------------------
+
+// FILE's reader: --type, else SPC-51 for a name ending in .dbl (any case), else CSV.
+FileKind ChosenFileKind(const CliOptions& options);
+
+// Reads FILE into `record` as the window's load does (Path, FileName, Dt set;
+// filtered when --bandpass is given). On failure the message is on `err` and
+// the return value is the exit status; kExitOk otherwise.
+int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLabel, std::FILE* err);
+
+// The initial frequency a load puts into the window's box: rate × 0.02 as "%.1f".
+std::string InitialFrequencyText(int rate);
+
+// Text as the window shows it: valid UTF-8 stays, other bytes are read as Shift-JIS.
+std::string DisplayUtf8(const std::string& bytes);
+
+// A JSON string literal, quotes included, for UTF-8 text.
+std::string JsonString(const std::string& utf8);
+
+// Prints a message line on `err` (the window's texts are UTF-8 already).
+void PrintError(std::FILE* err, const std::string& message);
+
+int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunConvert(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunPlot(const CliOptions& options, std::FILE* out, std::FILE* err);

@@ -1,0 +1,53 @@
+// oscalyx-cli info: the record's header as one line of JSON.
+#include <charconv>
+
+#include "cli/Cli.h"
+
+namespace {
+
+// The shortest text that reads back as the same single-precision value.
+std::string ShortestFloat(float value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+template <std::size_t N>
+std::string TextArray(const std::array<TextSlot<N>, kMaxChannels>& slots, int count) {
+  std::string out = "[";
+  for (int k = 0; k < count; ++k) {
+    if (k > 0) out += ", ";
+    out += JsonString(DisplayUtf8(std::string(SlotText(slots[k]))));
+  }
+  return out + "]";
+}
+
+}  // namespace
+
+int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
+  WaveData record;
+  std::string timeLabel;
+  if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
+
+  const bool spc51 = record.SourceKind == FileKind::Spc51;
+  std::string json = "{\"file\": " + JsonString(DisplayUtf8(std::string(SlotText(record.FileName))));
+  json += ", \"type\": ";
+  json += spc51 ? "\"dbl\"" : "\"csv\"";
+  json += ", \"channels\": " + std::to_string(record.ChannelCount);
+  json += ", \"samples\": " + std::to_string(record.SampleCount);
+  json += ", \"rate\": " + std::to_string(record.Rate);
+  json += ", \"time\": " + JsonString(DisplayUtf8(timeLabel));
+  json += ", \"names\": " + TextArray(record.Names, record.ChannelCount);
+  json += ", \"units\": " + TextArray(record.Units, record.ChannelCount);
+  if (spc51) {
+    json += ", \"scales\": [";
+    for (int k = 0; k < record.ChannelCount; ++k) {
+      if (k > 0) json += ", ";
+      json += ShortestFloat(record.Scales[k]);
+    }
+    json += "]";
+  }
+  json += "}\n";
+  std::fputs(json.c_str(), out);
+  return kExitOk;
+}

@@ -1,0 +1,206 @@
+#include "io/ReadCsv.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "tests/support/TempDir.h"
+
+namespace {
+
+class ReadCsvTest : public ::testing::Test {
+ protected:
+  ReadResult Read(const std::string& text) { return ReadCsv(dir.Write("data.csv", text), record); }
+  std::string Name(int k) const { return std::string(SlotText(record.Names[k])); }
+  std::string Unit(int k) const { return std::string(SlotText(record.Units[k])); }
+  float At(int k, int i) const { return record.Samples[k][static_cast<std::size_t>(i)]; }
+
+  TempDir dir;
+  WaveData record;
+};
+
+TEST_F(ReadCsvTest, ReadsHeaderAndSamples) {
+  const ReadResult result = Read("P1,P2\n100,s\nmemo\ncm/s2,gal\n1.5,-2\n3,4e2\n");
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(record.ChannelCount, 2);
+  EXPECT_EQ(record.SampleCount, 2);
+  EXPECT_EQ(result.sliderMax, 2);
+  EXPECT_EQ(record.Rate, 100);
+  EXPECT_EQ(Name(0), "P1");
+  EXPECT_EQ(Name(1), "P2");
+  EXPECT_EQ(Unit(0), "cm/s2");
+  EXPECT_EQ(Unit(1), "gal");
+  EXPECT_EQ(At(0, 0), 1.5f);
+  EXPECT_EQ(At(1, 0), -2.0f);
+  EXPECT_EQ(At(0, 1), 3.0f);
+  EXPECT_EQ(At(1, 1), 400.0f);
+  EXPECT_EQ(record.Samples[0].size(), 2u);
+}
+
+TEST_F(ReadCsvTest, CarriageReturnsBeforeLineFeedsAreDropped) {
+  ASSERT_TRUE(Read("A,B\r\n50,s\r\nm\r\nu1,u2 \r\n1,2\r\n").ok());
+  EXPECT_EQ(Name(1), "B");
+  EXPECT_EQ(Unit(1), "u2 ");
+  EXPECT_EQ(record.Rate, 50);
+  EXPECT_EQ(At(1, 0), 2.0f);
+}
+
+TEST_F(ReadCsvTest, TenNameCellsGiveEightChannels) {
+  ASSERT_TRUE(Read("1,2,3,4,5,6,7,8,9,10\n10\nm\nu\n1,2,3,4,5,6,7,8,9,10\n").ok());
+  EXPECT_EQ(record.ChannelCount, 8);
+  EXPECT_EQ(Name(7), "8");
+  EXPECT_EQ(At(7, 0), 8.0f);
+}
+
+TEST_F(ReadCsvTest, RateIsTheIntegerPartOfTheFirstCell) {
+  ASSERT_TRUE(Read("A\n1000\nm\nu\n").ok());
+  EXPECT_EQ(record.Rate, 1000);
+  ASSERT_TRUE(Read("A\n1000.5,s\nm\nu\n").ok());
+  EXPECT_EQ(record.Rate, 1000);
+}
+
+TEST_F(ReadCsvTest, CellsAreBlankTrimmedInFrontOnlyAndNonNumbersReadAsZero) {
+  ASSERT_TRUE(Read(" N1 , N2 \n10\nm\n V , W \n -1.25e-1 ,abc\n").ok());
+  EXPECT_EQ(Name(0), " N1 ");
+  EXPECT_EQ(Name(1), " N2 ");
+  EXPECT_EQ(Unit(0), "V ");
+  EXPECT_EQ(Unit(1), "W ");
+  EXPECT_EQ(At(0, 0), -0.125f);
+  EXPECT_EQ(At(1, 0), 0.0f);
+}
+
+TEST_F(ReadCsvTest, ShortLinesRepeatTheCellsOfEarlierLines) {
+  // Row 3 has one cell: channel 2 keeps row 2's value. The unit line has one
+  // cell: channel 2's unit comes from line 2. A trailing blank line repeats the
+  // last row in every channel.
+  ASSERT_TRUE(Read("A,B\n100,s\nm\ngal\n1,10\n2,20\n3\n\n").ok());
+  EXPECT_EQ(Unit(1), "s");
+  ASSERT_EQ(record.SampleCount, 4);
+  EXPECT_EQ(At(0, 2), 3.0f);
+  EXPECT_EQ(At(1, 2), 20.0f);
+  EXPECT_EQ(At(0, 3), 3.0f);
+  EXPECT_EQ(At(1, 3), 20.0f);
+}
+
+TEST_F(ReadCsvTest, ExactlyFourLinesGiveAnEmptyRecord) {
+  ASSERT_TRUE(Read("A\n100\nm\nu\n").ok());
+  EXPECT_EQ(record.SampleCount, 0);
+  EXPECT_TRUE(record.Samples[0].empty());
+}
+
+TEST_F(ReadCsvTest, LinesOverMaxReadAreTakenAsSeveralLines) {
+  // 2500 characters: 1999 in the first read, the rest (with the line feed) in the next.
+  const std::string longLine = "7," + std::string(1997, 'x') + "9,11\n";
+  ASSERT_EQ(longLine.size(), 2004u);
+  ASSERT_TRUE(Read("A,B\n100\nm\nu,v\n" + longLine).ok());
+  ASSERT_EQ(record.SampleCount, 2);
+  EXPECT_EQ(At(0, 0), 7.0f);
+  EXPECT_EQ(At(1, 0), 0.0f);
+  EXPECT_EQ(At(0, 1), 9.0f);
+  EXPECT_EQ(At(1, 1), 11.0f);
+}
+
+TEST_F(ReadCsvTest, LineOfExactlyMaxReadCharactersLeavesItsLineFeedAsABlankLine) {
+  const std::string line = "5" + std::string(1998, ' ') + "\n";  // 1999 characters and a line feed
+  ASSERT_TRUE(Read("A\n100\nm\nu\n" + line).ok());
+  ASSERT_EQ(record.SampleCount, 2);
+  EXPECT_EQ(At(0, 1), 5.0f);
+  // With CR LF the carriage return does not count.
+  ASSERT_TRUE(Read("A\n100\nm\nu\n" + std::string("6") + std::string(1997, ' ') + "\r\n").ok());
+  EXPECT_EQ(record.SampleCount, 1);
+}
+
+TEST_F(ReadCsvTest, NulInsideALineEndsItsCells) {
+  ASSERT_TRUE(Read(std::string("A,B\n100\nm\nu,v\n1,2\n3\0,4\n", 23)).ok());
+  ASSERT_EQ(record.SampleCount, 2);
+  EXPECT_EQ(At(0, 1), 3.0f);
+  EXPECT_EQ(At(1, 1), 2.0f);
+}
+
+TEST_F(ReadCsvTest, LongTextsAreCutToTheirSlotsWithoutSplittingCharacters) {
+  const std::string name40(40, 'n');
+  // 30 single bytes, then a two-byte Shift-JIS character: it would end at byte 32.
+  const std::string sjis = std::string(30, 'a') + "\x83\xD6";
+  // 29 bytes, then a three-byte UTF-8 character that would end at byte 32.
+  const std::string utf8 = std::string(29, 'b') + "\xE6\xB8\x9B";
+  const std::string unit25(25, 'u');
+  ASSERT_TRUE(Read(name40 + "," + sjis + "," + utf8 + "\n100\nm\n" + unit25 + "\n").ok());
+  EXPECT_EQ(Name(0), std::string(31, 'n'));
+  EXPECT_EQ(Name(1), std::string(30, 'a'));
+  EXPECT_EQ(Name(2), std::string(29, 'b'));
+  EXPECT_EQ(Unit(0), std::string(19, 'u'));
+}
+
+TEST_F(ReadCsvTest, TimeLabelIsTheModificationTimeInEvenSeconds) {
+  const std::string path = dir.Write("t.csv", "A\n100\nm\nu\n");
+  const char* oldTz = std::getenv("TZ");
+  const std::string savedTz = oldTz != nullptr ? oldTz : "";
+  setenv("TZ", "UTC", 1);
+  tzset();
+  utimbuf times{1796637601, 1796637601};  // 2026-12-07 10:00:01 UTC
+  ASSERT_EQ(utime(path.c_str(), &times), 0);
+  const ReadResult result = ReadCsv(path, record);
+  if (oldTz != nullptr) setenv("TZ", savedTz.c_str(), 1); else unsetenv("TZ");
+  tzset();
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(result.timeLabel, "2026/12/07 10:00:00");
+}
+
+TEST_F(ReadCsvTest, RefusalsLeaveTheLoadedRecordIntact) {
+  ASSERT_TRUE(Read("Keep,Me\n200,s\nm\nx,y\n1,2\n3,4\n5,6\n").ok());
+  const WaveData before = record;
+
+  struct Bad {
+    std::string text;
+    ReadStatus status;
+  };
+  const std::vector<Bad> cases = {
+      {"", ReadStatus::Refused},
+      {"\n", ReadStatus::Refused},
+      {"A\n100\nm\n", ReadStatus::Refused},                 // three lines
+      {"A\r100\rm\ru\r1\r2\r", ReadStatus::Refused},         // carriage returns only: one line
+      {"A\n0\nm\nu\n1\n", ReadStatus::Refused},              // rate 0
+      {"A\n-5\nm\nu\n1\n", ReadStatus::Refused},             // negative rate
+      {"A\nabc\nm\nu\n1\n", ReadStatus::Refused},            // no digits
+      {"A\n99999999999\nm\nu\n1\n", ReadStatus::Refused},    // beyond a 32-bit rate
+      {std::string("\0,B\n100\nm\nu\n1\n", 16), ReadStatus::Refused},  // no names
+  };
+  for (const Bad& bad : cases) {
+    const ReadResult result = Read(bad.text);
+    EXPECT_EQ(result.status, bad.status) << bad.text;
+    EXPECT_FALSE(result.message.empty());
+    EXPECT_EQ(record.ChannelCount, 2);
+    EXPECT_EQ(record.SampleCount, 3);
+    EXPECT_EQ(record.Rate, 200);
+    EXPECT_EQ(Name(0), "Keep");
+    EXPECT_EQ(record.Samples[1], before.Samples[1]);
+  }
+
+  const ReadResult missing = ReadCsv(dir.File("no-such-file.csv"), record);
+  EXPECT_EQ(missing.status, ReadStatus::CannotOpen);
+  EXPECT_EQ(missing.message, "ファイルが開けません");
+  EXPECT_EQ(missing.title, "ファイルオープンエラー");
+  EXPECT_EQ(ReadCsv(dir.path(), record).status, ReadStatus::CannotOpen);
+  EXPECT_EQ(record.Samples[0], before.Samples[0]);
+}
+
+TEST_F(ReadCsvTest, ManyLinesAndCellsAreReadWhole) {
+  std::string text = "A,B,C\n1000,s\nm\nu,v,w\n";
+  for (int i = 0; i < 20000; ++i) {
+    text += std::to_string(i) + "," + std::to_string(-i) + ".5," + std::to_string(i % 7) + "e-3\n";
+  }
+  // 10 000 empty cells: 10 001 characters with the line feed, taken as six reads.
+  text += std::string(10000, ',') + "\n";
+  ASSERT_TRUE(Read(text).ok());
+  ASSERT_EQ(record.SampleCount, 20006);
+  EXPECT_EQ(At(0, 19999), 19999.0f);
+  EXPECT_EQ(At(1, 12345), -12345.5f);
+  EXPECT_EQ(At(2, 6), 6e-3f);
+  EXPECT_EQ(At(0, 20005), 0.0f);  // empty cells overwrite the carried ones
+}
+
+}  // namespace
