@@ -6,6 +6,7 @@
 #include <cmath>
 #include <set>
 
+#include "analysis/BandPass.h"
 #include "components/qt/DisplayText.h"
 #include "io/NumberText.h"
 #include "io/ReadCsv.h"
@@ -207,8 +208,11 @@ int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLab
   if (options.bandPass) {
     const float lower = static_cast<float>((1.0 - options.ratio) * options.centre);
     const float upper = static_cast<float>((1.0 + options.ratio) * options.centre);
-    (void)lower;
-    (void)upper;
+    const FilterResult filtered = FilterAllChannels(record, lower, upper);
+    if (!filtered.Ok) {
+      PrintError(err, filtered.Message);
+      return kExitFailure;
+    }
   }
   return kExitOk;
 }
