@@ -1,0 +1,89 @@
+// Band-pass filter: a symmetric (zero-phase) FIR filter of 2N - 1 taps whose ideal
+// response is a trapezoid, designed in closed form and truncated without a window.
+// Every output sample is accumulated in single precision, step by step, in one
+// fixed order; the fast paths (SSE2, AVX2, several threads) reproduce that
+// sequence bit for bit and are chosen at run time.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+
+struct WaveData;
+
+// N, the number of coefficients h[0] ... h[N - 1] of the filter the window uses.
+constexpr int kFilterHalfLength = 500;
+
+// The band edges for a centre frequency and a band ratio: (1 - ratio) x centre
+// and (1 + ratio) x centre, rounded to single precision.
+struct BandEdges {
+  float Lower = 0.0f;
+  float Upper = 0.0f;
+};
+BandEdges EdgesFromCentre(float centre, float ratio);
+
+// Coefficients h[0 .. N-1] of the trapezoidal band-pass with no gain below f1,
+// a linear rise to full gain at f2, full gain up to f3 and a linear fall to no
+// gain at f4 (Hz); dt is the sampling interval in seconds. Named intermediates
+// are single precision, every expression is evaluated in double. Returns false,
+// leaving h untouched, when the edges give no usable filter (not
+// 0 < f1 < f2 <= f3 < f4 once converted to cycles per sample, or a value that is
+// not finite).
+bool DesignBandPass(int N, float* h, float f1, float f2, float f3, float f4, float dt);
+
+// The reference loop: for every output i, acc = x[i] h[0], then for j = 1 .. N-1
+// in this order acc = (x[i-j] + x[i+j]) h[j] + acc with samples beyond the ends
+// taken as 0, evaluated in double and stored in single precision after every
+// step. The result replaces x[0 .. count-1]. Kept plain, for checking the fast
+// paths.
+void ApplyFirScalar(int N, const float* h, float* x, int count);
+
+// Instruction sets of the fast paths. Every path gives the same bits as
+// ApplyFirScalar.
+enum class FirPath { Scalar, Sse2, Avx2 };
+
+// How the fast paths round each step to single precision. Auto uses the
+// splitting rounding (three double operations) wherever the data's range proves
+// it exact, and the conversion instructions elsewhere; Convert always converts;
+// Split always splits, proven or not (only for exercising the kernels).
+enum class FirRounding { Auto, Convert, Split };
+
+struct FirOptions {
+  std::optional<FirPath> Path;  // empty: the fastest this processor has
+  int Threads = 0;              // 0: one per core
+  FirRounding Rounding = FirRounding::Auto;
+};
+
+bool FirPathAvailable(FirPath path);
+FirPath FastestFirPath();
+
+// Filters each of the arrays in place, count samples each, sharing the work
+// among threads. A requested path the processor lacks falls back to the
+// fastest one it has.
+void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, int count,
+                      const FirOptions& options = {});
+
+// One channel, fastest path.
+void ApplyFir(int N, const float* h, float* x, int count);
+
+// Why FilterAllChannels refused.
+inline constexpr const char* kFilterBandMessage =
+    "バンドパスフィルタの帯域が不正です（下限周波数は0より大きく、上限周波数は下限より大きくしてください）";
+inline constexpr const char* kFilterIntervalMessage =
+    "サンプリング間隔が不正なため、バンドパスフィルタを掛けられません";
+inline constexpr const char* kFilterRecordMessage =
+    "波形データが不完全なため、バンドパスフィルタを掛けられません";
+inline constexpr const char* kFilterMemoryMessage =
+    "メモリが不足しているため、バンドパスフィルタを掛けられません";
+
+// Outcome of filtering a record: Ok, or the reason nothing was changed.
+struct FilterResult {
+  bool Ok = true;
+  std::string Message;
+};
+
+// Designs the filter for the band fL .. fH (Hz) with N = kFilterHalfLength and
+// edges 0.5 fL, fL, fH, 1.5 fH at the record's Dt, and filters every channel,
+// all SampleCount samples. Refuses, changing nothing, a band or record the
+// formulas cannot serve.
+FilterResult FilterAllChannels(WaveData& record, float fL, float fH);
