@@ -65,6 +65,7 @@ class Canvas {
 
   virtual Rgb PenColor() const = 0;
   virtual int PenWidth() const = 0;
+  virtual PenStyle Style() const = 0;
   virtual Rgb BrushColor() const = 0;
 
   // The picture as it stands (empty for a canvas that only records).

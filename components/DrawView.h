@@ -1,0 +1,65 @@
+// The waveform view: the selected channels of the record as horizontal strips
+// over a common time axis, each strip with its own full scale, drawn through
+// TMyWave. The window holds the view state and calls DrawView after every
+// change; the command line draws the same picture without a window.
+#pragma once
+
+#include <array>
+
+#include "components/Canvas.h"
+#include "components/MyWave.h"
+#include "io/WaveData.h"
+
+enum class TimeScaleMode { Standard, Short };
+
+constexpr Rgb kPlotBackground{247, 255, 255};
+constexpr Rgb kWhitePlotBackground{255, 255, 255};
+
+// The displayed stretch of the record and how it is shown.
+struct ViewWindow {
+  int Start = 0;                     // first displayed sample, clamped to 0 .. SampleCount
+  int Divisions = 5;                 // x grid divisions
+  float SecondsPerDivision = 1.0f;   // the plot's VValueX
+  float WidthSeconds = 5.0f;         // Divisions * SecondsPerDivision in single precision
+  TimeScaleMode ScaleMode = TimeScaleMode::Standard;
+  int ArrowStep = 500;               // samples per press of an arrow button
+  std::array<bool, kMaxChannels> Channels{};  // the channel check boxes
+  bool SingleChannel = false;        // set by the last redraw: exactly one channel shown
+  int SingleIndex = 0;               // and its 0-based index
+  Rgb PlotBackground = kPlotBackground;
+  bool CursorDrawn = false;          // the crosshair is on the picture, at (CursorX, CursorY)
+  int CursorX = 0;
+  int CursorY = 0;
+};
+
+// What the view shows of the band-pass filter: its state and band edges in Hz.
+struct ViewBandPass {
+  bool On = false;
+  float LowHz = 0.0f;
+  float HighHz = 0.0f;
+};
+
+struct DrawViewResult {
+  int CheckedCount = 0;   // checked channels of the record; 0 means the picture was only cleared
+  bool Completed = true;  // false when the start was not a number and drawing stopped early
+  int Start = 0;          // the drawn stretch: samples Start .. End - 1
+  int End = 0;
+  WaveFrame LastFrame;    // the frame of the strip drawn last
+};
+
+// The vertical full scale of a strip: the first of 1, 2, 5 times a power of ten
+// (from 1e-6 up, each decade factor held in single precision) that reaches the
+// largest |value|.
+float NiceFullScale(int n, const float* values);
+
+// Number of samples a window of widthSeconds covers at rate samples/s:
+// trunc(rate * widthSeconds) in double precision, never negative.
+long long WindowSamples(int rate, float widthSeconds);
+
+// Redraws the whole view. Updates view.SingleChannel and view.SingleIndex when
+// at least one channel is checked, and marks the crosshair as not drawn (the
+// new picture has none). With startIsNumber false (the start box holds no
+// integer) it stops after clearing and writing the file name; the window then
+// reports the conversion error.
+DrawViewResult DrawView(TMyWave& wave, const WaveData& record, ViewWindow& view,
+                        const ViewBandPass& bandPass, bool startIsNumber = true);
