@@ -1,0 +1,44 @@
+// Linear least squares by Householder triangularisation with column pivoting.
+// Pivoting takes the column of largest remaining norm first, so a column that
+// is (nearly) a combination of others is met last and reported as rank
+// deficiency (status 10) instead of producing a huge, meaningless correction.
+//
+// Precision: matrix, right-hand side and work storage are single precision;
+// every expression is evaluated in double and rounded when stored, and every
+// sum is accumulated in a single-precision variable.
+#pragma once
+
+#include <vector>
+
+class Platform;
+
+// Working storage of one solve; sized for a row length and reused when a
+// caller solves many systems of the same shape.
+struct LeastWork {
+  // First n: squared column norms, then the diagonal of R; n ... 2n-2: the
+  // reflection coefficients of the current step.
+  std::vector<float> Values;
+  // Entry j: the column exchanged with column j at step j (j itself if none).
+  std::vector<int> Pivots;
+
+  void Reserve(int stride);
+};
+
+constexpr int kLeastSolved = 0;
+constexpr int kLeastRankDeficient = 10;
+
+// Minimises |a·x - b| for the m × n matrix a (row after row, row length
+// stride). On status 0 the first n entries of b hold x in the order of the
+// columns as passed in; a and b are overwritten either way. Status 10: a pivot
+// column's remaining squared norm was eps or less (or not a number).
+// Arguments outside n ≥ 1, n ≤ stride, m ≥ n show "lleast parameter error"
+// through platform (when given), ask it to end the program, and give status 10.
+int lleast(float* a, int stride, int m, int n, float* b, float eps, Platform* platform = nullptr);
+
+// The same with caller-provided storage, so repeated solves allocate nothing.
+int lleast(float* a, int stride, int m, int n, float* b, float eps, LeastWork& work,
+           Platform* platform = nullptr);
+
+// The non-visual component the main window holds; it keeps no state and the
+// routine above does not use it.
+class TLeast {};
