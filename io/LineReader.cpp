@@ -9,7 +9,8 @@ namespace {
 constexpr std::size_t kBlock = 1 << 20;
 }
 
-LineReader::LineReader(int fd) : fd_(fd), buffer_(kBlock + kMaxRead + 2) {}
+LineReader::LineReader(int fd, unsigned long long offset)
+    : fd_(fd), fileOffset_(offset), buffer_(kBlock + kMaxRead + 2) {}
 
 bool LineReader::Fill() {
   if (end_ - begin_ >= kMaxRead + 2 || eof_) return true;
@@ -17,7 +18,8 @@ bool LineReader::Fill() {
   end_ -= begin_;
   begin_ = 0;
   while (!eof_ && end_ < buffer_.size()) {
-    const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+    const ssize_t got =
+        ::pread(fd_, buffer_.data() + end_, buffer_.size() - end_, static_cast<off_t>(fileOffset_));
     if (got < 0) {
       if (errno == EINTR) continue;
       failed_ = true;
@@ -26,6 +28,7 @@ bool LineReader::Fill() {
       eof_ = true;
     } else {
       end_ += static_cast<std::size_t>(got);
+      fileOffset_ += static_cast<unsigned long long>(got);
     }
     if (end_ - begin_ >= kMaxRead + 2) break;
   }
@@ -66,10 +69,9 @@ bool LineReader::Next(std::string_view& line) {
   return true;
 }
 
-bool LineReader::Rewind() {
-  if (::lseek(fd_, 0, SEEK_SET) != 0) return false;
+void LineReader::Rewind() {
+  fileOffset_ = 0;
   begin_ = end_ = 0;
   eof_ = false;
   failed_ = false;
-  return true;
 }

@@ -13,18 +13,23 @@ class LineReader {
  public:
   static constexpr std::size_t kMaxRead = 1999;
 
-  explicit LineReader(int fd);
+  // Reads `fd` from byte `offset` on (with pread, so several readers can share
+  // one descriptor).
+  explicit LineReader(int fd, unsigned long long offset = 0);
   // The next line (with its line feed, if it has one), or false at the end of
   // the file. A read error ends the file as well (see Failed()).
   bool Next(std::string_view& line);
   bool Failed() const { return failed_; }
   // Starts again from the beginning of the file.
-  bool Rewind();
+  void Rewind();
+  // File offset of the first byte not yet handed out.
+  unsigned long long Offset() const { return fileOffset_ - (end_ - begin_); }
 
  private:
   bool Fill();  // makes sure at least kMaxRead + 2 bytes are buffered, unless at end of file
 
   int fd_;
+  unsigned long long fileOffset_;  // where the next pread starts
   std::vector<char> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;

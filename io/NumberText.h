@@ -14,6 +14,13 @@
 // or ±0, as the C library's conversion does. The value is rounded once, to double.
 double ParseDecimal(std::string_view text);
 
+// Plain decimals of up to 15 digits without an exponent convert exactly as
+// digits / 10^fraction: both are exact in a double, so the one division rounds
+// correctly (Clinger's fast path).
+constexpr int kMaxExactDigits = 15;
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
 // A decimal integer at the start of the text (optional sign and digits; leading
 // white space skipped); text without digits gives 0. The value saturates at the
 // limits of a 64-bit integer.

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <thread>
 
 #include "components/MyStr.h"
 #include "io/LineReader.h"
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr int kHeaderLines = 4;
+// Records of at least this many data lines are converted by two threads.
+constexpr int kSplitAtRows = 20000;
+constexpr long long kHalfStride = 1024;  // the first pass notes every 1024th line's offset
 
 class FileHandle {
  public:
@@ -43,6 +47,51 @@ struct CsvRecord {
 
 }  // namespace
 
+int SplitLineValues(std::string_view line, float* values, int wanted) {
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  int count = 0;
+  while (p < end && count < wanted) {
+    const char c = *p;
+    if (c == '\0') break;
+    if (c == ' ' || c == '\t' || c == '\n') {
+      ++p;
+      continue;
+    }
+    if (c == ',') {  // an empty cell
+      values[count++] = 0.0f;
+      ++p;
+      continue;
+    }
+    // The common cell, a plain decimal that ends where the cell ends, is
+    // converted while it is scanned (see ParseDecimal for why this is exact).
+    const char* q = p;
+    const bool negative = *q == '-';
+    if (*q == '-' || *q == '+') ++q;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = 0;
+    for (; q < end && static_cast<unsigned>(*q - '0') < 10; ++q, ++digits) mantissa = mantissa * 10 + (*q - '0');
+    if (q < end && *q == '.') {
+      for (++q; q < end && static_cast<unsigned>(*q - '0') < 10; ++q, ++digits, ++fraction) {
+        mantissa = mantissa * 10 + (*q - '0');
+      }
+    }
+    const char* cellEnd = q;
+    if (digits > 0 && digits <= kMaxExactDigits && (q == end || *q == ',' || *q == '\n' || *q == '\0')) {
+      const double value = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
+      values[count++] = static_cast<float>(negative ? -value : value);
+    } else {
+      while (cellEnd < end && *cellEnd != ',' && *cellEnd != '\n' && *cellEnd != '\0') ++cellEnd;
+      const std::size_t length = std::min(static_cast<std::size_t>(cellEnd - p), kMaxCellLength);
+      values[count++] = static_cast<float>(ParseDecimal(std::string_view(p, length)));
+    }
+    if (cellEnd == end || *cellEnd == '\0') break;
+    p = cellEnd + 1;
+  }
+  return count;
+}
+
 std::string FileTimeLabel(long long modificationTime) {
   const std::time_t time = static_cast<std::time_t>(modificationTime);
   std::tm local{};
@@ -61,9 +110,15 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   LineReader reader(file.get());
   std::string_view line;
 
-  // First pass: count the lines.
+  // First pass: count the lines, noting where the second half of the data
+  // lines starts so that the second pass can convert both halves at once.
   long long lineCount = 0;
-  while (reader.Next(line)) ++lineCount;
+  std::vector<unsigned long long> lineStarts;  // file offset of every kHalfStride-th line
+  while (true) {
+    if (lineCount % kHalfStride == 0) lineStarts.push_back(reader.Offset());
+    if (!reader.Next(line)) break;
+    ++lineCount;
+  }
   if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした");
   if (lineCount < kHeaderLines) {
     return Refused("CSVファイルの行数が足りません（見出しの4行が必要です）");
@@ -71,7 +126,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   if (lineCount - kHeaderLines > INT_MAX) return Refused("データの行数が多すぎます");
   const int allocated = static_cast<int>(lineCount - kHeaderLines);
 
-  if (!reader.Rewind()) return Refused("ファイルを読み直せませんでした");
+  reader.Rewind();
   CsvRecord fresh;
   CellArray cells;
 
@@ -102,14 +157,52 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   for (int k = 0; k < fresh.channelCount; ++k) fresh.samples[k].assign(static_cast<std::size_t>(allocated), 0.0f);
 
   // Second pass: one row per line. A short line keeps, for its missing
-  // channels, the cells the previous split left in the shared array.
-  int row = 0;
-  while (row < allocated && reader.Next(line)) {
-    SplitLine(line, cells);
-    for (int k = 0; k < fresh.channelCount; ++k) {
-      fresh.samples[k][static_cast<std::size_t>(row)] = static_cast<float>(ParseDecimal(cells[k].View()));
+  // channels, the cells the previous split left in the shared array; on data
+  // lines the array holds the cells' values, starting from the header's cells.
+  float values[kMaxCells];
+  for (int k = 0; k < kMaxCells; ++k) values[k] = static_cast<float>(ParseDecimal(cells[k].View()));
+  const int channels = fresh.channelCount;
+  auto convert = [&fresh, channels](LineReader& lines, int firstRow, int endRow, float* carried, int* firstSet) {
+    std::string_view text;
+    int row = firstRow;
+    while (row < endRow && lines.Next(text)) {
+      const int found = SplitLineValues(text, carried, channels);
+      for (int k = 0; k < channels; ++k) fresh.samples[k][static_cast<std::size_t>(row)] = carried[k];
+      if (firstSet != nullptr) {
+        for (int k = 0; k < found; ++k) {
+          if (firstSet[k] == endRow) firstSet[k] = row;
+        }
+      }
+      ++row;
     }
-    ++row;
+    return row;
+  };
+
+  // The second half starts at a line noted by the first pass. Its rows before
+  // a channel's first cell carry the first half's last value, filled in after.
+  const long long halfLine = (kHeaderLines + allocated / 2) / kHalfStride * kHalfStride;
+  const bool split = allocated >= kSplitAtRows && halfLine > kHeaderLines;
+  const int half = split ? static_cast<int>(halfLine - kHeaderLines) : allocated;
+  int row = 0;
+  if (split) {
+    LineReader secondReader(file.get(), lineStarts[static_cast<std::size_t>(halfLine / kHalfStride)]);
+    float secondValues[kMaxCells] = {};
+    int firstSet[kMaxCells];
+    std::fill(std::begin(firstSet), std::end(firstSet), allocated);
+    int secondEnd = half;
+    std::thread second([&] { secondEnd = convert(secondReader, half, allocated, secondValues, firstSet); });
+    row = convert(reader, 0, half, values, nullptr);
+    second.join();
+    if (secondReader.Failed()) return Refused("ファイルを最後まで読めませんでした");
+    if (row == half) {
+      for (int k = 0; k < channels; ++k) {
+        std::fill(fresh.samples[k].begin() + half, fresh.samples[k].begin() + std::min(firstSet[k], secondEnd),
+                  values[k]);
+      }
+      row = secondEnd;
+    }
+  } else {
+    row = convert(reader, 0, allocated, values, nullptr);
   }
   if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした");
   fresh.sampleCount = row;

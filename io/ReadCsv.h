@@ -14,6 +14,13 @@
 // read succeeded: a refused or unreadable file leaves `record` as it was.
 ReadResult ReadCsv(const std::string& path, WaveData& record);
 
+// The data-line split, done on values: the same cells SplitLine finds, each
+// converted as a data cell (cut to its first 1023 bytes, then ParseDecimal) and
+// stored into values[k] for k below `wanted`. Positions without a cell keep
+// their value, just as the shared cell array keeps its text. Returns the number
+// of positions set.
+int SplitLineValues(std::string_view line, float* values, int wanted);
+
 // The file's last-modification time in local time, "%d/%02d/%02d %02d:%02d:%02d",
 // with the seconds in steps of two as the old file-time format holds them.
 std::string FileTimeLabel(long long modificationTime);

@@ -5,9 +5,13 @@
 #include <utime.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <ctime>
 #include <string>
 
+#include "components/MyStr.h"
+#include "io/NumberText.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -201,6 +205,87 @@ TEST_F(ReadCsvTest, ManyLinesAndCellsAreReadWhole) {
   EXPECT_EQ(At(1, 12345), -12345.5f);
   EXPECT_EQ(At(2, 6), 6e-3f);
   EXPECT_EQ(At(0, 20005), 0.0f);  // empty cells overwrite the carried ones
+}
+
+}  // namespace
+
+namespace {
+
+// The value split of data lines must find exactly the cells SplitLine finds
+// and convert them as data cells.
+TEST(SplitLineValues, AgreesWithSplitLineOnAnyLine) {
+  std::mt19937 engine(1234);
+  const std::string pieces[] = {"1.5", "-2e3", " ", "\t", ",", ",,", "abc", "+.5", "1e", "\n", "3.25 ",
+                                "-0", "x1", "12345678901234567890", "9.9e-999", "7e400", std::string(1100, '4'),
+                                std::string(1, '\0'), "\r", "\"q\"", "0.000001"};
+  for (int trial = 0; trial < 20000; ++trial) {
+    std::string line;
+    const int parts = static_cast<int>(engine() % 14);
+    for (int p = 0; p < parts; ++p) line += pieces[engine() % std::size(pieces)];
+    const int wanted = 1 + static_cast<int>(engine() % 8);
+
+    CellArray cells;
+    float expected[kMaxCells];
+    float actual[kMaxCells];
+    for (int k = 0; k < kMaxCells; ++k) expected[k] = actual[k] = static_cast<float>(k) + 0.5f;
+    const int count = SplitLine(line, cells);
+    for (int k = 0; k < std::min(count, wanted); ++k) {
+      expected[k] = static_cast<float>(ParseDecimal(cells[k].View()));
+    }
+    SplitLineValues(line, actual, wanted);
+    for (int k = 0; k < wanted; ++k) {
+      ASSERT_EQ(std::memcmp(&expected[k], &actual[k], sizeof(float)), 0) << "line '" << line << "' cell " << k;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Large files are converted in two halves at once; short and blank lines at
+// the start of the second half must still carry the values of the first.
+TEST(ReadCsvLarge, TwoHalvesGiveTheSameRecordAsOneSequentialSplit) {
+  std::mt19937 engine(99);
+  std::string text = "A,B,C\n100,s\nm\nu,v\n";  // the unit line has two cells
+  std::vector<std::string> lines;
+  for (int i = 0; i < 60000; ++i) {
+    const int kind = static_cast<int>(engine() % 10);
+    std::string line;
+    if (kind == 0) line = "";                                  // blank: repeats the row
+    else if (kind == 1) line = std::to_string(i);              // one cell
+    else if (kind == 2) line = ",," + std::to_string(-i);      // two empty cells, then a value
+    else line = std::to_string(i) + ".25," + std::to_string(i % 97) + "e-2,x" + std::to_string(i);
+    lines.push_back(line);
+  }
+  // A run of one-cell lines across the middle, where the second half begins.
+  for (int i = 29000; i < 31500; ++i) lines[static_cast<std::size_t>(i)] = std::to_string(i % 13);
+  for (const std::string& line : lines) text += line + "\n";
+
+  // Reference: the plain shared-cell-array reading.
+  CellArray cells;
+  SplitNameLine("A,B,C\n", cells);
+  SplitLine("100,s\n", cells);
+  SplitLine("u,v\n", cells);
+  std::vector<std::array<float, 3>> expected;
+  for (const std::string& line : lines) {
+    SplitLine(line + "\n", cells);
+    expected.push_back({static_cast<float>(ParseDecimal(cells[0].View())),
+                        static_cast<float>(ParseDecimal(cells[1].View())),
+                        static_cast<float>(ParseDecimal(cells[2].View()))});
+  }
+
+  TempDir dir;
+  WaveData record;
+  ASSERT_TRUE(ReadCsv(dir.Write("big.csv", text), record).ok());
+  ASSERT_EQ(record.SampleCount, 60000);
+  EXPECT_EQ(SlotText(record.Units[2]), "C");  // from line 1, through line 2's two cells
+  for (int i = 0; i < 60000; ++i) {
+    for (int k = 0; k < 3; ++k) {
+      ASSERT_EQ(record.Samples[k][static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(i)][k])
+          << "row " << i << " channel " << k;
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,103 @@
+// Loading a 100 000-line, 8-channel record: the standard CSV reader (about
+// 8 MB of text) and the SPC-51 reader on the same samples. The CSV file is
+// written once per run, or taken from OSCALYX_BENCH_CSV when that names a file
+// (bench/compare-peers.sh times pandas on the same file).
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "io/ReadCsv.h"
+#include "io/ReadSpc51.h"
+#include "io/WriteCsv.h"
+#include "tests/support/Spc51Builder.h"
+
+namespace {
+
+constexpr int kLines = 100000;
+constexpr int kChannels = 8;
+
+WaveData SyntheticRecord() {
+  WaveData record;
+  record.ChannelCount = kChannels;
+  record.SampleCount = kLines;
+  record.Rate = 1000;
+  for (int k = 0; k < kChannels; ++k) {
+    CopyToSlot("CH" + std::to_string(k + 1), record.Names[k]);
+    CopyToSlot("gal", record.Units[k]);
+    record.Samples[k].resize(kLines);
+    for (int i = 0; i < kLines; ++i) {
+      record.Samples[k][i] = static_cast<float>(30.0 * std::exp(-0.002 * i) * std::sin(0.0123 * i * (k + 1)) +
+                                                0.37 * std::sin(1.7 * i));
+    }
+  }
+  return record;
+}
+
+std::string BenchFolder() {
+  const auto folder = std::filesystem::temp_directory_path() / "oscalyx-bench";
+  std::filesystem::create_directories(folder);
+  return folder.string();
+}
+
+const std::string& CsvFile() {
+  static const std::string path = [] {
+    if (const char* given = std::getenv("OSCALYX_BENCH_CSV"); given != nullptr && std::filesystem::exists(given)) {
+      return std::string(given);
+    }
+    const std::string file = BenchFolder() + "/load-8x100k.csv";
+    WriteCsv(file, SyntheticRecord());
+    return file;
+  }();
+  return path;
+}
+
+const std::string& DblFile() {
+  static const std::string path = [] {
+    Spc51Builder builder;
+    builder.sampleCount = kLines;
+    builder.channelCount = kChannels;
+    builder.rate = 1000;
+    for (int k = 0; k < kChannels; ++k) builder.channels.push_back({"CH" + std::to_string(k + 1), "gal", 0.001f});
+    builder.frames.resize(static_cast<std::size_t>(kLines) * kChannels);
+    for (std::size_t i = 0; i < builder.frames.size(); ++i) {
+      builder.frames[i] = static_cast<std::int16_t>(20000.0 * std::sin(0.001 * static_cast<double>(i)));
+    }
+    const std::string file = BenchFolder() + "/load-8x100k.dbl";
+    const auto bytes = builder.Bytes();
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+    return file;
+  }();
+  return path;
+}
+
+void BM_ReadCsv8x100k(benchmark::State& state) {
+  const std::string& path = CsvFile();
+  const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(path));
+  WaveData record;
+  for (auto _ : state) {
+    const ReadResult result = ReadCsv(path, record);
+    if (!result.ok()) state.SkipWithError(result.message.c_str());
+    benchmark::DoNotOptimize(record.Samples[0].data());
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+BENCHMARK(BM_ReadCsv8x100k)->Unit(benchmark::kMillisecond);
+
+void BM_ReadSpc518x100k(benchmark::State& state) {
+  const std::string& path = DblFile();
+  const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(path));
+  WaveData record;
+  for (auto _ : state) {
+    const ReadResult result = ReadSpc51(path, record);
+    if (!result.ok()) state.SkipWithError(result.message.c_str());
+    benchmark::DoNotOptimize(record.Samples[0].data());
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+BENCHMARK(BM_ReadSpc518x100k)->Unit(benchmark::kMillisecond);
+
+}  // namespace
