@@ -84,7 +84,7 @@ class QtCanvas final : public Canvas {
 
   Rgb PenColor() const override { return penColor_; }
   int PenWidth() const override { return penWidth_; }
-  PenStyle Style() const { return penStyle_; }
+  PenStyle Style() const override { return penStyle_; }
   PenMode Mode() const { return penMode_; }
   Rgb BrushColor() const override { return brushColor_; }
 

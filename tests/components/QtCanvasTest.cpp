@@ -381,14 +381,4 @@ TEST(DisplayTextTest, Utf8IsKeptAndOtherBytesAreReadAsShiftJis) {
   EXPECT_EQ(DisplayText(""), QString());
 }
 
-TEST(DisplayTextTest, OnlyStrictUtf8CountsAsUtf8) {
-  const std::pair<std::string, bool> cases[] = {
-      {"plain", true},          {"\xE6\xB8\x9B", true},  {"\xF0\x9F\x98\x80", true},
-      {"\xC0\x80", false},      {"\xE0\x80\xAF", false}, {"\xED\xA0\x80", false},
-      {"\xF4\x90\x80\x80", false}, {"\xE3\x81", false},  {"\x83\xD6", false},
-      {"\xFF", false},
-  };
-  for (const auto& [bytes, valid] : cases) EXPECT_EQ(IsValidUtf8(bytes), valid) << bytes.size();
-}
-
 }  // namespace
