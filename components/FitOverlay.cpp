@@ -1,5 +1,6 @@
 #include "components/FitOverlay.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 
@@ -45,4 +46,14 @@ void DrawFitOverlay(TMyWave& wave, int pointCount, const float* points, float po
     canvas.TextOut(kResultLines[i].x, kResultLines[i].y, text);
   }
   canvas.SetPenColor(kTracePen);
+}
+
+void DrawFitOverlay(TMyWave& wave, const FitEvaluation& evaluation) {
+  if (!evaluation.Ok()) return;
+  const FitResult& fit = evaluation.Result;
+  const int curveCount =
+      static_cast<int>(std::min<std::size_t>(evaluation.Curve.size(), static_cast<std::size_t>(std::max(evaluation.N, 0))));
+  DrawFitOverlay(wave, kFitPoints, evaluation.Points.Values.data(), evaluation.Points.Delta,
+                 curveCount, evaluation.Curve.data(), evaluation.Dt,
+                 {fit.A, fit.Wn, fit.F, fit.T, fit.H, fit.Phi, fit.Ratio});
 }

@@ -3,6 +3,7 @@
 // Drawn over the current picture without clearing it.
 #pragma once
 
+#include "analysis/DampedFit.h"
 #include "components/MyWave.h"
 
 // The evaluation's results as they are written onto the plot.
@@ -22,3 +23,7 @@ struct FitOverlayNumbers {
 // for the view's traces.
 void DrawFitOverlay(TMyWave& wave, int pointCount, const float* points, float pointSpacing,
                     int curveCount, const float* curve, float dt, const FitOverlayNumbers& numbers);
+
+// The same for a finished evaluation: its fit points, curve and results. A
+// failed evaluation draws nothing.
+void DrawFitOverlay(TMyWave& wave, const FitEvaluation& evaluation);
