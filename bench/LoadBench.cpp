@@ -1,7 +1,7 @@
 // Loading a 100 000-line, 8-channel record: the standard CSV reader (about
 // 8 MB of text) and the SPC-51 reader on the same samples. The CSV file is
-// written once per run, or taken from OSCALYX_BENCH_CSV when that names a file
-// (bench/compare-peers.sh times pandas on the same file).
+// written once, to OSCALYX_BENCH_CSV when that is set (bench/compare-peers.sh
+// times pandas on the same file), and reused while it exists.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -44,11 +44,9 @@ std::string BenchFolder() {
 
 const std::string& CsvFile() {
   static const std::string path = [] {
-    if (const char* given = std::getenv("OSCALYX_BENCH_CSV"); given != nullptr && std::filesystem::exists(given)) {
-      return std::string(given);
-    }
-    const std::string file = BenchFolder() + "/load-8x100k.csv";
-    WriteCsv(file, SyntheticRecord());
+    const char* given = std::getenv("OSCALYX_BENCH_CSV");
+    const std::string file = given != nullptr ? given : BenchFolder() + "/load-8x100k.csv";
+    if (!std::filesystem::exists(file)) WriteCsv(file, SyntheticRecord());
     return file;
   }();
   return path;
