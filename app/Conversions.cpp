@@ -1,0 +1,44 @@
+#include "app/Conversions.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "components/Platform.h"
+
+namespace {
+
+std::string Trimmed(const QString& text) { return text.trimmed().toStdString(); }
+
+}  // namespace
+
+int StrToInt(const QString& text) {
+  const std::string s = Trimmed(text);
+  const char* begin = s.data() + (!s.empty() && s[0] == '+' ? 1 : 0);
+  const char* end = s.data() + s.size();
+  int value = 0;
+  const auto result = std::from_chars(begin, end, value);
+  if (begin == end || result.ec != std::errc() || result.ptr != end) {
+    throw ConversionError("'" + text.toStdString() + "' は整数ではありません");
+  }
+  return value;
+}
+
+double StrToFloat(const QString& text) {
+  const std::string s = Trimmed(text);
+  const char* begin = s.data() + (!s.empty() && s[0] == '+' ? 1 : 0);
+  const char* end = s.data() + s.size();
+  double value = 0.0;
+  const auto result = std::from_chars(begin, end, value);
+  if (begin == end || result.ec != std::errc() || result.ptr != end || !std::isfinite(value)) {
+    throw ConversionError("'" + text.toStdString() + "' は浮動小数点数ではありません");
+  }
+  return value;
+}
+
+void RunGuarded(Platform& platform, const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    platform.ShowMessage(error.what(), "Oscalyx V2.0", MessageIcon::Error);
+  }
+}
