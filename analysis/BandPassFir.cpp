@@ -177,7 +177,7 @@ bool FirPathAvailable(FirPath path) {
     case FirPath::Avx2:
       __builtin_cpu_init();
       // Also tells whether the system saves the wide registers.
-      return __builtin_cpu_supports("avx2") != 0;
+      return __builtin_cpu_supports("avx2") != 0 && __builtin_cpu_supports("fma") != 0;
   }
   return false;
 }
