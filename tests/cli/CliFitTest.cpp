@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "analysis/DampedFit.h"
+#include "io/ReadCsv.h"
+#include "io/ResultsFile.h"
+#include "tests/support/CliRun.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const std::string kSample0 = std::string(OSCALYX_SOURCE_DIR) + "/sample/sample0.csv";
+
+// The evaluation the window makes of the sample's decay from the load's boxes.
+FitEvaluation SampleFit(std::int64_t start, double h0) {
+  WaveData record;
+  EXPECT_TRUE(ReadCsv(kSample0, record).ok());
+  return EvaluateStretch(record.Samples[0], record.Rate, static_cast<float>(1.0 / record.Rate), start, 5.0f, 2.0, h0);
+}
+
+// The number after "key": in a one-line JSON object.
+double JsonNumber(const std::string& json, const std::string& key) {
+  const std::size_t at = json.find("\"" + key + "\": ");
+  if (at == std::string::npos) return -12345.0;
+  return std::strtod(json.c_str() + at + key.size() + 4, nullptr);
+}
+
+TEST(CliFit, PrintsTheResultsRowOfTheWindowsEvaluation) {
+  const CliRunResult run = RunCliCaptured({"fit", kSample0, "--channel", "1", "--start", "2000"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const FitEvaluation fit = SampleFit(2000, 0.03);
+  ASSERT_TRUE(fit.Ok());
+  const FitResult& r = fit.Result;
+  std::string row = FormatResultRow("sample0.csv", 1, "P1", r.A, r.Wn, r.H, r.Phi, r.Ratio);
+  row.replace(row.size() - 2, 2, "\n");
+  EXPECT_EQ(run.out, row);
+  EXPECT_TRUE(std::regex_match(run.out, std::regex(R"(sample0\.csv,1ch,P1,[-0-9.]+,12\.3\d\d,1\.96\d,0\.51\d,0\.02\d\d,[-0-9.]+,(0\.9\d\d|1\.000)\n)")))
+      << run.out;
+  EXPECT_TRUE(run.err.empty());
+}
+
+TEST(CliFit, JsonCarriesTheSinglePrecisionValuesExactly) {
+  const CliRunResult run =
+      RunCliCaptured({"fit", kSample0, "--channel", "1", "--start", "2000", "--h0", "0.04", "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const FitEvaluation fit = SampleFit(2000, 0.04);
+  ASSERT_TRUE(fit.Ok());
+  const FitResult& r = fit.Result;
+  EXPECT_EQ(static_cast<float>(JsonNumber(run.out, "A")), r.A);
+  EXPECT_EQ(static_cast<float>(JsonNumber(run.out, "wn")), r.Wn);
+  EXPECT_EQ(static_cast<float>(JsonNumber(run.out, "f")), r.F);
+  EXPECT_EQ(static_cast<float>(JsonNumber(run.out, "T")), r.T);
+  EXPECT_EQ(static_cast<float>(JsonNumber(run.out, "h")), r.H);
+  EXPECT_EQ(static_cast<float>(JsonNumber(run.out, "phi")), r.Phi);
+  EXPECT_EQ(static_cast<float>(JsonNumber(run.out, "ratio")), r.Ratio);
+  EXPECT_EQ(JsonNumber(run.out, "passes"), r.Passes);
+  EXPECT_NE(run.out.find("\"accepted\": true, \"row\": \"sample0.csv,1ch,P1,"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.back(), '\n');
+}
+
+TEST(CliFit, ResultsFileGetsHeaderOnceAndRowsInFileBytes) {
+  TempDir dir;
+  const std::string results = dir.File("results.csv");
+  ASSERT_EQ(RunCliCaptured({"fit", kSample0, "--channel", "1", "--start", "2000", "--results", results}).status, 0);
+  const CliRunResult second =
+      RunCliCaptured({"fit", kSample0, "--channel", "1", "--start", "2100", "--results", results});
+  ASSERT_EQ(second.status, 0) << second.err;
+  const std::string text = TempDir::Read(results);
+  const std::string header = ResultsHeaderLine();
+  ASSERT_EQ(text.compare(0, header.size(), header), 0);
+  const std::string rows = text.substr(header.size());
+  const std::string first = RunCliCaptured({"fit", kSample0, "--channel", "1", "--start", "2000"}).out;
+  EXPECT_EQ(rows, first.substr(0, first.size() - 1) + "\r\n" + second.out.substr(0, second.out.size() - 1) + "\r\n");
+}
+
+TEST(CliFit, FailuresPrintTheMessageAndTouchNothing) {
+  TempDir dir;
+  const std::string results = dir.File("results.csv");
+  struct Case {
+    std::vector<std::string> extra;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"--start", "2000", "--h0", "1.0"}, "減衰係数の評価が異常です"},
+      {{"--start", "5600"}, "評価点がデータの終わりを越えています"},  // 6000 samples, step 5
+      {{"--start", "6000"}, "評価開始点がデータの範囲外です"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"fit", kSample0, "--channel", "1", "--results", results};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const CliRunResult run = RunCliCaptured(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, std::string(c.message) + "\n");
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_FALSE(std::filesystem::exists(results));
+  }
+}
+
+TEST(CliFit, ChannelOutsideTheRecordIsAUsageError) {
+  const CliRunResult run = RunCliCaptured({"fit", kSample0, "--channel", "2", "--start", "2000"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find("--channel"), std::string::npos);
+}
+
+}  // namespace
