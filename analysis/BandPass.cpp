@@ -6,6 +6,7 @@
 #include <cmath>
 #include <new>
 #include <numbers>
+#include <stdexcept>
 #include <vector>
 
 #include "io/WaveData.h"
@@ -99,6 +100,8 @@ FilterResult FilterAllChannels(WaveData& record, float fL, float fH) {
     ApplyFirChannels(kFilterHalfLength, h.data(), channels, record.SampleCount);
   } catch (const std::bad_alloc&) {
     // The working copies are made before any sample changes.
+    return {false, kFilterMemoryMessage};
+  } catch (const std::length_error&) {
     return {false, kFilterMemoryMessage};
   }
   return {true, {}};

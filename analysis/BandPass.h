@@ -58,8 +58,10 @@ bool FirPathAvailable(FirPath path);
 FirPath FastestFirPath();
 
 // Filters each of the arrays in place, count samples each, sharing the work
-// among threads. A requested path the processor lacks falls back to the
-// fastest one it has.
+// among threads (all joined before it returns). A requested path the processor
+// lacks falls back to the fastest one it has. Working storage is taken before
+// any sample changes: std::bad_alloc, or std::length_error for a count whose
+// indices would not fit an int, leaves the arrays as they were.
 void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, int count,
                       const FirOptions& options = {});
 

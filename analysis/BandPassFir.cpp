@@ -11,7 +11,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -22,8 +24,9 @@
 namespace {
 
 // Outputs per piece of work handed to a thread: large enough that a piece costs
-// far more than taking it, small enough to balance two or more threads.
-constexpr int kChunkOutputs = 4096;
+// far more than taking it, small enough to balance two or more threads, and a
+// multiple of the widest kernel blocks (40 AVX2, 16 SSE2 outputs).
+constexpr int kChunkOutputs = 4000;
 
 // ---- SSE2 kernels: two output samples per register ----
 
@@ -189,6 +192,8 @@ FirPath FastestFirPath() {
 void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, int count,
                       const FirOptions& options) {
   if (N < 1 || count <= 0 || channels.empty()) return;
+  // Sample indices run from -(N - 1) to count + N - 2 and must fit an int.
+  if (count > std::numeric_limits<int>::max() - 2 * N) throw std::length_error("record too long");
   const FirPath path =
       options.Path && FirPathAvailable(*options.Path) ? *options.Path : FastestFirPath();
 
