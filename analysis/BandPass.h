@@ -50,7 +50,7 @@ enum class FirRounding { Auto, Convert, Split };
 
 struct FirOptions {
   std::optional<FirPath> Path;  // empty: the fastest this processor has
-  int Threads = 0;              // 0: one per core
+  int Threads = 0;              // at most this many (0: one per core); fewer for little work
   FirRounding Rounding = FirRounding::Auto;
 };
 

@@ -28,6 +28,10 @@ namespace {
 // multiple of the widest kernel blocks (40 AVX2, 16 SSE2 outputs).
 constexpr int kChunkOutputs = 4000;
 
+// Filter steps (one tap of one output) below which another thread costs more
+// than it saves: about a millisecond of work.
+constexpr double kStepsWorthAThread = 4.0e6;
+
 // ---- SSE2 kernels: two output samples per register ----
 
 constexpr int kSse2Lanes = 2;
@@ -192,8 +196,12 @@ FirPath FastestFirPath() {
 void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, int count,
                       const FirOptions& options) {
   if (N < 1 || count <= 0 || channels.empty()) return;
-  // Sample indices run from -(N - 1) to count + N - 2 and must fit an int.
-  if (count > std::numeric_limits<int>::max() - 2 * N) throw std::length_error("record too long");
+  // Sample indices run from -(N - 1) to count + N - 2, work pieces end at most
+  // kChunkOutputs past the last sample: all must fit an int.
+  if (static_cast<std::int64_t>(count) + 2 * static_cast<std::int64_t>(N) + kChunkOutputs >
+      std::numeric_limits<int>::max()) {
+    throw std::length_error("record too long");
+  }
   const FirPath path =
       options.Path && FirPathAvailable(*options.Path) ? *options.Path : FastestFirPath();
 
@@ -214,7 +222,9 @@ void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, i
   const std::size_t chunkCount = channelCount * static_cast<std::size_t>(chunksPerChannel);
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const std::size_t wanted = options.Threads > 0 ? static_cast<std::size_t>(options.Threads) : cores;
-  const std::size_t threadCount = std::clamp<std::size_t>(chunkCount, 1, wanted);
+  const double steps = static_cast<double>(count) * N * static_cast<double>(channelCount);
+  const std::size_t worthwhile = static_cast<std::size_t>(steps / kStepsWorthAThread) + 1;
+  const std::size_t threadCount = std::min({chunkCount, wanted, worthwhile});
 
   auto prepare = [&](std::size_t c) {
     double* xd = padded.get() + c * stride;
