@@ -70,6 +70,29 @@ const char* PathName(FirPath path) {
   return "?";
 }
 
+// ---- The reference loop ----
+
+TEST(ApplyFirScalar, ZerosBeyondTheEnds) {
+  const float h[] = {0.5f, 0.25f};
+  std::vector<float> x = {1.0f, 2.0f, 3.0f};
+  ApplyFirScalar(2, h, x.data(), 3);
+  // 1(0.5) + (0 + 2)(0.25), 2(0.5) + (1 + 3)(0.25), 3(0.5) + (2 + 0)(0.25)
+  EXPECT_EQ(x, (std::vector<float>{1.0f, 2.0f, 2.0f}));
+}
+
+TEST(ApplyFirScalar, EvaluatesEachStepInDoubleAndStoresSingle) {
+  // 1 + 2^-24 is exact in double but a tie in single precision (rounds to 1):
+  // (1 + 2^-24) 3 = 3 + 0.75 ulp rounds up to 3 + 2^-22 only when the sum is kept in double.
+  const float h[] = {0.0f, 3.0f};
+  std::vector<float> x = {1.0f, 0.0f, 0x1p-24f};
+  ApplyFirScalar(2, h, x.data(), 3);
+  EXPECT_EQ(x[1], 3.0f + 0x1p-22f);
+  // And the fast path agrees.
+  std::vector<float> fast = {1.0f, 0.0f, 0x1p-24f};
+  ApplyFir(2, h, fast.data(), 3);
+  EXPECT_EQ(fast, x);
+}
+
 // ---- Fast paths against the reference loop ----
 
 struct PathCase {
