@@ -108,23 +108,6 @@ TEST(DampedFitTest, WidthInSamplesIsTruncatedFromTheDoubleProduct) {
   EXPECT_EQ(fit.Points.Step, 1);
 }
 
-TEST(DampedFitTest, RatioComparesEveryPointWithTheModelAtItsOwnTime) {
-  const std::vector<float> record = DecayRecord({1.2, 1.3, 0.05, 2.1}, 200, 50, 4000, 0.08);
-  const FitEvaluation fit = EvaluateStretch(record, 200, 1.0f / 200, 50, 8.0f, 1.4, 0.03);
-  ASSERT_TRUE(fit.Ok());
-  const FitResult& r = fit.Result;
-  float errors = 0.0f;
-  float squares = 0.0f;
-  for (int k = 0; k < kFitPoints; ++k) {
-    const float y = fit.Points.Values[k];
-    const double e = y - static_cast<double>(
-                             DampedModel(r.A, r.Wn, r.H, r.Phi, static_cast<float>(k * 16.0 * static_cast<double>(1.0f / 200))));
-    errors = static_cast<float>(errors + e * e);
-    squares = static_cast<float>(squares + static_cast<double>(y) * y);
-  }
-  EXPECT_NEAR(r.Ratio, 1.0 - errors / squares, 2e-6);
-}
-
 TEST(DampedFitTest, NoisyDecayIsFoundNearItsTrueValues) {
   // 3.7 Hz, h 0.045, phase -0.9, noise of 4 % of the amplitude, 200 samples/s.
   // The noise alone moves the least-squares optimum by about 0.005 Hz, 0.0014

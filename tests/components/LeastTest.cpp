@@ -188,18 +188,4 @@ TEST(LleastTest, ShapesThatWouldIndexOutsideAreRefused) {
   EXPECT_EQ(b, std::vector<float>(4, 1.0f));
 }
 
-TEST(LleastTest, ReusedWorkStorageGivesTheSameBits) {
-  LeastWork work;
-  for (int round = 0; round < 3; ++round) {
-    std::vector<float> a = TallMatrix();
-    std::vector<float> b(100);
-    for (int i = 0; i < 100; ++i) b[i] = static_cast<float>(std::cos(i * 0.3));
-    std::vector<float> a2 = a;
-    std::vector<float> b2 = b;
-    ASSERT_EQ(lleast(a.data(), 4, 100, 4, b.data(), 1e-6f, work), 0);
-    ASSERT_EQ(lleast(a2.data(), 4, 100, 4, b2.data(), 1e-6f), 0);
-    EXPECT_EQ(b, b2);
-  }
-}
-
 }  // namespace
