@@ -53,7 +53,7 @@ long long WindowSamples(int rate, float widthSeconds) {
 }
 
 DrawViewResult DrawView(TMyWave& wave, const WaveData& record, ViewWindow& view,
-                        const ViewBandPass& bandPass, bool startIsNumber) {
+                        const ViewBandPass& bandPass, bool startIsNumber, bool skipRepeats) {
   Canvas& canvas = wave.GetCanvas();
   DrawViewResult result;
   // The new picture carries no crosshair.
@@ -108,6 +108,11 @@ DrawViewResult DrawView(TMyWave& wave, const WaveData& record, ViewWindow& view,
   std::vector<float> buffer(static_cast<std::size_t>(n), 0.0f);
   const float dt = record.Rate > 0 ? 1.0f / static_cast<float>(record.Rate) : 0.0f;
 
+  // Traces are drawn in copy mode, where a segment drawn twice leaves the
+  // picture as once drawn.
+  canvas.SetPenMode(PenMode::Copy);
+  const bool callerSkips = wave.SkipRepeatedSegments;
+  wave.SkipRepeatedSegments = skipRepeats;
   int strip = 0;
   for (int c = 0; c < channelCount; ++c) {
     if (!view.Channels[c]) continue;
@@ -138,6 +143,7 @@ DrawViewResult DrawView(TMyWave& wave, const WaveData& record, ViewWindow& view,
     wave.DrawWave1(n, buffer.data(), dt);
     ++strip;
   }
+  wave.SkipRepeatedSegments = callerSkips;
 
   char text[160];
   std::snprintf(text, sizeof text, "data : %d - %d", start, end);

@@ -60,6 +60,9 @@ long long WindowSamples(int rate, float widthSeconds);
 // at least one channel is checked, and marks the crosshair as not drawn (the
 // new picture has none). With startIsNumber false (the start box holds no
 // integer) it stops after clearing and writing the file name; the window then
-// reports the conversion error.
+// reports the conversion error. The traces are drawn in copy mode; with
+// skipRepeats they leave out segments already drawn in their pixel column,
+// which gives the same picture faster (see TMyWave::SkipRepeatedSegments).
 DrawViewResult DrawView(TMyWave& wave, const WaveData& record, ViewWindow& view,
-                        const ViewBandPass& bandPass, bool startIsNumber = true);
+                        const ViewBandPass& bandPass, bool startIsNumber = true,
+                        bool skipRepeats = true);

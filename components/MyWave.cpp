@@ -1,5 +1,6 @@
 #include "components/MyWave.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -34,6 +35,47 @@ std::string GeneralText(float value) {
 float TickValue(int i, float perDivision, float start) {
   return static_cast<float>(i * static_cast<double>(perDivision) + static_cast<double>(start));
 }
+
+// The vertical segments drawn so far in one pixel column, as (from, to) rows:
+// open addressing over a fixed table, emptied in O(1) by a new generation.
+class ColumnSegments {
+ public:
+  ColumnSegments() { stamps_.fill(0); }
+
+  void Reset() {
+    ++generation_;
+    count_ = 0;
+    if (generation_ == 0) {  // wrapped: old stamps could look current
+      stamps_.fill(0);
+      generation_ = 1;
+    }
+  }
+
+  // True when the segment is new to the column (and is now recorded). A full
+  // table answers true: the segment is then simply drawn again.
+  bool Insert(int from, int to) {
+    if (count_ >= kMaxCount) return true;
+    const std::uint64_t key = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(from)) << 32) |
+                              static_cast<std::uint32_t>(to);
+    std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 56) & (kSlots - 1);
+    while (stamps_[slot] == generation_) {
+      if (keys_[slot] == key) return false;
+      slot = (slot + 1) & (kSlots - 1);
+    }
+    stamps_[slot] = generation_;
+    keys_[slot] = key;
+    ++count_;
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 256;
+  static constexpr int kMaxCount = 192;  // keeps probe chains short
+  std::array<std::uint64_t, kSlots> keys_{};
+  std::array<std::uint32_t, kSlots> stamps_{};
+  std::uint32_t generation_ = 1;
+  int count_ = 0;
+};
 
 }  // namespace
 
@@ -142,13 +184,35 @@ void TMyWave::DrawWave1(int n, const float* values, float dt) {
     c.MoveTo(OriginX, OriginY);
     return;
   }
-  c.MoveTo(OriginX, ValueToY(values[0]));
+  int penX = OriginX;
+  int penY = ValueToY(values[0]);
+  c.MoveTo(penX, penY);
   const std::int64_t w = static_cast<std::int64_t>(NGridX) * UnitLenX;
+  ColumnSegments drawn;
+  bool penBehind = false;  // segments were left out since the canvas pen last moved
   for (int i = 1; i < n; ++i) {
     const int dx = TruncPixel(i * static_cast<double>(dt) / VValueX * UnitLenX);
     if (dx > w) break;
-    c.LineTo(OriginX + dx, ValueToY(values[i]));
+    const int x = OriginX + dx;
+    const int y = ValueToY(values[i]);
+    if (SkipRepeatedSegments) {
+      if (x != penX) {
+        drawn.Reset();
+      } else if (!drawn.Insert(penY, y)) {
+        penY = y;
+        penBehind = true;
+        continue;
+      }
+    }
+    if (penBehind) {
+      c.MoveTo(penX, penY);
+      penBehind = false;
+    }
+    c.LineTo(x, y);
+    penX = x;
+    penY = y;
   }
+  if (penBehind) c.MoveTo(penX, penY);
 }
 
 void TMyWave::DrawWave(int n, const float* values, int sampleStep, int pixelStep) {

@@ -58,6 +58,13 @@ class TMyWave {
   std::string UnitX = "[sec]";
   std::string UnitY = "[cm]";
 
+  // Drawing option, not a frame property: when true, DrawWave1 leaves out a
+  // segment it has already drawn in the same call (the same end points within
+  // one pixel column). Drawn again with the same pen in copy mode such a
+  // segment changes no pixel, so the picture stays the same, and a dense record
+  // repeats many. Only for a canvas in copy mode.
+  bool SkipRepeatedSegments = false;
+
   Canvas& GetCanvas() { return *canvas_; }
   const Canvas& GetCanvas() const { return *canvas_; }
   int Width() const { return canvas_->Width(); }
