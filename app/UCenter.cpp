@@ -1,0 +1,122 @@
+#include "app/UCenter.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cmath>
+
+#include "analysis/BandPass.h"
+#include "app/Conversions.h"
+#include "components/Platform.h"
+#include "components/qt/ScreenCentre.h"
+
+namespace {
+
+const QColor kBackground(255, 244, 255);
+const QColor kTextColour(0, 128, 0);  // green
+constexpr int kFontPixels = 13;
+constexpr const char* kUiFamily = "IPAPGothic";  // stands in for the Windows UI font
+
+constexpr const char* kRefusalTitle = "入力エラー";
+
+}  // namespace
+
+TCenter::TCenter(Platform& platform, QWidget* parent) : QDialog(parent), platform_(platform) {
+  setObjectName("Center");
+  setWindowTitle("バンドパスフィルタ特性");
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setFixedSize(kWidth, kHeight);
+  setModal(true);
+
+  QFont font(QString::fromLatin1(kUiFamily));
+  font.setPixelSize(kFontPixels);
+  font.setBold(true);
+  setFont(font);
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, kBackground);
+  colours.setColor(QPalette::WindowText, kTextColour);
+  setPalette(colours);
+  setAutoFillBackground(true);
+
+  auto label = [this](const QString& text, int x, int y) {
+    auto* l = new QLabel(text, this);
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+  };
+  label("中央振動数", 40, 28);
+  EdCenter = new QLineEdit("2.5", this);
+  EdCenter->setObjectName("EdCenter");
+  EdCenter->setGeometry(152, 24, 65, 21);
+  label("Hz", 224, 28);
+
+  label("帯域幅率（１未満）", 16, 60);
+  EdRatio = new QLineEdit("0.1", this);
+  EdRatio->setObjectName("EdRatio");
+  EdRatio->setGeometry(152, 56, 65, 21);
+
+  CBBand = new QCheckBox("バンドパス　ON/OFF", this);
+  CBBand->setObjectName("CBBand");
+  CBBand->move(72, 94);
+  CBBand->adjustSize();
+
+  Button1 = new QPushButton("OK", this);
+  Button1->setObjectName("Button1");
+  Button1->setGeometry(101, 132, 75, 25);
+  Button1->setDefault(true);
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+bool TCenter::BandOn() const { return CBBand->isChecked(); }
+void TCenter::SetBandOn(bool on) { CBBand->setChecked(on); }
+QString TCenter::CenterText() const { return EdCenter->text(); }
+void TCenter::SetCenterText(const QString& text) { EdCenter->setText(text); }
+QString TCenter::RatioText() const { return EdRatio->text(); }
+void TCenter::SetRatioText(const QString& text) { EdRatio->setText(text); }
+
+QString TCenter::BandText(float lower, float upper) {
+  return QString::asprintf("%.2f-%.2fHz", static_cast<double>(lower), static_cast<double>(upper));
+}
+
+QString TCenter::BandProblem(float centre, float ratio) {
+  // The trapezoid needs 0 < 0.5 fL < fL <= fH < 1.5 fH: a positive centre and
+  // a ratio strictly between 0 and 1, judged on the single-precision values the
+  // filter will use (0.99999999 is 1 there).
+  if (!(centre > 0.0f)) return "中央振動数には0より大きい値を入力してください";
+  if (!(ratio > 0.0f && ratio < 1.0f)) return "帯域幅率には0より大きく1未満の値を入力してください";
+  const BandEdges edges = EdgesFromCentre(centre, ratio);
+  if (!std::isfinite(centre) || !std::isfinite(edges.Upper) || !std::isfinite(1.5 * edges.Upper)) {
+    return "中央振動数が大きすぎます";
+  }
+  return {};
+}
+
+void TCenter::Button1Click() {
+  RunGuarded(platform_, [this] {
+    QString label;
+    if (CBBand->isChecked()) {
+      const auto centre = static_cast<float>(StrToFloat(EdCenter->text()));
+      const auto ratio = static_cast<float>(StrToFloat(EdRatio->text()));
+      const QString problem = BandProblem(centre, ratio);
+      if (!problem.isEmpty()) {
+        platform_.ShowMessage(problem.toStdString(), kRefusalTitle, MessageIcon::Warning);
+        return;
+      }
+      const BandEdges edges = EdgesFromCentre(centre, ratio);
+      lowerEdge_ = edges.Lower;
+      upperEdge_ = edges.Upper;
+      label = BandText(lowerEdge_, upperEdge_);
+    } else {
+      label = "なし";
+    }
+    label34Text_ = label;
+    if (onLabel34) onLabel34(label);
+    accept();
+  });
+}
+
+void TCenter::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  CentreOnScreen(*this);
+}

@@ -1,0 +1,71 @@
+// TCenter: the band-pass dialog "バンドパスフィルタ特性". It owns the on/off box
+// and the texts of the centre frequency and the band ratio; its OK turns them
+// into the band edges fL = (1 − ratio) × centre and fH = (1 + ratio) × centre
+// (single precision) that the main window filters with. The main window shows
+// it modally and, however it was closed, re-reads and redraws the record.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+class Platform;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TCenter : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 277;
+  static constexpr int kHeight = 185;
+  static constexpr float kInitialLowerEdge = 1.0f;  // Hz, until the first confirmed band
+  static constexpr float kInitialUpperEdge = 5.0f;
+
+  explicit TCenter(Platform& platform, QWidget* parent = nullptr);
+
+  // OK: with the box checked, reads centre and ratio, refuses values the
+  // filter cannot use (the dialog then stays open and nothing changes),
+  // stores the edges and reports "%.2f-%.2fHz"; unchecked, reports "なし" and
+  // keeps the edges. Then the dialog closes.
+  void Button1Click();
+
+  bool BandOn() const;
+  void SetBandOn(bool on);
+  QString CenterText() const;
+  void SetCenterText(const QString& text);  // by every load and accepted evaluation
+  QString RatioText() const;
+  void SetRatioText(const QString& text);
+
+  // The band of the last confirmed OK with the box checked, Hz.
+  float LowerEdge() const { return lowerEdge_; }
+  float UpperEdge() const { return upperEdge_; }
+  // What the last OK put into the main window's filter label; empty before the
+  // first OK.
+  const QString& Label34Text() const { return label34Text_; }
+  // Called by every OK that closes the dialog with the new filter-label text.
+  std::function<void(const QString&)> onLabel34;
+
+  // The filter-label text of a band, "%.2f-%.2fHz".
+  static QString BandText(float lower, float upper);
+
+  QLineEdit* EdCenter = nullptr;
+  QLineEdit* EdRatio = nullptr;
+  QCheckBox* CBBand = nullptr;
+  QPushButton* Button1 = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // Checks centre and ratio as the filter needs them; empty when usable,
+  // otherwise the message for the user.
+  static QString BandProblem(float centre, float ratio);
+
+  Platform& platform_;
+  float lowerEdge_ = kInitialLowerEdge;
+  float upperEdge_ = kInitialUpperEdge;
+  QString label34Text_;
+};
