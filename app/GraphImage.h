@@ -1,0 +1,34 @@
+// The image control of the scatter window and of the format preview: a widget
+// that owns a picture of its own size and a TMyGraph drawing on it. The graph
+// draws on request only; whoever draws calls Refresh so the window shows the
+// new picture.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "components/MyGraph.h"
+#include "components/qt/QtCanvas.h"
+
+class Platform;
+
+class TGraphImage final : public QWidget {
+ public:
+  TGraphImage(Platform& platform, int width, int height, QWidget* parent = nullptr);
+
+  TMyGraph& Graph() { return graph_; }
+  const QtCanvas& Picture() const { return canvas_; }
+  // Shows the picture as it now stands.
+  void Refresh() { update(); }
+
+  // Called with the pressed mouse button.
+  std::function<void(Qt::MouseButton)> OnMouseDown;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  QtCanvas canvas_;
+  TMyGraph graph_;
+};

@@ -1,0 +1,195 @@
+#include "app/UGraph.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+
+#include "app/GraphImage.h"
+#include "app/UFormat.h"
+#include "components/MyGraph.h"
+#include "components/Platform.h"
+#include "components/qt/ScreenCentre.h"
+
+namespace {
+
+// The desktop's frame around a window's client area (sizing border on both
+// sides; caption and borders above and below): the outer sizes of the windows
+// are given with it.
+constexpr int kFrameWidth = 8;
+constexpr int kFrameHeight = 34;
+constexpr int kFontPixels = 13;
+
+constexpr QSize kOuterSize{330, 392};
+const QColor kBackground(211, 237, 252);
+constexpr int kGraphSize = 300;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 25;
+
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kMarkerPen{255, 0, 0};
+constexpr int kMarkerPenWidth = 2;
+constexpr int kCircle = 0;        // marker type of TMyGraph
+constexpr int kCircleRadius = 3;  // pixels
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x, int y) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  button->setGeometry(x, y, kButtonWidth, kButtonHeight);
+  return button;
+}
+
+}  // namespace
+
+void SetGraphWindowLook(QWidget& window, QSize outerSize, QColor background) {
+  QFont font;
+  font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                    QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+  font.setPixelSize(kFontPixels);
+  font.setBold(true);
+  window.setFont(font);
+
+  QPalette palette = window.palette();
+  const QColor green(0, 128, 0);
+  palette.setColor(QPalette::Window, background);
+  palette.setColor(QPalette::WindowText, green);
+  palette.setColor(QPalette::ButtonText, green);
+  palette.setColor(QPalette::Text, green);
+  window.setPalette(palette);
+  window.setAutoFillBackground(true);
+
+  const QSize client(outerSize.width() - kFrameWidth, outerSize.height() - kFrameHeight);
+  window.setFixedSize(client);
+  CentreOnScreen(window);
+}
+
+TGraph::TGraph(Platform& platform, QWidget* parent)
+    : QWidget(parent, Qt::Window), platform_(platform) {
+  setWindowTitle(QStringLiteral("振動特性散布図"));
+  SetGraphWindowLook(*this, kOuterSize, kBackground);
+
+  image_ = new TGraphImage(platform, kGraphSize, kGraphSize, this);
+  image_->setObjectName("MyGraph1");
+  image_->move(8, 8);
+  image_->setToolTip(QStringLiteral("右クリックで書式呼び出し"));
+  image_->OnMouseDown = [this](Qt::MouseButton button) { MyGraph1MouseDown(button); };
+
+  TMyGraph& graph = image_->Graph();
+  graph.NGridX = 5;
+  graph.NGridY = 5;
+  graph.WidthX = 250;
+  graph.HeightY = 250;
+  graph.OriginX = 35;
+  graph.OriginY = 270;
+  graph.VValueX = 1.0f;
+  graph.VValueY = 0.02f;
+  graph.SubX = 4;
+  graph.SubY = 4;
+  graph.TitleX = "固有振動数[Hz]";
+  graph.TitleY = "減衰比";
+
+  button2_ = MakeButton(this, "Button2", QStringLiteral("リセット"), 8, 320);
+  button2_->setToolTip(QStringLiteral("グラフ削除/平均値リセット"));
+  button3_ = MakeButton(this, "Button3", QStringLiteral("コピー"), 120, 320);
+  button1_ = MakeButton(this, "Button1", QStringLiteral("閉じる"), 232, 320);
+  connect(button1_, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(button2_, &QPushButton::clicked, this, [this] { Button2Click(); });
+  connect(button3_, &QPushButton::clicked, this, [this] { Button3Click(); });
+
+  FormCreate();
+}
+
+TGraph::~TGraph() = default;
+
+void TGraph::FormCreate() {
+  TMyGraph& graph = image_->Graph();
+  graph.Clear(kWhite);
+  graph.DrawWaku();
+  RepaintGraph();
+  store_.Reset();
+}
+
+void TGraph::SetMainLabels(QLabel* aveF, QLabel* aveH, QLabel* count) {
+  labelAveF_ = aveF;
+  labelAveH_ = aveH;
+  labelCount_ = count;
+}
+
+void TGraph::SetFormatDialog(TGFormat* format) { format_ = format; }
+
+TGFormat* TGraph::FormatDialog() const { return format_.data(); }
+
+bool TGraph::AddPoint(float f, float h) {
+  if (store_.AddPoint(f, h) == AddPointOutcome::Full) {
+    // Once per series: every later pair would only repeat the same notice.
+    if (!fullNoticeGiven_) {
+      fullNoticeGiven_ = true;
+      platform_.ShowMessage(
+          "散布図のデータは100点までです\n"
+          "これ以降の評価結果は散布図と平均値に加えません（リセットで再開できます）",
+          "散布図", MessageIcon::Information);
+    }
+    return false;
+  }
+  PlotPoints();
+  return true;
+}
+
+void TGraph::PlotPoints() {
+  TMyGraph& graph = image_->Graph();
+  Canvas& canvas = graph.GetCanvas();
+  canvas.SetPenColor(kMarkerPen);
+  canvas.SetPenWidth(kMarkerPenWidth);
+  graph.PlotGraph(store_.NData, store_.DataF.data(), store_.DataH.data(), kCircle, kCircleRadius);
+  RepaintGraph();
+  store_.ComputeAverages();
+  ShowAverages();
+}
+
+void TGraph::ShowAverages() {
+  const AverageTexts texts = AverageLabels(store_);
+  if (!texts.Valid) return;
+  if (labelAveF_) labelAveF_->setText(QString::fromStdString(texts.MeanF));
+  if (labelAveH_) labelAveH_->setText(QString::fromStdString(texts.MeanH));
+  if (labelCount_) labelCount_->setText(QString::fromStdString(texts.Count));
+}
+
+void TGraph::ResetCount() {
+  store_.Reset();
+  fullNoticeGiven_ = false;
+}
+
+void TGraph::ShowPlot(Rgb plotBackground) {
+  TMyGraph& graph = image_->Graph();
+  graph.Clear(plotBackground);
+  graph.DrawWaku();
+  PlotPoints();
+  show();
+  raise();
+}
+
+void TGraph::Button1Click() { hide(); }
+
+void TGraph::Button2Click() {
+  TMyGraph& graph = image_->Graph();
+  graph.Clear(kWhite);
+  graph.DrawWaku();
+  RepaintGraph();
+  if (labelAveF_) labelAveF_->clear();
+  if (labelAveH_) labelAveH_->clear();
+  if (labelCount_) labelCount_->clear();
+  ResetCount();
+}
+
+void TGraph::Button3Click() { image_->Graph().Copy(); }
+
+void TGraph::MyGraph1MouseDown(Qt::MouseButton button) {
+  if (button != Qt::RightButton || !format_) return;
+  format_->show();
+  format_->raise();
+  format_->activateWindow();
+}
+
+TMyGraph& TGraph::MyGraph1() { return image_->Graph(); }
+
+void TGraph::RepaintGraph() { image_->Refresh(); }
