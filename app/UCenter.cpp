@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <cmath>
+#include <cstdio>
 
 #include "analysis/BandPass.h"
 #include "app/Conversions.h"
@@ -76,7 +77,11 @@ QString TCenter::RatioText() const { return EdRatio->text(); }
 void TCenter::SetRatioText(const QString& text) { EdRatio->setText(text); }
 
 QString TCenter::BandText(float lower, float upper) {
-  return QString::asprintf("%.2f-%.2fHz", static_cast<double>(lower), static_cast<double>(upper));
+  // The C library's rounding of "%.2f" (an exact tie goes to the even digit),
+  // as every other number the program prints.
+  char text[96];
+  std::snprintf(text, sizeof text, "%.2f-%.2fHz", static_cast<double>(lower), static_cast<double>(upper));
+  return QString::fromLatin1(text);
 }
 
 QString TCenter::BandProblem(float centre, float ratio) {
@@ -86,7 +91,9 @@ QString TCenter::BandProblem(float centre, float ratio) {
   if (!(centre > 0.0f)) return "中央振動数には0より大きい値を入力してください";
   if (!(ratio > 0.0f && ratio < 1.0f)) return "帯域幅率には0より大きく1未満の値を入力してください";
   const BandEdges edges = EdgesFromCentre(centre, ratio);
-  if (!std::isfinite(centre) || !std::isfinite(edges.Upper) || !std::isfinite(1.5 * edges.Upper)) {
+  // The outer edge 1.5 fH is held in single precision as well.
+  const auto outerEdge = static_cast<float>(1.5 * static_cast<double>(edges.Upper));
+  if (!std::isfinite(centre) || !std::isfinite(edges.Upper) || !std::isfinite(outerEdge)) {
     return "中央振動数が大きすぎます";
   }
   return {};
