@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <ostream>
+#include <utility>
 
 #include "image/PngChunks.h"
 
