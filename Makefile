@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: setup configure build run test bench samples clean
+.PHONY: setup configure build run test test-sanitize bench samples fuzz fuzz-run clean
 
 setup:
 	@bash scripts/setup.sh
@@ -27,6 +27,31 @@ bench:
 
 samples: build
 	@$(BUILD_DIR)/bin/make-samples sample
+
+# Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: setup
+	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSCALYX_SANITIZE=ON -DOSCALYX_BENCH=OFF >/dev/null
+	@cmake --build build-sanitize -j $(JOBS)
+	@cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+# The libFuzzer targets (clang); `make fuzz-run FUZZ_SECONDS=60` runs each that long.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@bash scripts/setup.sh --fuzz
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSCALYX_FUZZ=ON >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+
+fuzz-run: fuzz
+	@build-fuzz/bin/make-fuzz-corpus build-fuzz/seeds
+	@for target in FuzzCsvReader:csv FuzzSpc51Reader:dbl FuzzCliOptions:cli; do \
+	  name=$${target%%:*}; seeds=$${target##*:}; mkdir -p build-fuzz/corpus/$$name; \
+	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
+	  build-fuzz/bin/$$name -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -max_len=65536 \
+	    -artifact_prefix=build-fuzz/$$name- build-fuzz/corpus/$$name build-fuzz/seeds/$$seeds \
+	    > build-fuzz/$$name.log 2>&1; status=$$?; \
+	  grep -E '^(#[0-9]+ +DONE|Done [0-9]+ runs)|ERROR|SUMMARY' build-fuzz/$$name.log; \
+	  [ $$status -eq 0 ] || { tail -40 build-fuzz/$$name.log; exit 1; }; \
+	done
 
 clean:
 	@rm -rf $(BUILD_DIR)

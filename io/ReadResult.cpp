@@ -47,4 +47,13 @@ unsigned long long AvailableMemory() {
 
 }  // namespace
 
-bool FitsInMemory(unsigned long long bytes) { return bytes <= AvailableMemory() / 2; }
+namespace {
+unsigned long long memoryCap = 0;
+}
+
+void SetSampleMemoryCap(unsigned long long bytes) { memoryCap = bytes; }
+
+bool FitsInMemory(unsigned long long bytes) {
+  if (memoryCap != 0 && bytes > memoryCap) return false;
+  return bytes <= AvailableMemory() / 2;
+}

@@ -29,3 +29,7 @@ ReadResult Refused(std::string message);
 // Whether `bytes` more of sample arrays can be held without pushing the machine
 // into swapping: at most half of the memory the system reports as available.
 bool FitsInMemory(unsigned long long bytes);
+
+// Caps what FitsInMemory allows below what the machine has (0: no cap), for
+// programs that run the readers many times over, such as the fuzzers.
+void SetSampleMemoryCap(unsigned long long bytes);

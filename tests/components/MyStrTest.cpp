@@ -86,3 +86,5 @@ TEST(SplitNameLine, KeepsBlanksAndEmptyCells) {
   EXPECT_EQ(SplitNameLine("a,b,c,d,e,f,g,h,i,j", cells), 10);
   EXPECT_EQ(cells[7].View(), "h");
 }
+
+}  // namespace

@@ -1,0 +1,153 @@
+// Option parsing of oscalyx-cli, kept free of the toolkit so that it can be
+// fuzzed on its own.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <set>
+
+#include "cli/Cli.h"
+
+const char kCliUsage[] =
+    "oscalyx-cli info    FILE                         [--type csv|dbl] [--bandpass C R]\n"
+    "oscalyx-cli convert FILE OUT                     [--type csv|dbl] [--bandpass C R]\n"
+    "oscalyx-cli fit     FILE --channel K             [--type csv|dbl] [--bandpass C R]\n"
+    "                    [--start S] [--width W] [--f0 F] [--h0 H] [--results PATH] [--json]\n"
+    "oscalyx-cli plot    FILE OUT.png                 [--type csv|dbl] [--bandpass C R]\n"
+    "                    [--channels LIST] [--start S] [--width W] [--white] [--fit] [--f0 F] [--h0 H]\n"
+    "oscalyx-cli --help | --version\n";
+
+namespace {
+
+bool ParseInt(const std::string& text, int& value) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  return result.ec == std::errc() && result.ptr == end;
+}
+
+bool ParseReal(const std::string& text, double& value) {
+  const char* begin = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(begin, end, value);
+  return begin != end && result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+}
+
+bool ParseChannelList(const std::string& text, std::vector<int>& channels) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    int channel = 0;
+    if (!ParseInt(text.substr(start, comma - start), channel)) return false;
+    channels.push_back(channel);
+    start = comma + 1;
+  }
+  return !channels.empty();
+}
+
+// Which options each command takes besides --type and --bandpass.
+const std::set<std::string>& OptionsOf(const std::string& command) {
+  static const std::set<std::string> info{}, convert{};
+  static const std::set<std::string> fit{"--channel", "--start", "--width", "--f0", "--h0", "--results", "--json"};
+  static const std::set<std::string> plot{"--channels", "--start", "--width", "--white", "--fit", "--f0", "--h0"};
+  if (command == "fit") return fit;
+  if (command == "plot") return plot;
+  return command == "info" ? info : convert;
+}
+
+std::size_t PositionalCount(const std::string& command) {
+  return command == "convert" || command == "plot" ? 2 : 1;
+}
+
+}  // namespace
+
+CliParse ParseCliArguments(const std::vector<std::string>& args) {
+  CliParse parse;
+  auto fail = [&parse](std::string message) {
+    parse.action = CliParse::Action::Error;
+    parse.error = std::move(message);
+    return parse;
+  };
+  if (args.empty()) return fail("no command given");
+  if (args.size() == 1 && args[0] == "--help") {
+    parse.action = CliParse::Action::Help;
+    return parse;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    parse.action = CliParse::Action::Version;
+    return parse;
+  }
+  CliOptions& options = parse.options;
+  options.command = args[0];
+  if (options.command != "info" && options.command != "convert" && options.command != "fit" &&
+      options.command != "plot") {
+    return fail("unknown command '" + options.command + "'");
+  }
+  const std::set<std::string>& allowed = OptionsOf(options.command);
+  std::set<std::string> seen;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+      options.positional.push_back(arg);
+      continue;
+    }
+    if (arg != "--type" && arg != "--bandpass" && allowed.count(arg) == 0) {
+      return fail("unknown option '" + arg + "' for " + options.command);
+    }
+    if (!seen.insert(arg).second) return fail("option '" + arg + "' given twice");
+    const std::size_t needed = arg == "--bandpass" ? 2 : (arg == "--json" || arg == "--white" || arg == "--fit") ? 0 : 1;
+    if (needed > 0 && i + needed >= args.size()) {
+      return fail("option '" + arg + "' needs a value");
+    }
+    std::string value = needed > 0 ? args[i + 1] : std::string();
+    double real = 0.0;
+    if (arg == "--type") {
+      if (value == "csv") options.type = FileKind::Csv;
+      else if (value == "dbl") options.type = FileKind::Spc51;
+      else return fail("--type takes csv or dbl");
+    } else if (arg == "--bandpass") {
+      double centre = 0.0, ratio = 0.0;
+      if (!ParseReal(args[i + 1], centre) || !ParseReal(args[i + 2], ratio)) {
+        return fail("--bandpass takes two numbers");
+      }
+      options.centre = static_cast<float>(centre);
+      options.ratio = static_cast<float>(ratio);
+      if (!(options.centre > 0.0f) || !(options.ratio > 0.0f && options.ratio < 1.0f)) {
+        return fail("--bandpass needs a centre above 0 Hz and a ratio between 0 and 1 (exclusive)");
+      }
+      options.bandPass = true;
+    } else if (arg == "--channel") {
+      if (!ParseInt(value, options.channel)) return fail("--channel takes a channel number");
+    } else if (arg == "--channels") {
+      if (!ParseChannelList(value, options.channels)) return fail("--channels takes channel numbers separated by commas");
+    } else if (arg == "--start") {
+      if (!ParseInt(value, options.start)) return fail("--start takes a sample number");
+    } else if (arg == "--width") {
+      if (!ParseReal(value, real) || !(static_cast<float>(real) > 0.0f) || !std::isfinite(static_cast<float>(real))) {
+        return fail("--width takes a positive number of seconds");
+      }
+      options.width = static_cast<float>(real);
+    } else if (arg == "--f0") {
+      if (!ParseReal(value, real)) return fail("--f0 takes a number");
+      options.f0 = real;
+    } else if (arg == "--h0") {
+      if (!ParseReal(value, real)) return fail("--h0 takes a number");
+      options.h0 = real;
+    } else if (arg == "--results") {
+      if (value.empty()) return fail("--results takes a path");
+      options.results = value;
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if (arg == "--white") {
+      options.white = true;
+    } else if (arg == "--fit") {
+      options.fit = true;
+    }
+    i += needed;
+  }
+  if (options.positional.size() != PositionalCount(options.command)) {
+    return fail(options.command + " takes " + (PositionalCount(options.command) == 2 ? "FILE and OUT" : "FILE"));
+  }
+  if (options.command == "fit" && options.channel == 0) return fail("fit needs --channel K");
+  parse.action = CliParse::Action::Run;
+  return parse;
+}
+

@@ -1,0 +1,45 @@
+// Whole CSV files through the reader, and each input as one line through the
+// splitters, whose value split must agree with the text split.
+#include <cstring>
+
+#include "components/MyStr.h"
+#include "fuzz/MemoryFile.h"
+#include "io/NumberText.h"
+#include "io/ReadCsv.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  SetSampleMemoryCap(256ULL << 20);  // keeps each run far below the fuzzer's memory limit
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view line(reinterpret_cast<const char*>(data), size);
+  CellArray cells;
+  const int nameCount = SplitNameLine(line, cells);
+  if (nameCount < 0) __builtin_trap();
+  const int count = SplitLine(line, cells);
+  float expected[kMaxCells];
+  float actual[kMaxCells];
+  for (int k = 0; k < kMaxCells; ++k) expected[k] = actual[k] = 1.5f;
+  for (int k = 0; k < count && k < kMaxCells; ++k) expected[k] = static_cast<float>(ParseDecimal(cells[k].View()));
+  SplitLineValues(line, actual, kMaxCells);
+  if (std::memcmp(expected, actual, sizeof expected) != 0) __builtin_trap();
+
+  // The record read before a refused file must stay as it was.
+  WaveData record;
+  record.ChannelCount = 1;
+  record.SampleCount = 1;
+  record.Rate = 7;
+  record.Samples[0] = {2.5f};
+  MemoryFile file(data, size);
+  const ReadResult result = ReadCsv(file.Path(), record);
+  if (!result.ok()) {
+    if (record.Rate != 7 || record.Samples[0].size() != 1 || record.Samples[0][0] != 2.5f) __builtin_trap();
+    return 0;
+  }
+  if (record.ChannelCount < 1 || record.ChannelCount > kMaxChannels || record.Rate <= 0) __builtin_trap();
+  for (int k = 0; k < record.ChannelCount; ++k) {
+    if (record.Samples[k].size() != static_cast<std::size_t>(record.SampleCount)) __builtin_trap();
+  }
+  return 0;
+}
