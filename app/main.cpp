@@ -1,12 +1,43 @@
+// Start-up: the application, then the six windows in their fixed order; only
+// the main window is shown. An error that escapes is shown and ends the program.
 #include <QApplication>
-#include <QMainWindow>
+#include <QMessageBox>
+#include <QScreen>
+#include <clocale>
+#include <exception>
+
+#include "app/UAbout.h"
+#include "app/UCenter.h"
+#include "app/UFormat.h"
+#include "app/UGraph.h"
+#include "app/UHowTo.h"
+#include "app/UOpen.h"
+#include "components/qt/QtPlatform.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName("Oscalyx V2.0");
-  QMainWindow window;
-  window.setWindowTitle("自由振動/減衰振動　Oscalyx Ver2.0");
-  window.resize(816, 713);
-  window.show();
-  return app.exec();
+  // Number texts are always written with a decimal point.
+  std::setlocale(LC_NUMERIC, "C");
+  try {
+    QApplication::setApplicationName("Oscalyx V2.0");
+    QApplication::setApplicationDisplayName("Oscalyx V2.0");
+    QtPlatform platform;
+    TOpen open(platform);
+    platform.SetParent(&open);
+    THowTo howTo;
+    TAbout about;
+    TGraph graph(platform);
+    TGFormat format(platform, graph);
+    TCenter center(platform);
+    open.AttachWindows(&howTo, &about, &graph, &format, &center);
+    open.adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      open.move(screen->availableGeometry().center() - open.rect().center());
+    }
+    open.show();
+    return QApplication::exec();
+  } catch (const std::exception& error) {
+    QMessageBox::critical(nullptr, "Oscalyx V2.0", QString::fromUtf8(error.what()));
+    return 1;
+  }
 }

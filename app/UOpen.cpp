@@ -1,0 +1,367 @@
+#include "app/UOpen.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+
+#include "app/Conversions.h"
+#include "app/UAbout.h"
+#include "app/UCenter.h"
+#include "app/UFormat.h"
+#include "app/UGraph.h"
+#include "app/UHowTo.h"
+#include "app/WavePlot.h"
+#include "components/qt/FormulaPicture.h"
+#include "components/qt/TkBtn.h"
+
+namespace {
+
+constexpr int kPlotWidth = 753;
+constexpr int kPlotHeight = 401;
+const QColor kFormColour(211, 237, 252);
+const QColor kMaroon(128, 0, 0);
+
+QFont FormFont(int pixels = 13) {
+  QFont font("IPAPGothic");
+  font.setPixelSize(pixels);
+  font.setBold(true);
+  return font;
+}
+
+}  // namespace
+
+TOpen::TOpen(Platform& platform, QWidget* parent) : QMainWindow(parent), platform_(platform) {
+  setObjectName("Open");
+  setWindowTitle("自由振動/減衰振動　Oscalyx Ver2.0");
+  BuildControls();
+  BuildMenu();
+  FormCreate();
+}
+
+TOpen::~TOpen() = default;
+
+void TOpen::AttachWindows(THowTo* howTo, TAbout* about, TGraph* graph, TGFormat* format, TCenter* center) {
+  howTo_ = howTo;
+  about_ = about;
+  graph_ = graph;
+  format_ = format;
+  center_ = center;
+  graph_->SetMainLabels(Label23, Label24, Label25);
+}
+
+void TOpen::Guard(const std::function<void()>& handler) { RunGuarded(platform_, handler); }
+
+QLabel* TOpen::MakeLabel(const QString& text, int x, int y, const QString& name) {
+  auto* label = new QLabel(text, centralWidget());
+  label->move(x, y);
+  label->setObjectName(name);
+  label->adjustSize();
+  label->setMinimumWidth(label->width());
+  return label;
+}
+
+QPushButton* TOpen::MakeButton(QWidget* parent, const QString& text, int x, int y, int w, int h, const QString& name,
+                               const QString& hint) {
+  auto* button = new QPushButton(text, parent);
+  button->setGeometry(x, y, w, h);
+  button->setObjectName(name);
+  if (!hint.isEmpty()) button->setToolTip(hint);
+  return button;
+}
+
+void TOpen::BuildControls() {
+  auto* central = new QWidget(this);
+  central->setObjectName("central");
+  central->setFixedSize(800, 655);
+  setCentralWidget(central);
+  QPalette palette = central->palette();
+  palette.setColor(QPalette::Window, kFormColour);
+  palette.setColor(QPalette::WindowText, kMaroon);
+  palette.setColor(QPalette::ButtonText, kMaroon);
+  palette.setColor(QPalette::Text, kMaroon);
+  setPalette(palette);
+  setAutoFillBackground(true);
+  setFont(FormFont());
+
+  auto* title = MakeLabel("自由振動/減衰振動", 16, 16, "LabelTitle");
+  title->setFont(FormFont(21));
+  title->adjustSize();
+
+  MakeLabel("ファイル", 12, 44);
+  LabelFileName = MakeLabel("ファイル名", 76, 44, "LabelFileName");
+  MakeLabel("チャンネル", 12, 62);
+  LabelChannels = MakeLabel("", 100, 62, "LabelChannels");
+  MakeLabel("データ", 12, 80);
+  LabelData = MakeLabel("", 100, 80, "LabelData");
+  MakeLabel("サンプリング", 12, 98);
+  LabelRate = MakeLabel("", 100, 98, "LabelRate");
+  MakeLabel("タイム", 12, 116);
+  LabelTime = MakeLabel("", 100, 116, "LabelTime");
+  MakeLabel("記録時間", 12, 136);
+  LabelRecordTime = MakeLabel("", 100, 136, "LabelRecordTime");
+  MakeLabel("フィルタ", 16, 160);
+  Label34 = MakeLabel("なし", 96, 160, "Label34");
+  Label34->setStyleSheet("color: rgb(255, 0, 0);");
+  for (QLabel* value : {LabelFileName, LabelChannels, LabelData, LabelRate, LabelTime, LabelRecordTime, Label34}) {
+    value->setMinimumWidth(120);
+  }
+
+  RadioGroup1 = new QGroupBox("ファイル形式", central);
+  RadioGroup1->setObjectName("RadioGroup1");
+  RadioGroup1->setGeometry(232, 24, 140, 64);
+  RadioGroup1->setToolTip("ファイル形式の選択");
+  RadioCsv = new QRadioButton("標準CSV(*.csv)", RadioGroup1);
+  RadioCsv->setObjectName("RadioGroup1Item0");
+  RadioCsv->setGeometry(8, 18, 128, 20);
+  RadioCsv->setChecked(true);
+  RadioSpc51 = new QRadioButton("SPC-51 (*.dbl)", RadioGroup1);
+  RadioSpc51->setObjectName("RadioGroup1Item1");
+  RadioSpc51->setGeometry(8, 40, 128, 20);
+  connect(RadioCsv, &QRadioButton::toggled, this, [this](bool) { RadioGroup1Click(); });
+
+  BtnFile = MakeButton(central, "ファイル", 382, 35, 75, 25, "BtnFile", "ファイルデータの読み込み");
+  connect(BtnFile, &QPushButton::clicked, this, [this] { BtnFileClick(); });
+  BtnFilter = MakeButton(central, "フィルタ", 382, 68, 75, 25, "BtnFilter", "バンドパスフィルタON/OFF");
+  BtnFilter->setEnabled(false);
+  connect(BtnFilter, &QPushButton::clicked, this, [this] { BtnFilterClick(); });
+
+  // The position group: start, slider, arrows, step, width, channels, export.
+  GroupBox2 = new QGroupBox("表示位置", central);
+  GroupBox2->setObjectName("GroupBox2");
+  GroupBox2->setGeometry(472, 8, 320, 172);
+  GroupBox2->setEnabled(false);
+  Edit1 = new QLineEdit("0", GroupBox2);
+  Edit1->setObjectName("Edit1");
+  Edit1->setGeometry(8, 20, 64, 22);
+  Edit1->setToolTip("波形表示開始点");
+  connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
+  Button4 = MakeButton(GroupBox2, "←", 76, 19, 28, 24, "Button4", "時刻を戻す");
+  connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+  Button5 = MakeButton(GroupBox2, "→", 106, 19, 28, 24, "Button5", "時刻を進める");
+  connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+  TrackBar1 = new QSlider(Qt::Horizontal, GroupBox2);
+  TrackBar1->setObjectName("TrackBar1");
+  TrackBar1->setGeometry(6, 48, 130, 22);
+  TrackBar1->setRange(0, 100);
+  TrackBar1->setValue(0);
+  connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
+  Label11 = new QLabel("ステップ", GroupBox2);
+  Label11->setObjectName("Label11");
+  Label11->setGeometry(8, 78, 56, 18);
+  Label11->setToolTip("「編集」-「ステップ」で設定");
+  Label12 = new QLabel("500", GroupBox2);
+  Label12->setObjectName("Label12");
+  Label12->setGeometry(66, 78, 36, 18);
+  Label17 = new QLabel("2.5秒", GroupBox2);
+  Label17->setObjectName("Label17");
+  Label17->setGeometry(66, 98, 70, 18);
+
+  RadioGroup2 = new QGroupBox("表示時間幅", GroupBox2);
+  RadioGroup2->setObjectName("RadioGroup2");
+  RadioGroup2->setGeometry(140, 12, 80, 120);
+  WidthGroup = new QButtonGroup(this);
+  for (int i = 0; i < 5; ++i) {
+    WidthItems[i] = new QRadioButton(RadioGroup2);
+    WidthItems[i]->setObjectName(QString("RadioGroup2Item%1").arg(i));
+    WidthItems[i]->setGeometry(6, 16 + 20 * i, 72, 20);
+    WidthGroup->addButton(WidthItems[i], i);
+  }
+  connect(WidthGroup, &QButtonGroup::idClicked, this, [this](int) { RadioGroup2Click(); });
+
+  GroupBox3 = new QGroupBox("表示チャンネル", GroupBox2);
+  GroupBox3->setObjectName("GroupBox3");
+  GroupBox3->setGeometry(224, 12, 90, 120);
+  const char* digits[] = {"１", "２", "３", "４", "５", "６", "７", "８"};
+  for (int k = 0; k < kMaxChannels; ++k) {
+    CB[k] = new QCheckBox(digits[k], GroupBox3);
+    CB[k]->setObjectName(QString("CB%1").arg(k + 1));
+    CB[k]->setGeometry(6 + 42 * (k / 4), 16 + 18 * (k % 4), 40, 18);
+  }
+  Button8 = MakeButton(GroupBox3, "クリア", 4, 90, 40, 24, "Button8", "すべてのチェックをはずす");
+  connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
+  Button10 = MakeButton(GroupBox3, "すべて", 46, 90, 40, 24, "Button10", "すべてのチェックを入れる");
+  connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
+  GroupBox3->installEventFilter(this);
+
+  Button2 = MakeButton(GroupBox2, "グラフ", 8, 138, 70, 26, "Button2", "波形グラフを描く");
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+  Button3 = MakeButton(GroupBox2, "コピー", 84, 138, 70, 26, "Button3", "クリップボードへコピー");
+  connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+  Button7 = MakeButton(GroupBox2, "保　存", 160, 138, 70, 26, "Button7", "PNGファイルとして保存");
+  connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
+
+  plot_ = new WavePlot(kPlotWidth, kPlotHeight, central);
+  plot_->setObjectName("MyWave1");
+  plot_->move(24, 216);
+  plot_->onMouseMove = [this](int x, int y) { Guard([&] { MyWave1MouseMove(x, y); }); };
+  plot_->onMouseDown = [this](int, int) { Guard([&] { MyWave1Click(); }); };
+  Label16 = MakeLabel("", 376, 624, "Label16");
+  Label16->setMinimumWidth(320);
+
+  Button9 = MakeButton(central, "評　価", 200, 184, 75, 25, "Button9", "減衰曲線の評価");
+  Button9->setEnabled(false);
+  connect(Button9, &QPushButton::clicked, this, [this] { Button9Click(); });
+  Button6 = MakeButton(central, "実行(削除不可)", 0, 0, 90, 25, "Button6");
+  Button6->setVisible(false);
+  connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+  TkBtn1 = new TTkBtn(central);
+  TkBtn1->setObjectName("TkBtn1");
+  TkBtn1->setGeometry(192, 552, 388, 52);
+  TkBtn1->setToolTip("減衰曲線の評価");
+  TkBtn1->SetPicture(FormulaPicture());
+  TkBtn1->setEnabled(false);
+  TkBtn1->setVisible(false);
+  TkBtn1->onClick = [this] { TkBtn1Click(); };
+  Button11 = MakeButton(central, "散布図", 32, 184, 75, 25, "Button11", "振動数-減衰比");
+  Button11->setEnabled(false);
+  connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
+
+  MakeLabel("振動数 f(Hz)", 208, 138);
+  MakeLabel("減衰比 h", 232, 160);
+  MakeLabel("初期値", 299, 116);
+  MakeLabel("平均値", 408, 116);
+  Label28 = MakeLabel("", 352, 138, "Label28");
+  Label29 = MakeLabel("", 352, 160, "Label29");
+  for (QLabel* red : {Label28, Label29}) {
+    red->setStyleSheet("color: rgb(255, 0, 0);");
+    red->setMinimumWidth(52);
+  }
+  Label23 = MakeLabel("", 408, 138, "Label23");
+  Label24 = MakeLabel("", 408, 160, "Label24");
+  Label25 = MakeLabel("", 360, 116, "Label25");
+  for (QLabel* value : {Label23, Label24}) value->setMinimumWidth(60);
+  Label25->setMinimumWidth(44);
+  EdInitF = new QLineEdit("3.0", central);
+  EdInitF->setObjectName("EdInitF");
+  EdInitF->setGeometry(296, 136, 52, 20);
+  EdInitH = new QLineEdit("0.03", central);
+  EdInitH->setObjectName("EdInitH");
+  EdInitH->setGeometry(296, 160, 52, 20);
+  for (QLineEdit* box : {EdInitF, EdInitH}) box->setStyleSheet("background-color: rgb(211, 211, 211);");
+
+  MakeLabel("繰返回数", 408, 192);
+  MakeLabel("近似度", 296, 192);
+  Label15 = MakeLabel("", 472, 192, "Label15");
+  Label19 = MakeLabel("", 352, 192, "Label19");
+  Label15->setMinimumWidth(60);
+  Label19->setMinimumWidth(52);
+
+  CBWhite = new QCheckBox("白地グラフ", central);
+  CBWhite->setObjectName("CBWhite");
+  CBWhite->setGeometry(672, 192, 110, 20);
+  CBWhite->setToolTip("グラフ地色指定");
+  connect(CBWhite, &QCheckBox::clicked, this, [this] { CBWhiteClick(); });
+
+  Button1 = MakeButton(central, "終　了", 704, 624, 75, 25, "Button1");
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+void TOpen::BuildMenu() {
+  auto action = [this](QMenu* menu, const QString& text, const char* name, std::function<void()> handler) {
+    QAction* item = menu->addAction(text);
+    item->setObjectName(name);
+    connect(item, &QAction::triggered, this, [this, handler] { Guard(handler); });
+    return item;
+  };
+  QMenu* file = menuBar()->addMenu("ファイル");
+  N2 = action(file, "開く", "N2", [this] { N2Click(); });
+  CSV = action(file, "CSVファイル読込", "CSV", [this] { CSVClick(); });
+  SPC511 = action(file, "SPC-51ファイル読込", "SPC511", [this] { SPC511Click(); });
+  CSVF = action(file, "CSVファイルへ変換", "CSVF", [this] { CSVFClick(); });
+  CSVF->setEnabled(false);
+  N3 = action(file, "終了", "N3", [this] { N3Click(); });
+
+  QMenu* edit = menuBar()->addMenu("編集");
+  QMenu* steps = edit->addMenu("波形表示ステップ");
+  const int stepValues[] = {200, 500, 1000, 2000};
+  const char* stepNames[] = {"N2001", "N5001", "N10001", "N20001"};
+  for (int i = 0; i < 4; ++i) {
+    const int step = stepValues[i];
+    StepItems[i] = action(steps, QString::number(step), stepNames[i], [this, step] { StepClick(step); });
+    StepItems[i]->setCheckable(true);
+  }
+  StepItems[1]->setChecked(true);
+  CenterPass = action(edit, "バンドパスフィルタ", "CenterPass", [this] { CenterPassClick(); });
+  CenterPass->setEnabled(false);
+  QMenu* scale = edit->addMenu("表示時間幅");
+  TIMESCALE = scale->menuAction();
+  TIMESCALE->setObjectName("TIMESCALE");
+  TIMESCALE->setEnabled(false);
+  DIV1 = action(scale, "標準", "DIV1", [this] { DIV1Click(); });
+  DIV10 = action(scale, "短時間", "DIV10", [this] { DIV10Click(); });
+  DIV1->setCheckable(true);
+  DIV10->setCheckable(true);
+  DIV1->setChecked(true);
+
+  QMenu* help = menuBar()->addMenu("ヘルプ");
+  N7 = action(help, "使い方", "N7", [this] { N7Click(); });
+  N8 = action(help, "バージョン情報", "N8", [this] { N8Click(); });
+}
+
+void TOpen::FormCreate() {
+  view_.PlotBackground = kPlotBackground;
+  record_.SourceKind = FileKind::Csv;
+  openFilterIndex_ = 1;
+  plot_->Wave().Clear(view_.PlotBackground);
+  plot_->Refresh();
+  view_.Start = 0;
+  view_.Divisions = 5;
+  view_.ArrowStep = 500;
+  Label16->setText("");
+  startupFolder_ = QDir::currentPath().toStdString();
+  resultsPath_ = ResultsFilePath(startupFolder_);
+  for (QLabel* label : {LabelChannels, LabelData, LabelRate, Label15, Label19, Label23, Label24, Label25, LabelTime,
+                        Label28, Label29, LabelRecordTime}) {
+    label->setText("");
+  }
+  loaded_ = false;
+  filterHalfLength_ = 500;
+  bandLow_ = 1.0f;
+  bandHigh_ = 5.0f;
+  view_.CursorX = view_.CursorY = 0;
+  view_.CursorDrawn = false;
+  view_.SecondsPerDivision = 1.0f;
+  view_.WidthSeconds = 5.0f;
+  view_.ScaleMode = TimeScaleMode::Standard;
+  SetTimeScaleCaptions();
+  WidthItems[2]->setChecked(true);
+}
+
+void TOpen::N3Click() { close(); }
+
+void TOpen::Button1Click() {
+  resultsFile_.Close();
+  close();
+}
+
+void TOpen::closeEvent(QCloseEvent* event) {
+  // The secondary windows go with the main one; the results file is complete
+  // on disk already (every row is flushed) and is closed here.
+  resultsFile_.Close();
+  for (QWidget* window : std::initializer_list<QWidget*>{howTo_, about_, graph_, format_, center_}) {
+    if (window != nullptr) window->hide();
+  }
+  event->accept();
+}
+
+void TOpen::N7Click() {
+  if (howTo_ != nullptr) howTo_->ShowWindow();
+}
+
+void TOpen::N8Click() {
+  if (about_ != nullptr) about_->ShowWindow();
+}
+
+void TOpen::Button11Click() {
+  if (graph_ != nullptr) graph_->ShowPlot(view_.PlotBackground);
+}

@@ -1,0 +1,204 @@
+// The main window TOpen: the loaded record, the view of it, the evaluation and
+// the results file. Its behaviour lives in one handler per control event; the
+// handlers are spread over UOpen.cpp (layout, start-up, life cycle),
+// UOpenLoad.cpp (loading), UOpenView.cpp (the view and its export),
+// UOpenEval.cpp (the evaluation) and UOpenFilter.cpp (band-pass and
+// conversion).
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "components/DrawView.h"
+#include "components/Platform.h"
+#include "io/ReadResult.h"
+#include "io/ResultsFile.h"
+#include "io/WaveData.h"
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class TAbout;
+class TCenter;
+class TGFormat;
+class TGraph;
+class THowTo;
+class TTkBtn;
+class WavePlot;
+
+class TOpen : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TOpen(Platform& platform, QWidget* parent = nullptr);
+  ~TOpen() override;
+
+  // The secondary windows, created after the main window.
+  void AttachWindows(THowTo* howTo, TAbout* about, TGraph* graph, TGFormat* format, TCenter* center);
+
+  // Handlers, named after their control and event.
+  void FormCreate();
+  void RadioGroup1Click();
+  void BtnFileClick();
+  void N2Click() { BtnFileClick(); }
+  void CSVClick();
+  void SPC511Click();
+  void N3Click();
+  void Button1Click();
+  void UpdateChannelBoxes();
+  void N7Click();
+  void N8Click();
+
+  void Edit1Change();
+  void TrackBar1Change();
+  void Button4Click();
+  void Button5Click();
+  void RadioGroup2Click();
+  void DIV1Click();
+  void DIV10Click();
+  void StepClick(int step);
+  void GroupBox3Click();
+  void Button8Click();
+  void Button10Click();
+  void Button2Click();
+  void CBWhiteClick();
+  void MyWave1MouseMove(int x, int y);
+  void MyWave1Click();
+  void Button3Click();
+  void Button7Click();
+
+  void Button6Click();
+  void Button9Click() { Button6Click(); }
+  void TkBtn1Click() { Button6Click(); }
+  void Button11Click();
+
+  void CenterPassClick();
+  void BtnFilterClick() { CenterPassClick(); }
+  void CSVFClick();
+
+  // The one redraw routine of the view.
+  void RedrawView();
+
+  // State, readable by tests.
+  const WaveData& Record() const { return record_; }
+  const ViewWindow& View() const { return view_; }
+  bool Loaded() const { return loaded_; }
+  const std::string& ResultsPath() const { return resultsPath_; }
+  WavePlot* Plot() const { return plot_; }
+  float LowerEdge() const { return bandLow_; }
+  float UpperEdge() const { return bandHigh_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenu();
+  QLabel* MakeLabel(const QString& text, int x, int y, const QString& name = QString());
+  QPushButton* MakeButton(QWidget* parent, const QString& text, int x, int y, int w, int h,
+                          const QString& name, const QString& hint = QString());
+  // Runs a handler with the application's general error handler around it.
+  void Guard(const std::function<void()>& handler);
+  // Reads a file into `target` with the reader its SourceKind names. A file that
+  // cannot be opened is reported and ends the program; a refused one is
+  // reported. Either way `target` is unchanged and nothing is returned.
+  std::optional<ReadResult> ReadRecordFile(const std::string& path, WaveData& target);
+  // What a reader shows besides the record: time, slider range, channel boxes.
+  void ShowReadResult(const ReadResult& result);
+  void SetTimeScaleCaptions();
+  void EraseCursor();
+  int CursorSample() const;
+  void WarnResultsFile();
+
+  Platform& platform_;
+  THowTo* howTo_ = nullptr;
+  TAbout* about_ = nullptr;
+  TGraph* graph_ = nullptr;
+  TGFormat* format_ = nullptr;
+  TCenter* center_ = nullptr;
+
+  WaveData record_;
+  ViewWindow view_;
+  DrawViewResult lastDraw_;
+  bool loaded_ = false;
+  std::string startupFolder_;
+  std::string resultsPath_;
+  ResultsFile resultsFile_;
+  int filterHalfLength_ = 500;
+  float bandLow_ = 1.0f;
+  float bandHigh_ = 5.0f;
+  int openFilterIndex_ = 1;
+
+ public:
+  // Controls, named as the window's design names them.
+  QLabel* LabelFileName = nullptr;
+  QLabel* LabelChannels = nullptr;
+  QLabel* LabelData = nullptr;
+  QLabel* LabelRate = nullptr;
+  QLabel* LabelTime = nullptr;
+  QLabel* LabelRecordTime = nullptr;
+  QLabel* Label34 = nullptr;  // filter band or "なし"
+  QGroupBox* RadioGroup1 = nullptr;
+  QRadioButton* RadioCsv = nullptr;
+  QRadioButton* RadioSpc51 = nullptr;
+  QPushButton* BtnFile = nullptr;
+  QPushButton* BtnFilter = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QSlider* TrackBar1 = nullptr;
+  QPushButton* Button4 = nullptr;
+  QPushButton* Button5 = nullptr;
+  QLabel* Label11 = nullptr;
+  QLabel* Label12 = nullptr;
+  QLabel* Label17 = nullptr;
+  QGroupBox* RadioGroup2 = nullptr;
+  std::array<QRadioButton*, 5> WidthItems{};
+  QButtonGroup* WidthGroup = nullptr;
+  QGroupBox* GroupBox3 = nullptr;
+  std::array<QCheckBox*, kMaxChannels> CB{};
+  QPushButton* Button8 = nullptr;
+  QPushButton* Button10 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPushButton* Button7 = nullptr;
+  WavePlot* plot_ = nullptr;
+  QLabel* Label16 = nullptr;
+  QPushButton* Button9 = nullptr;
+  QPushButton* Button6 = nullptr;
+  TTkBtn* TkBtn1 = nullptr;
+  QPushButton* Button11 = nullptr;
+  QLabel* Label28 = nullptr;
+  QLabel* Label29 = nullptr;
+  QLabel* Label23 = nullptr;
+  QLabel* Label24 = nullptr;
+  QLabel* Label25 = nullptr;
+  QLineEdit* EdInitF = nullptr;
+  QLineEdit* EdInitH = nullptr;
+  QLabel* Label15 = nullptr;
+  QLabel* Label19 = nullptr;
+  QCheckBox* CBWhite = nullptr;
+  QPushButton* Button1 = nullptr;
+
+  QAction* N2 = nullptr;
+  QAction* CSV = nullptr;
+  QAction* SPC511 = nullptr;
+  QAction* CSVF = nullptr;
+  QAction* N3 = nullptr;
+  std::array<QAction*, 4> StepItems{};  // N2001, N5001, N10001, N20001
+  QAction* CenterPass = nullptr;
+  QAction* TIMESCALE = nullptr;
+  QAction* DIV1 = nullptr;
+  QAction* DIV10 = nullptr;
+  QAction* N7 = nullptr;
+  QAction* N8 = nullptr;
+};

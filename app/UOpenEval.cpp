@@ -1,0 +1,82 @@
+// The evaluation of the displayed stretch of one channel: the fit, its
+// acceptance, the picture over the view, the labels and the results row.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "analysis/Acceptance.h"
+#include "analysis/DampedFit.h"
+#include "app/Conversions.h"
+#include "app/UCenter.h"
+#include "app/UGraph.h"
+#include "app/UOpen.h"
+#include "app/WaitCursor.h"
+#include "app/WavePlot.h"
+#include "components/FitOverlay.h"
+
+void TOpen::Button6Click() {
+  Guard([this] {
+    // 1. The crosshair is not part of what the fit draws over.
+    EraseCursor();
+    plot_->Refresh();
+    // 2, 3. Start and initial values, read afresh from their boxes.
+    const int start = StrToInt(Edit1->text());
+    const double f0 = StrToFloat(EdInitF->text());
+    const double h0 = StrToFloat(EdInitH->text());
+    const int channel = view_.SingleIndex;
+
+    FitEvaluation evaluation;
+    {
+      WaitCursor wait;
+      const std::vector<float>& samples = record_.Samples[channel];
+      const std::size_t count = std::min(samples.size(), static_cast<std::size_t>(std::max(record_.SampleCount, 0)));
+      evaluation = EvaluateStretch(std::span<const float>(samples.data(), count), record_.Rate, record_.Dt, start,
+                                   view_.WidthSeconds, f0, h0);
+    }
+    if (!evaluation.Ok()) {
+      const FitFailure& failure = *evaluation.Failure;
+      platform_.ShowMessage(failure.Message, failure.Title, MessageIcon::Warning);
+      if (failure.EndsProgram) {
+        resultsFile_.Close();
+        platform_.RequestQuit();
+      }
+      return;
+    }
+    const FitResult& result = evaluation.Result;
+
+    // 8. Accept or reject: labels, averages, scatter plot, next initial values.
+    Button11->setEnabled(true);
+    const AcceptanceStep step = AcceptResult(result);
+    if (step.Accepted) {
+      if (graph_ != nullptr) graph_->AddPoint(step.F, step.H);
+      Label28->setText(QString::fromStdString(step.LastF));
+      if (center_ != nullptr) center_->SetCenterText(QString::fromStdString(step.LastF));
+      EdInitF->setText(QString::fromStdString(step.NextInitF));
+      Label29->setText(QString::fromStdString(step.LastH));
+      EdInitH->setText(QString::fromStdString(step.NextInitH));
+    } else {
+      Label28->setText("failed");
+      Label29->setText("failed");
+    }
+
+    // 9, 10, 12. Fit points, fitted curve and the result lines over the view.
+    DrawFitOverlay(plot_->Wave(), evaluation);
+    // 11.
+    Label15->setText(QString::number(result.Passes));
+    // 13. The results row, on disk at once.
+    if (resultsFile_.IsOpen()) {
+      const std::string row =
+          FormatResultRow(SlotText(record_.FileName), channel + 1, SlotText(record_.Names[channel]), result.A,
+                          result.Wn, result.H, result.Phi, result.Ratio);
+      if (!resultsFile_.Append(row)) {
+        resultsFile_.Close();
+        WarnResultsFile();
+      }
+    }
+    // 14, 15.
+    Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));
+    view_.CursorDrawn = false;
+    plot_->PlotCanvas().SetPenColor({255, 0, 0});
+    plot_->Refresh();
+  });
+}

@@ -1,0 +1,36 @@
+// The waveform plot control MyWave1: a TMyWave drawing on a QImage canvas of
+// the control's size, shown as it stands. Mouse movement and clicks go to the
+// window's handlers.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "components/MyWave.h"
+#include "components/qt/QtCanvas.h"
+
+class WavePlot : public QWidget {
+  Q_OBJECT
+
+ public:
+  WavePlot(int width, int height, QWidget* parent = nullptr);
+
+  TMyWave& Wave() { return wave_; }
+  QtCanvas& PlotCanvas() { return canvas_; }
+
+  // Called after drawing, so the control shows the new picture.
+  void Refresh() { update(); }
+
+  std::function<void(int x, int y)> onMouseMove;
+  std::function<void(int x, int y)> onMouseDown;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  QtCanvas canvas_;
+  TMyWave wave_;
+};

@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <filesystem>
+#include <memory>
+
+#include "app/UAbout.h"
+#include "app/UCenter.h"
+#include "app/UFormat.h"
+#include "app/UGraph.h"
+#include "app/UHowTo.h"
+#include "app/UOpen.h"
+#include "app/WavePlot.h"
+#include "components/qt/TkBtn.h"
+#include "io/ResultsFile.h"
+#include "io/WriteCsv.h"
+#include "tests/support/QtTestApp.h"
+#include "tests/support/RecordingPlatform.h"
+#include "tests/support/Spc51Builder.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const std::string kSample0 = std::string(OSCALYX_SOURCE_DIR) + "/sample/sample0.csv";
+const std::string kSample1 = std::string(OSCALYX_SOURCE_DIR) + "/sample/sample1.dbl";
+
+// The six windows as the program makes them, started in a scratch folder
+// (the results file goes to the folder current at start-up).
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureQtApp();
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    open = std::make_unique<TOpen>(platform);
+    howTo = std::make_unique<THowTo>();
+    about = std::make_unique<TAbout>();
+    graph = std::make_unique<TGraph>(platform);
+    format = std::make_unique<TGFormat>(platform, *graph);
+    center = std::make_unique<TCenter>(platform);
+    open->AttachWindows(howTo.get(), about.get(), graph.get(), format.get(), center.get());
+  }
+  void TearDown() override {
+    open.reset();
+    std::filesystem::current_path(previous_);
+  }
+
+  // Loads a file as the user does: the open dialog answers with `path`.
+  void Load(const std::string& path, bool spc51 = false) {
+    platform.openAnswer = path;
+    if (spc51) open->SPC511Click(); else open->CSVClick();
+  }
+
+  std::string ThreeChannelCsv() {
+    WaveData record;
+    record.ChannelCount = 3;
+    record.SampleCount = 1000;
+    record.Rate = 100;
+    for (int k = 0; k < 3; ++k) {
+      CopyToSlot("P" + std::to_string(k + 1), record.Names[k]);
+      CopyToSlot("gal", record.Units[k]);
+      record.Samples[k].assign(1000, static_cast<float>(k + 1));
+    }
+    const std::string path = dir.File("three.csv");
+    WriteCsv(path, record);
+    return path;
+  }
+
+  std::string Results() const { return TempDir::Read(dir.File("減衰特性.csv")); }
+
+  TempDir dir;
+  RecordingPlatform platform;
+  std::unique_ptr<TOpen> open;
+  std::unique_ptr<THowTo> howTo;
+  std::unique_ptr<TAbout> about;
+  std::unique_ptr<TGraph> graph;
+  std::unique_ptr<TGFormat> format;
+  std::unique_ptr<TCenter> center;
+
+ private:
+  std::filesystem::path previous_;
+};
+
+TEST_F(MainWindowTest, StartsWithNoRecord) {
+  EXPECT_EQ(open->windowTitle(), "自由振動/減衰振動　Oscalyx Ver2.0");
+  EXPECT_FALSE(open->GroupBox2->isEnabled());
+  EXPECT_FALSE(open->BtnFilter->isEnabled());
+  EXPECT_FALSE(open->Button9->isEnabled());
+  EXPECT_FALSE(open->Button11->isEnabled());
+  EXPECT_FALSE(open->TkBtn1->isVisibleTo(open.get()));
+  EXPECT_FALSE(open->CSVF->isEnabled());
+  EXPECT_FALSE(open->CenterPass->isEnabled());
+  EXPECT_FALSE(open->TIMESCALE->isEnabled());
+  EXPECT_TRUE(open->StepItems[1]->isChecked());
+  EXPECT_EQ(open->EdInitF->text(), "3.0");
+  EXPECT_EQ(open->EdInitH->text(), "0.03");
+  EXPECT_EQ(open->Label34->text(), "なし");
+  EXPECT_EQ(open->WidthItems[2]->text(), "５sec");
+  EXPECT_TRUE(open->WidthItems[2]->isChecked());
+  EXPECT_EQ(open->ResultsPath(), dir.path() + "/減衰特性.csv");
+  EXPECT_FALSE(open->Loaded());
+  ASSERT_NE(open->findChild<QPushButton*>("Button6"), nullptr);
+  EXPECT_FALSE(open->Button6->isVisibleTo(open.get()));
+}
+
+TEST_F(MainWindowTest, LoadingAOneChannelFileShowsItAndEnablesTheEvaluation) {
+  Load(kSample0);
+  ASSERT_TRUE(open->Loaded());
+  EXPECT_EQ(platform.requests.back().filterIndex, 1);
+  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+  EXPECT_EQ(open->LabelChannels->text(), "1");
+  EXPECT_EQ(open->LabelData->text(), "6000");
+  EXPECT_EQ(open->LabelRate->text(), "100/sec");
+  EXPECT_EQ(open->LabelRecordTime->text(), "60.0sec");
+  EXPECT_EQ(open->Label17->text(), "5.0sec");
+  EXPECT_EQ(open->EdInitF->text(), "2.0");
+  EXPECT_EQ(open->EdInitH->text(), "0.03");
+  EXPECT_TRUE(open->Button9->isEnabled());
+  EXPECT_TRUE(open->TkBtn1->isVisibleTo(open.get()));
+  EXPECT_TRUE(open->CB[0]->isChecked());
+  EXPECT_FALSE(open->CB[1]->isEnabled());
+  EXPECT_FALSE(open->CSVF->isEnabled());
+  EXPECT_TRUE(open->BtnFilter->isEnabled());
+  EXPECT_EQ(open->TrackBar1->maximum(), 6000);
+  EXPECT_EQ(Results(), ResultsHeaderLine());
+  EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(MainWindowTest, LoadingAThreeChannelFileLeavesTheEvaluationOff) {
+  Load(ThreeChannelCsv());
+  EXPECT_TRUE(open->CB[2]->isChecked());
+  EXPECT_FALSE(open->CB[3]->isEnabled());
+  EXPECT_FALSE(open->Button9->isEnabled());
+  EXPECT_FALSE(open->TkBtn1->isVisibleTo(open.get()));
+  EXPECT_EQ(open->LabelRate->text(), "100/sec");
+  EXPECT_EQ(open->LabelRecordTime->text(), "10.0sec");
+  EXPECT_EQ(open->Label17->text(), "5.0sec");
+  EXPECT_EQ(open->EdInitF->text(), "2.0");
+  // One channel shown: the evaluation comes on.
+  open->Button8Click();
+  open->CB[1]->setChecked(true);
+  open->Button2Click();
+  EXPECT_TRUE(open->Button9->isEnabled());
+  EXPECT_EQ(open->View().SingleIndex, 1);
+}
+
+TEST_F(MainWindowTest, CancelAndRefusedFilesKeepTheLoadedRecord) {
+  Load(kSample0);
+  open->Edit1->setText("2000");
+  open->Button6Click();
+  const std::string rows = Results();
+  ASSERT_NE(rows, ResultsHeaderLine());
+
+  Load("");  // cancelled
+  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+  const std::string refused = dir.Write("bad.csv", "A\n0\nm\nu\n1\n");
+  Load(refused);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].title, "読み込みエラー");
+  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+  EXPECT_EQ(open->Record().SampleCount, 6000);
+  EXPECT_EQ(Results(), rows);  // the rows of this record are still there
+  EXPECT_EQ(platform.quitRequests, 0);
+
+  Load(dir.File("missing.csv"));
+  EXPECT_EQ(platform.messages.back().text, "ファイルが開けません");
+  EXPECT_EQ(platform.messages.back().title, "ファイルオープンエラー");
+  EXPECT_EQ(platform.messages.back().icon, MessageIcon::Warning);
+  EXPECT_EQ(platform.quitRequests, 1);
+  EXPECT_EQ(Results(), rows);
+}
+
+TEST_F(MainWindowTest, SecondLoadEmptiesTheResultsFileAndTheAverages) {
+  Load(kSample0);
+  open->Edit1->setText("2000");
+  open->Button6Click();
+  open->Button6Click();
+  EXPECT_EQ(open->Label25->text(), "2回");
+  Load(kSample0);
+  EXPECT_EQ(Results(), ResultsHeaderLine());
+  EXPECT_EQ(open->Label23->text(), "");
+  EXPECT_EQ(open->Label25->text(), "");
+}
+
+TEST_F(MainWindowTest, Spc51LoadEnablesTheConversionAndTheRadioGroupDisablesTheFilter) {
+  Load(kSample1, true);
+  EXPECT_EQ(platform.requests.back().filterIndex, 2);
+  EXPECT_TRUE(open->CSVF->isEnabled());
+  EXPECT_EQ(open->LabelRate->text(), "200/sec");
+  EXPECT_EQ(open->EdInitF->text(), "4.0");
+  open->RadioCsv->setChecked(true);
+  EXPECT_TRUE(open->CSVF->isEnabled());
+  EXPECT_FALSE(open->BtnFilter->isEnabled());
+  EXPECT_FALSE(open->CenterPass->isEnabled());
+  EXPECT_EQ(open->Record().SourceKind, FileKind::Csv);
+}
+
+TEST_F(MainWindowTest, StartBoxSliderAndArrows) {
+  Load(kSample0);
+  open->Edit1->clear();
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, "'' は整数ではありません");
+  for (const char* typed : {"1", "15", "150", "1500"}) {
+    open->Edit1->setText(typed);
+    EXPECT_EQ(open->TrackBar1->value(), std::stoi(typed));
+  }
+  EXPECT_EQ(open->View().Start, 1500);
+  open->Edit1->setText("300");
+  open->Button4Click();
+  EXPECT_EQ(open->TrackBar1->value(), 0);
+  EXPECT_EQ(open->Edit1->text(), "0");
+  open->Edit1->setText("99999");
+  EXPECT_EQ(open->TrackBar1->value(), 6000);
+  EXPECT_EQ(open->Edit1->text(), "6000");
+  open->StepClick(2000);
+  EXPECT_EQ(open->Label12->text(), "2000");
+  EXPECT_EQ(open->Label17->text(), "20.0秒");
+  EXPECT_TRUE(open->StepItems[3]->isChecked());
+  EXPECT_FALSE(open->StepItems[1]->isChecked());
+}
+
+TEST_F(MainWindowTest, TimeScaleModesReplaceTheWidthCaptions) {
+  Load(kSample0);
+  open->DIV10Click();
+  EXPECT_EQ(open->WidthItems[2]->text(), "0.1sec");
+  EXPECT_TRUE(open->WidthItems[2]->isChecked());
+  EXPECT_FLOAT_EQ(open->View().WidthSeconds, 0.1f);
+  open->WidthItems[0]->setChecked(true);
+  open->RadioGroup2Click();
+  EXPECT_EQ(open->View().WidthSeconds, static_cast<float>(2 * 0.01f));
+  open->DIV1Click();
+  EXPECT_EQ(open->WidthItems[2]->text(), "５sec");
+  EXPECT_EQ(open->View().WidthSeconds, 5.0f);
+}
+
+TEST_F(MainWindowTest, CursorReadoutAndClick) {
+  Load(kSample0);
+  const QImage before = open->Plot()->PlotCanvas().Bitmap();
+  open->MyWave1MouseMove(80, 100);  // the origin's x: step 0
+  EXPECT_EQ(open->Label16->text(), "X = 0(step),  0.00(sec)");
+  EXPECT_NE(open->Plot()->PlotCanvas().Bitmap(), before);
+  open->MyWave1MouseMove(200, 67);  // one second on, 133 pixels above the axis
+  EXPECT_TRUE(open->Label16->text().startsWith("X = 100(step),  1.00(sec)    Y = ")) << open->Label16->text().toStdString();
+  EXPECT_TRUE(open->Label16->text().endsWith("(cm/s2)"));
+  open->MyWave1MouseMove(2, 2);  // at the edge: no crosshair stays
+  EXPECT_EQ(open->Plot()->PlotCanvas().Bitmap(), before);
+  open->MyWave1MouseMove(320, 100);
+  open->MyWave1Click();
+  EXPECT_EQ(open->TrackBar1->value(), 200);
+  EXPECT_EQ(open->Edit1->text(), "200");
+}
+
+TEST_F(MainWindowTest, EvaluationOfTheSampleIsAcceptedDrawnAndRecorded) {
+  Load(kSample0);
+  open->Edit1->setText("2000");
+  const QImage view = open->Plot()->PlotCanvas().Bitmap();
+  open->Button9Click();
+  ASSERT_TRUE(platform.messages.empty()) << platform.messages[0].text;
+  EXPECT_NE(open->Label28->text(), "failed");
+  EXPECT_EQ(open->Label25->text(), "1回");
+  EXPECT_FALSE(open->Label15->text().isEmpty());
+  EXPECT_TRUE(open->Label19->text().endsWith("％"));
+  EXPECT_EQ(center->findChild<QLineEdit*>("EdCenter")->text(), open->Label28->text());
+  EXPECT_NE(open->Plot()->PlotCanvas().Bitmap(), view);
+  const std::string results = Results();
+  EXPECT_EQ(results.rfind(ResultsHeaderLine() + "sample0.csv,1ch,P1,", 0), 0u) << results;
+  EXPECT_EQ(results.substr(results.size() - 2), "\r\n");
+}
+
+TEST_F(MainWindowTest, EvaluationFailuresEndTheProgramWithEveryRowOnDisk) {
+  Load(kSample0);
+  open->Edit1->setText("2000");
+  open->Button6Click();
+  const std::string rows = Results();
+  open->EdInitH->setText("1.0");
+  open->Button6Click();
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, "減衰係数の評価が異常です");
+  EXPECT_EQ(platform.messages[0].title, "評価エラー");
+  EXPECT_EQ(platform.quitRequests, 1);
+  EXPECT_EQ(Results(), rows);
+
+  open->EdInitH->setText("abc");
+  open->Button6Click();
+  EXPECT_EQ(platform.messages.back().text, "'abc' は浮動小数点数ではありません");
+}
+
+TEST_F(MainWindowTest, ResultsFileThatCannotBeCreatedWarnsOnceAndEvaluationsGoOn) {
+  std::filesystem::create_directory(dir.File("減衰特性.csv"));  // a folder stands where the file belongs
+  Load(kSample0);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].title, "結果ファイル");
+  open->Edit1->setText("2000");
+  open->Button6Click();
+  EXPECT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(open->Label25->text(), "1回");
+}
+
+TEST_F(MainWindowTest, SavedPictureIsThePlotAsItStands) {
+  Load(kSample0);
+  open->MyWave1MouseMove(300, 150);  // the crosshair is part of the picture
+  platform.saveAnswer = dir.File("wave");
+  open->Button7Click();
+  QImage saved(QString::fromStdString(dir.File("wave.png")));
+  ASSERT_FALSE(saved.isNull());
+  EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), open->Plot()->PlotCanvas().Bitmap().convertToFormat(QImage::Format_RGB32));
+  platform.saveAnswer = dir.File("wave.dat");
+  open->Button7Click();
+  EXPECT_TRUE(std::filesystem::exists(dir.File("wave.dat")));
+  open->Button3Click();
+  ASSERT_EQ(platform.clipboard.size(), 1u);
+  EXPECT_EQ(platform.clipboard[0].width, 753);
+  EXPECT_EQ(platform.clipboard[0].height, 401);
+}
+
+}  // namespace
