@@ -42,10 +42,11 @@ void ApplyFirScalar(int N, const float* h, float* x, int count);
 // ApplyFirScalar.
 enum class FirPath { Scalar, Sse2, Avx2 };
 
-// How the fast paths round each step to single precision. Auto uses the
-// splitting rounding (three double operations) wherever the data's range proves
-// it exact, and the conversion instructions elsewhere; Convert always converts;
-// Split always splits, proven or not (only for exercising the kernels).
+// How the fast paths round each step to single precision. Auto uses, on the
+// AVX2 path, the splitting rounding (three double operations) wherever the
+// data's range proves it exact, and the conversion instructions elsewhere;
+// Convert always converts; Split always splits, proven or not (only for
+// exercising the kernels).
 enum class FirRounding { Auto, Convert, Split };
 
 struct FirOptions {

@@ -232,8 +232,10 @@ void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, i
     std::fill(xd, xd + pad, 0.0);
     std::copy(x, x + count, xd + pad);
     std::fill(xd + pad + count, xd + stride, 0.0);
+    // Splitting pays on AVX2, where converting four lanes takes two operations
+    // each way; two SSE2 lanes convert in one, faster than three operations.
     const bool split = options.Rounding == FirRounding::Split ||
-                       (options.Rounding == FirRounding::Auto &&
+                       (options.Rounding == FirRounding::Auto && path == FirPath::Avx2 &&
                         SplitIsExact(RangeOf(x, count), taps, tapAbsSum));
     kernels[c] = KernelFor(path, split);
   };

@@ -163,7 +163,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(PathCase{FirPath::Scalar, FirRounding::Auto},
                     PathCase{FirPath::Sse2, FirRounding::Convert},
                     PathCase{FirPath::Sse2, FirRounding::Split},
-                    PathCase{FirPath::Sse2, FirRounding::Auto},
                     PathCase{FirPath::Avx2, FirRounding::Convert},
                     PathCase{FirPath::Avx2, FirRounding::Split},
                     PathCase{FirPath::Avx2, FirRounding::Auto}),
