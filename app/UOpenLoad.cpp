@@ -63,6 +63,7 @@ std::optional<ReadResult> TOpen::ReadRecordFile(const std::string& path, WaveDat
 
 void TOpen::ShowReadResult(const ReadResult& result) {
   LabelTime->setText(QString::fromStdString(DisplayTextUtf8(result.timeLabel)));
+  LabelTime->adjustSize();
   TrackBar1->setMaximum(result.sliderMax);
   if (record_.SourceKind == FileKind::Spc51) {
     // The SPC-51 reader shows the header's numbers as they are; a load then

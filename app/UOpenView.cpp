@@ -23,18 +23,6 @@
 
 namespace {
 
-struct WidthChoice {
-  const char* caption;
-  int divisions;
-  float secondsPerDivision;
-};
-
-constexpr WidthChoice kStandardWidths[5] = {
-    {"１sec", 1, 1.0f}, {"２sec", 2, 1.0f}, {"５sec", 5, 1.0f}, {"10sec", 10, 1.0f}, {"20sec", 20, 1.0f}};
-constexpr WidthChoice kShortWidths[5] = {
-    {"0.02sec", 2, 0.01f}, {"0.05sec", 5, 0.01f}, {"0.1sec", 1, 0.1f}, {"0.2sec", 2, 0.1f}, {"0.5sec", 5, 0.1f}};
-constexpr int kDefaultWidthIndex = 2;
-
 const char kPngFilter[] = "PNGファイル(*.png)|*.png|すべて(*.*)|*.*";
 
 std::string Printf(const char* format, auto... values) {
@@ -60,7 +48,7 @@ void TOpen::Button5Click() { TrackBar1->setValue(TrackBar1->value() + view_.Arro
 
 void TOpen::SetTimeScaleCaptions() {
   const WidthChoice* table = view_.ScaleMode == TimeScaleMode::Standard ? kStandardWidths : kShortWidths;
-  for (int i = 0; i < 5; ++i) WidthItems[i]->setText(QString::fromUtf8(table[i].caption));
+  for (int i = 0; i < kWidthChoices; ++i) WidthItems[i]->setText(QString::fromUtf8(table[i].Caption));
 }
 
 void TOpen::RadioGroup2Click() {
@@ -68,10 +56,8 @@ void TOpen::RadioGroup2Click() {
   if (index < 0) return;
   const WidthChoice& choice =
       (view_.ScaleMode == TimeScaleMode::Standard ? kStandardWidths : kShortWidths)[index];
-  view_.Divisions = choice.divisions;
-  view_.SecondsPerDivision = choice.secondsPerDivision;
-  plot_->Wave().VValueX = choice.secondsPerDivision;
-  view_.WidthSeconds = static_cast<float>(choice.divisions * choice.secondsPerDivision);
+  ApplyWidth(view_, choice);
+  plot_->Wave().VValueX = choice.SecondsPerDivision;
   RedrawView();
 }
 

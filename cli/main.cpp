@@ -7,7 +7,18 @@
 
 #include "cli/Cli.h"
 
+namespace {
+
+// Qt's own warnings (a missing runtime folder and the like) are no business of
+// a batch tool's caller; real errors still go to stderr.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  qInstallMessageHandler(QuietMessages);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   // Drawing text on images needs the font machinery of a GUI application, but

@@ -159,3 +159,24 @@ DrawViewResult DrawView(TMyWave& wave, const WaveData& record, ViewWindow& view,
   result.LastFrame = wave.Frame();
   return result;
 }
+
+void ApplyWidth(ViewWindow& view, const WidthChoice& choice) {
+  view.Divisions = choice.Divisions;
+  view.SecondsPerDivision = choice.SecondsPerDivision;
+  view.WidthSeconds = static_cast<float>(choice.Divisions * choice.SecondsPerDivision);
+}
+
+void ApplyWidthSeconds(ViewWindow& view, float widthSeconds) {
+  for (const auto* table : {kStandardWidths, kShortWidths}) {
+    for (int i = 0; i < kWidthChoices; ++i) {
+      if (static_cast<float>(table[i].Divisions * table[i].SecondsPerDivision) == widthSeconds) {
+        ApplyWidth(view, table[i]);
+        return;
+      }
+    }
+  }
+  constexpr int kDivisions = 5;
+  view.Divisions = kDivisions;
+  view.SecondsPerDivision = static_cast<float>(widthSeconds / static_cast<double>(kDivisions));
+  view.WidthSeconds = widthSeconds;
+}

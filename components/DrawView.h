@@ -32,6 +32,27 @@ struct ViewWindow {
   int CursorY = 0;
 };
 
+// The display widths of the two time-scale modes: the radio captions, the
+// number of x divisions and the seconds per division (single precision, so
+// 0.01 is 0.0099999998).
+struct WidthChoice {
+  const char* Caption;
+  int Divisions;
+  float SecondsPerDivision;
+};
+inline constexpr int kWidthChoices = 5;
+inline constexpr int kDefaultWidthIndex = 2;
+inline constexpr WidthChoice kStandardWidths[kWidthChoices] = {
+    {"１sec", 1, 1.0f}, {"２sec", 2, 1.0f}, {"５sec", 5, 1.0f}, {"10sec", 10, 1.0f}, {"20sec", 20, 1.0f}};
+inline constexpr WidthChoice kShortWidths[kWidthChoices] = {
+    {"0.02sec", 2, 0.01f}, {"0.05sec", 5, 0.01f}, {"0.1sec", 1, 0.1f}, {"0.2sec", 2, 0.1f}, {"0.5sec", 5, 0.1f}};
+
+// Sets divisions, seconds per division and width from a choice of the table.
+void ApplyWidth(ViewWindow& view, const WidthChoice& choice);
+// A width in seconds as the view shows it: the table entry of that width when
+// there is one, else five divisions of width / 5 seconds.
+void ApplyWidthSeconds(ViewWindow& view, float widthSeconds);
+
 // What the view shows of the band-pass filter: its state and band edges in Hz.
 struct ViewBandPass {
   bool On = false;
