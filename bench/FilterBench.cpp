@@ -75,8 +75,8 @@ void BM_FilterAllChannels(benchmark::State& state) {
 }
 BENCHMARK(BM_FilterAllChannels)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// One path forced: arg 0 = path (0 scalar, 1 SSE2, 2 AVX2), arg 1 = threads,
-// arg 2 = rounding (0 auto, 1 convert).
+// One path forced: arg 0 = path (0 scalar, 1 SSE2, 2 AVX2), arg 1 = threads
+// (0: one per core), arg 2 = rounding (0 auto, 1 convert, 2 split).
 void BM_ApplyFirPath(benchmark::State& state) {
   const auto path = static_cast<FirPath>(state.range(0));
   if (!FirPathAvailable(path)) {
@@ -91,7 +91,9 @@ void BM_ApplyFirPath(benchmark::State& state) {
   FirOptions options;
   options.Path = path;
   options.Threads = static_cast<int>(state.range(1));
-  options.Rounding = state.range(2) == 0 ? FirRounding::Auto : FirRounding::Convert;
+  constexpr FirRounding kRoundings[] = {FirRounding::Auto, FirRounding::Convert,
+                                        FirRounding::Split};
+  options.Rounding = kRoundings[state.range(2)];
   for (auto _ : state) {
     state.PauseTiming();
     for (int c = 0; c < kBenchChannels; ++c) data[c] = BenchRecord().Samples[c];
@@ -102,12 +104,12 @@ void BM_ApplyFirPath(benchmark::State& state) {
   SetCounters(state, kBenchChannels);
 }
 BENCHMARK(BM_ApplyFirPath)
-    ->ArgNames({"path", "threads", "convert"})
+    ->ArgNames({"path", "threads", "rounding"})
     ->Args({2, 0, 0})
     ->Args({2, 1, 0})
     ->Args({2, 0, 1})
     ->Args({1, 0, 0})
-    ->Args({1, 0, 1})
+    ->Args({1, 0, 2})
     ->Args({0, 0, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
