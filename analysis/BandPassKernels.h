@@ -1,5 +1,5 @@
 // Inner loops of the band-pass FIR filter, one per instruction set and rounding
-// method. Shared by BandPass.cpp and the AVX2 unit only.
+// method. Shared by the filter units and their tests only.
 //
 // Every kernel computes outputs y[begin .. end-1] from a padded copy of the
 // channel in double: xc[k] is sample k for 0 <= k < count and +0.0 for the N - 1
