@@ -18,6 +18,7 @@
 #include "io/ResultsFile.h"
 #include "io/WaveData.h"
 
+struct FitResult;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -80,6 +81,10 @@ class TOpen : public QMainWindow {
   void Button9Click() { Button6Click(); }
   void TkBtn1Click() { Button6Click(); }
   void Button11Click();
+  // The evaluation's recording steps: acceptance (labels, averages, scatter
+  // plot, next initial values) and the results row of channel index `channel`.
+  void AcceptanceStep(const FitResult& result);
+  void WriteResultsRow(int channel, const FitResult& result);
 
   void CenterPassClick();
   void BtnFilterClick() { CenterPassClick(); }
@@ -91,6 +96,8 @@ class TOpen : public QMainWindow {
   // State, readable by tests.
   const WaveData& Record() const { return record_; }
   const ViewWindow& View() const { return view_; }
+  const DrawViewResult& LastDraw() const { return lastDraw_; }
+  int RedrawCount() const { return redrawCount_; }
   bool Loaded() const { return loaded_; }
   const std::string& ResultsPath() const { return resultsPath_; }
   WavePlot* Plot() const { return plot_; }
@@ -130,6 +137,7 @@ class TOpen : public QMainWindow {
   WaveData record_;
   ViewWindow view_;
   DrawViewResult lastDraw_;
+  int redrawCount_ = 0;  // redraws since start-up
   bool loaded_ = false;
   std::string startupFolder_;
   std::string resultsPath_;

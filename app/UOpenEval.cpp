@@ -45,38 +45,44 @@ void TOpen::Button6Click() {
     const FitResult& result = evaluation.Result;
 
     // 8. Accept or reject: labels, averages, scatter plot, next initial values.
-    Button11->setEnabled(true);
-    const AcceptanceStep step = AcceptResult(result);
-    if (step.Accepted) {
-      if (graph_ != nullptr) graph_->AddPoint(step.F, step.H);
-      Label28->setText(QString::fromStdString(step.LastF));
-      if (center_ != nullptr) center_->SetCenterText(QString::fromStdString(step.LastF));
-      EdInitF->setText(QString::fromStdString(step.NextInitF));
-      Label29->setText(QString::fromStdString(step.LastH));
-      EdInitH->setText(QString::fromStdString(step.NextInitH));
-    } else {
-      Label28->setText("failed");
-      Label29->setText("failed");
-    }
+    AcceptanceStep(result);
 
     // 9, 10, 12. Fit points, fitted curve and the result lines over the view.
     DrawFitOverlay(plot_->Wave(), evaluation);
     // 11.
     Label15->setText(QString::number(result.Passes));
     // 13. The results row, on disk at once.
-    if (resultsFile_.IsOpen()) {
-      const std::string row =
-          FormatResultRow(SlotText(record_.FileName), channel + 1, SlotText(record_.Names[channel]), result.A,
-                          result.Wn, result.H, result.Phi, result.Ratio);
-      if (!resultsFile_.Append(row)) {
-        resultsFile_.Close();
-        WarnResultsFile();
-      }
-    }
+    WriteResultsRow(channel, result);
     // 14, 15.
     Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));
     view_.CursorDrawn = false;
     plot_->PlotCanvas().SetPenColor({255, 0, 0});
     plot_->Refresh();
   });
+}
+
+void TOpen::AcceptanceStep(const FitResult& result) {
+  Button11->setEnabled(true);
+  const ::AcceptanceStep step = AcceptResult(result);
+  if (step.Accepted) {
+    if (graph_ != nullptr) graph_->AddPoint(step.F, step.H);
+    Label28->setText(QString::fromStdString(step.LastF));
+    if (center_ != nullptr) center_->SetCenterText(QString::fromStdString(step.LastF));
+    EdInitF->setText(QString::fromStdString(step.NextInitF));
+    Label29->setText(QString::fromStdString(step.LastH));
+    EdInitH->setText(QString::fromStdString(step.NextInitH));
+  } else {
+    Label28->setText("failed");
+    Label29->setText("failed");
+  }
+}
+
+void TOpen::WriteResultsRow(int channel, const FitResult& result) {
+  if (!resultsFile_.IsOpen()) return;
+  const std::string row = FormatResultRow(SlotText(record_.FileName), channel + 1, SlotText(record_.Names[channel]),
+                                          result.A, result.Wn, result.H, result.Phi, result.Ratio);
+  if (!resultsFile_.Append(row)) {
+    resultsFile_.Close();
+    WarnResultsFile();
+  }
 }

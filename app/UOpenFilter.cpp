@@ -25,7 +25,6 @@ void TOpen::CenterPassClick() {
 
   // However the dialog was closed: the record comes back from its file, and
   // is filtered while the box is checked.
-  WaitCursor wait;
   WaveData fresh = record_;
   const std::string path(SlotText(record_.Path));
   const std::optional<ReadResult> read = ReadRecordFile(path, fresh);
@@ -35,7 +34,11 @@ void TOpen::CenterPassClick() {
   ShowReadResult(*read);
   CSVF->setEnabled(record_.SourceKind == FileKind::Spc51);
   if (center_->BandOn()) {
-    const FilterResult filtered = FilterAllChannels(record_, bandLow_, bandHigh_);
+    FilterResult filtered;
+    {
+      WaitCursor wait;
+      filtered = FilterAllChannels(record_, bandLow_, bandHigh_);
+    }
     if (!filtered.Ok) {
       platform_.ShowMessage(filtered.Message, "バンドパスフィルタ", MessageIcon::Warning);
       return;
@@ -47,7 +50,10 @@ void TOpen::CenterPassClick() {
 void TOpen::CSVFClick() {
   const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true});
   if (chosen.empty()) return;
-  WaitCursor wait;
-  const WriteResult result = WriteCsv(WithDefaultExtension(chosen, ".csv"), record_);
+  WriteResult result;
+  {
+    WaitCursor wait;
+    result = WriteCsv(WithDefaultExtension(chosen, ".csv"), record_);
+  }
   if (!result.ok) platform_.ShowMessage(result.message, "CSVファイルへ変換", MessageIcon::Warning);
 }

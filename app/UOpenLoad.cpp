@@ -13,6 +13,7 @@
 #include "app/UFormat.h"
 #include "app/UGraph.h"
 #include "app/UOpen.h"
+#include "app/WaitCursor.h"
 #include "app/WavePlot.h"
 #include "components/qt/DisplayText.h"
 #include "io/NumberText.h"
@@ -45,8 +46,11 @@ void TOpen::SPC511Click() {
 }
 
 std::optional<ReadResult> TOpen::ReadRecordFile(const std::string& path, WaveData& target) {
-  const ReadResult result =
-      target.SourceKind == FileKind::Spc51 ? ReadSpc51(path, target) : ReadCsv(path, target);
+  ReadResult result;
+  {
+    WaitCursor wait;
+    result = target.SourceKind == FileKind::Spc51 ? ReadSpc51(path, target) : ReadCsv(path, target);
+  }
   if (result.status == ReadStatus::CannotOpen) {
     // The program ends here; every row of the results file is on disk.
     platform_.ShowMessage(result.message, result.title, MessageIcon::Warning);

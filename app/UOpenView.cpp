@@ -131,6 +131,7 @@ void TOpen::RedrawView() {
     bandPass.LowHz = bandLow_;
     bandPass.HighHz = bandHigh_;
     lastDraw_ = DrawView(plot_->Wave(), record_, view_, bandPass, startIsNumber);
+    ++redrawCount_;
     plot_->Refresh();
     if (lastDraw_.CheckedCount == 1) {
       Button9->setEnabled(true);

@@ -1,93 +1,6 @@
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <QAction>
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <filesystem>
-#include <memory>
-
-#include "app/UAbout.h"
-#include "app/UCenter.h"
-#include "app/UFormat.h"
-#include "app/UGraph.h"
-#include "app/UHowTo.h"
-#include "app/UOpen.h"
-#include "app/WavePlot.h"
-#include "components/qt/TkBtn.h"
-#include "io/ResultsFile.h"
-#include "io/WriteCsv.h"
-#include "tests/support/QtTestApp.h"
-#include "tests/support/RecordingPlatform.h"
-#include "tests/support/Spc51Builder.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/MainWindowFixture.h"
 
 namespace {
-
-const std::string kSample0 = std::string(OSCALYX_SOURCE_DIR) + "/sample/sample0.csv";
-const std::string kSample1 = std::string(OSCALYX_SOURCE_DIR) + "/sample/sample1.dbl";
-
-// The six windows as the program makes them, started in a scratch folder
-// (the results file goes to the folder current at start-up).
-class MainWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    EnsureQtApp();
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    open = std::make_unique<TOpen>(platform);
-    howTo = std::make_unique<THowTo>();
-    about = std::make_unique<TAbout>();
-    graph = std::make_unique<TGraph>(platform);
-    format = std::make_unique<TGFormat>(platform, *graph);
-    center = std::make_unique<TCenter>(platform);
-    open->AttachWindows(howTo.get(), about.get(), graph.get(), format.get(), center.get());
-  }
-  void TearDown() override {
-    open.reset();
-    std::filesystem::current_path(previous_);
-  }
-
-  // Loads a file as the user does: the open dialog answers with `path`.
-  void Load(const std::string& path, bool spc51 = false) {
-    platform.openAnswer = path;
-    if (spc51) open->SPC511Click(); else open->CSVClick();
-  }
-
-  std::string ThreeChannelCsv() {
-    WaveData record;
-    record.ChannelCount = 3;
-    record.SampleCount = 1000;
-    record.Rate = 100;
-    for (int k = 0; k < 3; ++k) {
-      CopyToSlot("P" + std::to_string(k + 1), record.Names[k]);
-      CopyToSlot("gal", record.Units[k]);
-      record.Samples[k].assign(1000, static_cast<float>(k + 1));
-    }
-    const std::string path = dir.File("three.csv");
-    WriteCsv(path, record);
-    return path;
-  }
-
-  std::string Results() const { return TempDir::Read(dir.File("減衰特性.csv")); }
-
-  TempDir dir;
-  RecordingPlatform platform;
-  std::unique_ptr<TOpen> open;
-  std::unique_ptr<THowTo> howTo;
-  std::unique_ptr<TAbout> about;
-  std::unique_ptr<TGraph> graph;
-  std::unique_ptr<TGFormat> format;
-  std::unique_ptr<TCenter> center;
-
- private:
-  std::filesystem::path previous_;
-};
 
 TEST_F(MainWindowTest, StartsWithNoRecord) {
   EXPECT_EQ(open->windowTitle(), "自由振動/減衰振動　Oscalyx Ver2.0");
@@ -319,6 +232,57 @@ TEST_F(MainWindowTest, SavedPictureIsThePlotAsItStands) {
   ASSERT_EQ(platform.clipboard.size(), 1u);
   EXPECT_EQ(platform.clipboard[0].width, 753);
   EXPECT_EQ(platform.clipboard[0].height, 401);
+}
+
+TEST_F(MainWindowTest, FileNameOfFiftyOneCharactersIsShownAndWrittenWhole) {
+  const std::string name = std::string(47, 'w') + ".csv";
+  std::filesystem::copy_file(kSample0, dir.File(name));
+  Load(dir.File(name));
+  EXPECT_EQ(open->LabelFileName->text().toStdString(), name);
+  open->Edit1->setText("2000");
+  open->Button6Click();
+  EXPECT_NE(Results().find("\r\n" + name + ",1ch,P1,"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, FileTypeSwitchLabelsTheNextRedrawInMicroKine) {
+  Load(kSample0);
+  EXPECT_EQ(open->Plot()->Wave().UnitY, "cm/s2");
+  platform.openAnswer = "";
+  open->SPC511Click();  // cancelled: the CSV record stays, the type is SPC-51
+  EXPECT_EQ(open->Record().SampleCount, 6000);
+  EXPECT_FALSE(open->BtnFilter->isEnabled());
+  open->Button2Click();
+  EXPECT_EQ(open->Plot()->Wave().UnitY, "μkine");
+}
+
+TEST_F(MainWindowTest, StripsOfThreeChannelsAndRedrawsOfTheStartBox) {
+  Load(ThreeChannelCsv());
+  EXPECT_EQ(open->LastDraw().Start, 0);
+  EXPECT_EQ(open->LastDraw().End, 500);
+  EXPECT_EQ(open->LastDraw().LastFrame.OriginY, 310);
+  EXPECT_EQ(open->LastDraw().LastFrame.UnitLenX, 120);
+  open->Edit1->clear();
+  platform.messages.clear();
+  const int before = open->RedrawCount();
+  for (const char* typed : {"1", "15", "150", "1500"}) open->Edit1->setText(typed);
+  EXPECT_EQ(open->RedrawCount(), before + 4);
+  // Clamped to the 1000 samples: only the axes, and "data : 1000 - 1000".
+  EXPECT_EQ(open->LastDraw().Start, 1000);
+  EXPECT_EQ(open->LastDraw().End, 1000);
+  EXPECT_EQ(open->Edit1->text(), "1000");
+}
+
+TEST_F(MainWindowTest, NoChannelCheckedClearsThePlot) {
+  Load(kSample0);
+  open->Button8Click();
+  open->Button2Click();
+  const QImage& picture = open->Plot()->PlotCanvas().Bitmap();
+  for (int y = 0; y < picture.height(); y += 7) {
+    for (int x = 0; x < picture.width(); x += 7) {
+      ASSERT_EQ(picture.pixel(x, y) & 0xFFFFFF, qRgb(247, 255, 255) & 0xFFFFFF) << x << "," << y;
+    }
+  }
+  EXPECT_TRUE(open->Button9->isEnabled());  // nothing else changes
 }
 
 }  // namespace

@@ -1,0 +1,101 @@
+// The band-pass dialog seen from the main window, the conversion menu and the
+// help windows.
+#include <QCheckBox>
+#include <QTimer>
+
+#include "io/ReadCsv.h"
+#include "tests/support/MainWindowFixture.h"
+
+namespace {
+
+class FilterWindowTest : public MainWindowTest {
+ protected:
+  // Opens the band-pass dialog and answers it: OK with the box as given, or
+  // the close box.
+  void RunDialog(bool bandOn, const QString& centre, const QString& ratio, bool ok = true) {
+    QTimer::singleShot(0, center.get(), [this, bandOn, centre, ratio, ok] {
+      center->findChild<QCheckBox*>("CBBand")->setChecked(bandOn);
+      center->findChild<QLineEdit*>("EdCenter")->setText(centre);
+      center->findChild<QLineEdit*>("EdRatio")->setText(ratio);
+      if (ok) center->Button1Click(); else center->reject();
+    });
+    open->BtnFilterClick();
+  }
+  std::vector<float> Samples() const { return open->Record().Samples[0]; }
+};
+
+TEST_F(FilterWindowTest, FilterOnOffAndTwice) {
+  Load(kSample0);
+  const std::vector<float> asRead = Samples();
+  RunDialog(true, "2", "0.1");
+  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
+  EXPECT_EQ(open->LowerEdge(), 1.8f);
+  EXPECT_EQ(open->UpperEdge(), 2.2f);
+  const std::vector<float> once = Samples();
+  EXPECT_NE(once, asRead);
+  RunDialog(true, "2", "0.1");
+  EXPECT_EQ(Samples(), once);  // the second run starts from the file again
+  RunDialog(false, "2", "0.1");
+  EXPECT_EQ(open->Label34->text(), "なし");
+  EXPECT_EQ(Samples(), asRead);
+  EXPECT_EQ(open->LowerEdge(), 1.8f);  // unchecked OK leaves the edges
+}
+
+TEST_F(FilterWindowTest, CloseBoxReloadsAndFiltersWithTheLastEdges) {
+  Load(kSample0);
+  RunDialog(true, "2", "0.1");
+  const std::vector<float> filtered = Samples();
+  RunDialog(true, "3", "0.5", /*ok=*/false);  // closed: the texts are not taken
+  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
+  EXPECT_EQ(Samples(), filtered);
+  // A new load starts unfiltered.
+  Load(kSample0);
+  EXPECT_EQ(open->Label34->text(), "なし");
+  EXPECT_FALSE(center->BandOn());
+}
+
+TEST_F(FilterWindowTest, ReloadKeepsStartWidthAndTheSingleChannel) {
+  Load(ThreeChannelCsv());
+  open->Edit1->setText("300");
+  open->Button8Click();
+  open->CB[1]->setChecked(true);
+  open->Button2Click();
+  RunDialog(false, "2", "0.1");
+  EXPECT_EQ(open->Edit1->text(), "300");
+  EXPECT_TRUE(open->CB[1]->isChecked());
+  EXPECT_FALSE(open->CB[0]->isChecked());
+  EXPECT_EQ(open->View().SingleIndex, 1);
+  EXPECT_TRUE(open->Button9->isEnabled());
+}
+
+TEST_F(FilterWindowTest, ConversionAddsCsvOnlyToNamesWithoutExtension) {
+  Load(kSample1, true);
+  ASSERT_TRUE(open->CSVF->isEnabled());
+  platform.saveAnswer = dir.File("data");
+  open->CSVFClick();
+  WaveData back;
+  ASSERT_TRUE(ReadCsv(dir.File("data.csv"), back).ok());
+  EXPECT_EQ(back.ChannelCount, 3);
+  EXPECT_EQ(back.SampleCount, 8000);
+  platform.saveAnswer = dir.File("data.txt");
+  open->CSVFClick();
+  EXPECT_TRUE(std::filesystem::exists(dir.File("data.txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("data.txt.csv")));
+  platform.saveAnswer = dir.File("no/such/folder/x.csv");
+  open->CSVFClick();
+  ASSERT_FALSE(platform.messages.empty());
+  EXPECT_EQ(platform.messages.back().title, "CSVファイルへ変換");
+}
+
+TEST_F(FilterWindowTest, HelpAndVersionWindowsOpenFromTheMenu) {
+  open->N7->trigger();
+  EXPECT_TRUE(howTo->isVisible());
+  open->N8->trigger();
+  EXPECT_TRUE(about->isVisible());
+  Load(kSample0);
+  EXPECT_TRUE(open->TkBtn1->isVisibleTo(open.get()));
+  Load(ThreeChannelCsv());
+  EXPECT_FALSE(open->TkBtn1->isVisibleTo(open.get()));
+}
+
+}  // namespace
