@@ -103,7 +103,9 @@ std::string FileTimeLabel(long long modificationTime) {
 }
 
 ReadResult ReadCsv(const std::string& path, WaveData& record) {
-  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK, opening a named pipe waits for a writer that may never
+  // come; it has no effect on regular files, the only kind read here.
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
 

@@ -95,7 +95,9 @@ int ReadSpc51Counts(int fd, int channelCount, std::vector<std::int16_t>* rawArra
 }
 
 ReadResult ReadSpc51(const std::string& path, WaveData& record) {
-  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK, opening a named pipe waits for a writer that may never
+  // come; it has no effect on regular files, the only kind read here.
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
 
@@ -140,6 +142,11 @@ ReadResult ReadSpc51(const std::string& path, WaveData& record) {
       return Refused("SPC-51ファイルのチャンネル" + std::to_string(k + 1) + "の校正係数が数値ではありません");
     }
     scales[k] = !unit.empty() && unit[0] == 'g' ? calibration : static_cast<float>(calibration * 1000.0);
+    // A factor above about 3.4e35 overflows to infinity when multiplied by
+    // 1000, and a count of 0 would then become NaN.
+    if (!std::isfinite(scales[k])) {
+      return Refused("SPC-51ファイルのチャンネル" + std::to_string(k + 1) + "の校正係数が大きすぎます");
+    }
   }
 
   std::array<std::vector<std::int16_t>, kMaxChannels> raw;
