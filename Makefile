@@ -32,7 +32,8 @@ samples: build
 test-sanitize: setup
 	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSCALYX_SANITIZE=ON -DOSCALYX_BENCH=OFF >/dev/null
 	@cmake --build build-sanitize -j $(JOBS)
-	@cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+	@cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # The libFuzzer targets (clang); `make fuzz-run FUZZ_SECONDS=60` runs each that long.
 FUZZ_SECONDS ?= 60

@@ -125,7 +125,9 @@ class TOpen : public QMainWindow {
   void SetTimeScaleCaptions();
   void EraseCursor();
   int CursorSample() const;
-  void WarnResultsFile();
+  // Tells the user that the results file cannot be created (or written) and
+  // that evaluations go on without it.
+  void WarnResultsFile(bool writing = false);
 
   Platform& platform_;
   THowTo* howTo_ = nullptr;

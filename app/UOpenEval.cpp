@@ -83,6 +83,6 @@ void TOpen::WriteResultsRow(int channel, const FitResult& result) {
                                           result.A, result.Wn, result.H, result.Phi, result.Ratio);
   if (!resultsFile_.Append(row)) {
     resultsFile_.Close();
-    WarnResultsFile();
+    WarnResultsFile(/*writing=*/true);
   }
 }

@@ -90,9 +90,9 @@ void TOpen::UpdateChannelBoxes() {
   }
 }
 
-void TOpen::WarnResultsFile() {
-  platform_.ShowMessage("結果ファイル「" + resultsPath_ + "」を作成できません（" + resultsFile_.errorText() +
-                            "）。\n評価はできますが、結果はファイルに記録されません。",
+void TOpen::WarnResultsFile(bool writing) {
+  platform_.ShowMessage("結果ファイル「" + resultsPath_ + (writing ? "」に書き込めません（" : "」を作成できません（") +
+                            resultsFile_.errorText() + "）。\n評価はできますが、結果はファイルに記録されません。",
                         "結果ファイル", MessageIcon::Warning);
 }
 
