@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "components/MyStr.h"
+#include "io/FileHandle.h"
 #include "io/LineReader.h"
 #include "io/NumberText.h"
 
@@ -20,20 +21,6 @@ constexpr int kHeaderLines = 4;
 // Records of at least this many data lines are converted by two threads.
 constexpr int kSplitAtRows = 20000;
 constexpr long long kHalfStride = 1024;  // the first pass notes every 1024th line's offset
-
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Everything a successful read puts into the record.
 struct CsvRecord {

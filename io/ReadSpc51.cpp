@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "io/FileHandle.h"
+
 namespace {
 
 constexpr int kTimeOffset = 48;
@@ -58,20 +60,6 @@ std::string_view PaddedText(unsigned char* field, int length) {
   const auto* nul = static_cast<const char*>(std::memchr(text, '\0', static_cast<std::size_t>(length)));
   return {text, nul != nullptr ? static_cast<std::size_t>(nul - text) : static_cast<std::size_t>(length)};
 }
-
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
