@@ -1,5 +1,6 @@
 #include "io/LineReader.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,8 +10,21 @@ namespace {
 constexpr std::size_t kBlock = 1 << 20;
 }
 
+namespace {
+
+// A block of the file's size when it is smaller than the usual block.
+std::size_t BlockFor(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size >= 0 && static_cast<unsigned long long>(info.st_size) < kBlock) {
+    return static_cast<std::size_t>(info.st_size);
+  }
+  return kBlock;
+}
+
+}  // namespace
+
 LineReader::LineReader(int fd, unsigned long long offset)
-    : fd_(fd), fileOffset_(offset), buffer_(kBlock + kMaxRead + 2) {}
+    : fd_(fd), fileOffset_(offset), buffer_(BlockFor(fd) + kMaxRead + 2) {}
 
 bool LineReader::Fill() {
   if (end_ - begin_ >= kMaxRead + 2 || eof_) return true;
