@@ -56,7 +56,7 @@ base=$base; big=$big; arrays=8*100000*4/1024
 print(f'  empty record: {base} KiB, 8 x 100 000 record: {big} KiB, growth {big-base} KiB')
 print(f'  sample arrays: {arrays:.0f} KiB; growth / arrays = {(big-base)/arrays:.2f}')"
 
-for peer in bench/peers/*.sh; do
+for peer in bench/peers/filter.sh bench/peers/fit.sh; do
   [ -e "$peer" ] || continue
   bash "$peer"
 done

@@ -1,5 +1,6 @@
 // Whole SPC-51 files through the reader.
 #include "fuzz/MemoryFile.h"
+#include "fuzz/RecordChecks.h"
 #include "io/ReadSpc51.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -8,21 +9,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  WaveData record;
-  record.ChannelCount = 1;
-  record.SampleCount = 1;
-  record.Rate = 7;
-  record.Samples[0] = {2.5f};
+  WaveData record = LoadedRecord();
   MemoryFile file(data, size);
-  const ReadResult result = ReadSpc51(file.Path(), record);
-  if (!result.ok()) {
-    if (record.Rate != 7 || record.Samples[0].size() != 1 || record.Samples[0][0] != 2.5f) __builtin_trap();
-    return 0;
-  }
-  if (record.ChannelCount < 1 || record.ChannelCount > kMaxChannels || record.Rate <= 0) __builtin_trap();
-  for (int k = 0; k < record.ChannelCount; ++k) {
-    if (record.Samples[k].size() != static_cast<std::size_t>(record.SampleCount)) __builtin_trap();
-    if (record.RawCounts[k].size() != static_cast<std::size_t>(record.SampleCount)) __builtin_trap();
-  }
+  CheckAfterRead(ReadSpc51(file.Path(), record), record, /*withCounts=*/true);
   return 0;
 }
