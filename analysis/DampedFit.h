@@ -60,9 +60,6 @@ struct FitFailure {
   FitFailureKind Kind = FitFailureKind::SolverFailed;
   std::string Message;             // UTF-8, for the message box
   std::string Title = "評価エラー";
-  // The window ends after the two failures of the iteration itself; refusals
-  // of the input and our own stops leave the program running.
-  bool EndsProgram = false;
 };
 
 // What the drawing of the result needs besides the numbers.
@@ -90,8 +87,8 @@ struct FitEvaluation {
 FitEvaluation EvaluateStretch(std::span<const float> samples, int rate, float dt, std::int64_t start,
                               float widthSeconds, double f0, double h0, int maxPasses = kFitMaxPasses);
 
-// Shows the failure in a warning box and, when it ends the program, asks the
-// platform to end once the current event has been handled.
+// Shows the failure in a warning box. No failure ends the program: the
+// evaluation is abandoned and everything stays as it was.
 void ReportFitFailure(const FitFailure& failure, Platform& platform);
 
 // The model at time t (s) with the given parameters, in double, rounded to

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "components/qt/ScreenCentre.h"
+#include "components/qt/WindowLook.h"
 #include "components/qt/TkBtn.h"
 
 namespace {
@@ -123,7 +124,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent) {
   panelFont.setBold(true);
   Panel1->setFont(panelFont);
   QPalette panelColours = Panel1->palette();
-  panelColours.setColor(QPalette::WindowText, kPanelText);
+  SetLiveTextColour(panelColours, QPalette::WindowText, kPanelText);
   Panel1->setPalette(panelColours);
 
   ProgramIcon = new QLabel(Panel1);

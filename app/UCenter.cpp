@@ -11,6 +11,7 @@
 #include "app/Conversions.h"
 #include "components/Platform.h"
 #include "components/qt/ScreenCentre.h"
+#include "components/qt/WindowLook.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ TCenter::TCenter(Platform& platform, QWidget* parent) : QDialog(parent), platfor
   setObjectName("Center");
   setWindowTitle("バンドパスフィルタ特性");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setFixedSize(kWidth, kHeight);
+  SetOuterSize(*this, {kOuterWidth, kOuterHeight});
   setModal(true);
 
   QFont font(QString::fromLatin1(kUiFamily));
@@ -36,7 +37,7 @@ TCenter::TCenter(Platform& platform, QWidget* parent) : QDialog(parent), platfor
   setFont(font);
   QPalette colours = palette();
   colours.setColor(QPalette::Window, kBackground);
-  colours.setColor(QPalette::WindowText, kTextColour);
+  SetLiveTextColour(colours, QPalette::WindowText, kTextColour);
   setPalette(colours);
   setAutoFillBackground(true);
 
@@ -46,25 +47,26 @@ TCenter::TCenter(Platform& platform, QWidget* parent) : QDialog(parent), platfor
     l->adjustSize();
     return l;
   };
-  label("中央振動数", 40, 28);
+  // Laid out in the 269 x 151 client area of the 277 x 185 window.
+  label("中央振動数", 40, 18);
   EdCenter = new QLineEdit("2.5", this);
   EdCenter->setObjectName("EdCenter");
-  EdCenter->setGeometry(152, 24, 65, 21);
-  label("Hz", 224, 28);
+  EdCenter->setGeometry(152, 14, 65, 21);
+  label("Hz", 224, 18);
 
-  label("帯域幅率（１未満）", 16, 60);
+  label("帯域幅率（１未満）", 16, 48);
   EdRatio = new QLineEdit("0.1", this);
   EdRatio->setObjectName("EdRatio");
-  EdRatio->setGeometry(152, 56, 65, 21);
+  EdRatio->setGeometry(152, 44, 65, 21);
 
   CBBand = new QCheckBox("バンドパス　ON/OFF", this);
   CBBand->setObjectName("CBBand");
-  CBBand->move(72, 94);
+  CBBand->move(72, 78);
   CBBand->adjustSize();
 
   Button1 = new QPushButton("OK", this);
   Button1->setObjectName("Button1");
-  Button1->setGeometry(101, 132, 75, 25);
+  Button1->setGeometry(97, 112, 75, 25);
   Button1->setDefault(true);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }

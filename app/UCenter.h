@@ -19,8 +19,8 @@ class TCenter : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kWidth = 277;
-  static constexpr int kHeight = 185;
+  static constexpr int kOuterWidth = 277;  // frame included
+  static constexpr int kOuterHeight = 185;
   static constexpr float kInitialLowerEdge = 1.0f;  // Hz, until the first confirmed band
   static constexpr float kInitialUpperEdge = 5.0f;
 

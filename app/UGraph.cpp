@@ -10,14 +10,10 @@
 #include "components/MyGraph.h"
 #include "components/Platform.h"
 #include "components/qt/ScreenCentre.h"
+#include "components/qt/WindowLook.h"
 
 namespace {
 
-// The desktop's frame around a window's client area (sizing border on both
-// sides; caption and borders above and below): the outer sizes of the windows
-// are given with it.
-constexpr int kFrameWidth = 8;
-constexpr int kFrameHeight = 34;
 constexpr int kFontPixels = 13;
 
 constexpr QSize kOuterSize{330, 392};
@@ -52,14 +48,11 @@ void SetGraphWindowLook(QWidget& window, QSize outerSize, QColor background) {
   QPalette palette = window.palette();
   const QColor green(0, 128, 0);
   palette.setColor(QPalette::Window, background);
-  palette.setColor(QPalette::WindowText, green);
-  palette.setColor(QPalette::ButtonText, green);
-  palette.setColor(QPalette::Text, green);
+  SetFormTextColour(palette, green);
   window.setPalette(palette);
   window.setAutoFillBackground(true);
 
-  const QSize client(outerSize.width() - kFrameWidth, outerSize.height() - kFrameHeight);
-  window.setFixedSize(client);
+  SetOuterSize(window, outerSize);
   CentreOnScreen(window);
 }
 

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "components/qt/ScreenCentre.h"
+#include "components/qt/WindowLook.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ QString THowTo::HelpText() {
 THowTo::THowTo(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("HowTo");
   setWindowTitle("使い方");
-  resize(kWidth, kHeight);
+  SetOuterSize(*this, {kOuterWidth, kOuterHeight});
 
   QFont font(QString::fromLatin1(kUiFamily));
   font.setPixelSize(kFontPixels);
@@ -121,7 +122,7 @@ THowTo::THowTo(QWidget* parent) : QWidget(parent, Qt::Window) {
   titleFont.setPixelSize(kTitlePixels);
   Label1->setFont(titleFont);
   QPalette titleColours = Label1->palette();
-  titleColours.setColor(QPalette::WindowText, kTitleColour);
+  SetLiveTextColour(titleColours, QPalette::WindowText, kTitleColour);
   Label1->setPalette(titleColours);
   Label1->move(40, 16);
   Label1->adjustSize();

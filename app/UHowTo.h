@@ -14,8 +14,8 @@ class THowTo : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kWidth = 417;
-  static constexpr int kHeight = 518;
+  static constexpr int kOuterWidth = 417;  // frame included
+  static constexpr int kOuterHeight = 518;
 
   explicit THowTo(QWidget* parent = nullptr);
 

@@ -23,11 +23,13 @@
 #include "app/WavePlot.h"
 #include "components/qt/FormulaPicture.h"
 #include "components/qt/TkBtn.h"
+#include "components/qt/WindowLook.h"
 
 namespace {
 
 constexpr int kPlotWidth = 753;
 constexpr int kPlotHeight = 401;
+constexpr QSize kOuterSize{816, 713};
 const QColor kFormColour(211, 237, 252);
 const QColor kMaroon(128, 0, 0);
 
@@ -82,13 +84,13 @@ QPushButton* TOpen::MakeButton(QWidget* parent, const QString& text, int x, int 
 void TOpen::BuildControls() {
   auto* central = new QWidget(this);
   central->setObjectName("central");
-  central->setFixedSize(800, 655);
   setCentralWidget(central);
+  // The menu bar takes its height from the client area, as on the desktop
+  // the window was laid out for.
+  SetOuterSize(*this, kOuterSize);
   QPalette palette = central->palette();
   palette.setColor(QPalette::Window, kFormColour);
-  palette.setColor(QPalette::WindowText, kMaroon);
-  palette.setColor(QPalette::ButtonText, kMaroon);
-  palette.setColor(QPalette::Text, kMaroon);
+  SetFormTextColour(palette, kMaroon);
   setPalette(palette);
   setAutoFillBackground(true);
   setFont(FormFont());
@@ -219,6 +221,7 @@ void TOpen::BuildControls() {
   TkBtn1->setGeometry(192, 552, 388, 52);
   TkBtn1->setToolTip("減衰曲線の評価");
   TkBtn1->SetPicture(FormulaPicture());
+  TkBtn1->SetBevelWidth(3);
   TkBtn1->setEnabled(false);
   TkBtn1->setVisible(false);
   TkBtn1->onClick = [this] { TkBtn1Click(); };
@@ -247,7 +250,9 @@ void TOpen::BuildControls() {
   EdInitH = new QLineEdit("0.03", central);
   EdInitH->setObjectName("EdInitH");
   EdInitH->setGeometry(296, 160, 52, 20);
-  for (QLineEdit* box : {EdInitF, EdInitH}) box->setStyleSheet("background-color: rgb(211, 211, 211);");
+  for (QLineEdit* box : {EdInitF, EdInitH}) {
+    box->setStyleSheet("background-color: rgb(211, 211, 211); color: rgb(128, 0, 0);");
+  }
 
   MakeLabel("繰返回数", 408, 192);
   MakeLabel("近似度", 296, 192);
@@ -337,11 +342,16 @@ void TOpen::FormCreate() {
   WidthItems[2]->setChecked(true);
 }
 
-void TOpen::N3Click() { close(); }
+// The two ways out of the program; no failure ends it.
+void TOpen::N3Click() {
+  close();
+  platform_.RequestQuit();
+}
 
 void TOpen::Button1Click() {
   resultsFile_.Close();
   close();
+  platform_.RequestQuit();
 }
 
 void TOpen::closeEvent(QCloseEvent* event) {

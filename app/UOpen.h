@@ -116,13 +116,15 @@ class TOpen : public QMainWindow {
                           const QString& name, const QString& hint = QString());
   // Runs a handler with the application's general error handler around it.
   void Guard(const std::function<void()>& handler);
-  // Reads a file into `target` with the reader its SourceKind names. A file that
-  // cannot be opened is reported and ends the program; a refused one is
-  // reported. Either way `target` is unchanged and nothing is returned.
+  // Reads a file into `target` with the reader its SourceKind names and sets
+  // its Dt. A file that cannot be opened or is refused is reported; `target`
+  // is then unchanged and nothing is returned.
   std::optional<ReadResult> ReadRecordFile(const std::string& path, WaveData& target);
   // What a reader shows besides the record: time, slider range, channel boxes.
   void ShowReadResult(const ReadResult& result);
   void SetTimeScaleCaptions();
+  // Moves the start by a number of samples, kept within the slider's range.
+  void MoveStart(long long samples);
   void EraseCursor();
   int CursorSample() const;
   // Tells the user that the results file cannot be created (or written) and
@@ -148,6 +150,7 @@ class TOpen : public QMainWindow {
   float bandLow_ = 1.0f;
   float bandHigh_ = 5.0f;
   int openFilterIndex_ = 1;
+  std::string openFolder_;  // where the open dialog starts: the folder of the last file chosen
 
  public:
   // Controls, named as the window's design names them.

@@ -24,6 +24,7 @@ void TOpen::Button6Click() {
     const double f0 = StrToFloat(EdInitF->text());
     const double h0 = StrToFloat(EdInitH->text());
     const int channel = view_.SingleIndex;
+    if (channel < 0 || channel >= record_.ChannelCount) return;
 
     FitEvaluation evaluation;
     {
@@ -34,12 +35,8 @@ void TOpen::Button6Click() {
                                    view_.WidthSeconds, f0, h0);
     }
     if (!evaluation.Ok()) {
-      const FitFailure& failure = *evaluation.Failure;
-      platform_.ShowMessage(failure.Message, failure.Title, MessageIcon::Warning);
-      if (failure.EndsProgram) {
-        resultsFile_.Close();
-        platform_.RequestQuit();
-      }
+      // Nothing of a failed evaluation is drawn, shown or recorded.
+      ReportFitFailure(*evaluation.Failure, platform_);
       return;
     }
     const FitResult& result = evaluation.Result;

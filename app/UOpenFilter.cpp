@@ -14,6 +14,19 @@ const char kCsvFilter[] = "標準CSVファイル(*.csv)|*.csv|すべて(*.*)|*.*
 
 void TOpen::CenterPassClick() {
   if (center_ == nullptr) return;
+  // What the dialog may change, so that a re-read or filter that fails leaves
+  // the window exactly as it was: record, picture, label, edges and box.
+  const bool wasOn = center_->BandOn();
+  const QString previousLabel = Label34->text();
+  const float previousLow = bandLow_;
+  const float previousHigh = bandHigh_;
+  auto restore = [&] {
+    center_->SetBandOn(wasOn);
+    Label34->setText(previousLabel);
+    bandLow_ = previousLow;
+    bandHigh_ = previousHigh;
+  };
+
   if (center_->exec() == QDialog::Accepted) {
     // OK with the box checked stores the band; unchecked leaves the edges.
     if (center_->BandOn()) {
@@ -23,32 +36,38 @@ void TOpen::CenterPassClick() {
     Label34->setText(center_->Label34Text());
   }
 
-  // However the dialog was closed: the record comes back from its file, and
-  // is filtered while the box is checked.
-  WaveData fresh = record_;
-  const std::string path(SlotText(record_.Path));
-  const std::optional<ReadResult> read = ReadRecordFile(path, fresh);
-  if (!read) return;
-  record_ = std::move(fresh);
-  record_.Dt = static_cast<float>(1.0 / record_.Rate);
-  ShowReadResult(*read);
-  CSVF->setEnabled(record_.SourceKind == FileKind::Spc51);
+  // However the dialog was closed: the record comes back from its file into
+  // a fresh record, is filtered there while the box is checked, and only then
+  // replaces the loaded one.
+  WaveData fresh;
+  fresh.SourceKind = record_.SourceKind;
+  fresh.Path = record_.Path;
+  fresh.FileName = record_.FileName;
+  const std::optional<ReadResult> read = ReadRecordFile(std::string(SlotText(record_.Path)), fresh);
+  if (!read) {
+    restore();
+    return;
+  }
   if (center_->BandOn()) {
     FilterResult filtered;
     {
       WaitCursor wait;
-      filtered = FilterAllChannels(record_, bandLow_, bandHigh_);
+      filtered = FilterAllChannels(fresh, bandLow_, bandHigh_);
     }
     if (!filtered.Ok) {
       platform_.ShowMessage(filtered.Message, "バンドパスフィルタ", MessageIcon::Warning);
+      restore();
       return;
     }
   }
+  record_ = std::move(fresh);
+  ShowReadResult(*read);
+  CSVF->setEnabled(record_.SourceKind == FileKind::Spc51);
   RedrawView();
 }
 
 void TOpen::CSVFClick() {
-  const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true});
+  const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true, {}});
   if (chosen.empty()) return;
   WriteResult result;
   {

@@ -51,17 +51,13 @@ std::optional<ReadResult> TOpen::ReadRecordFile(const std::string& path, WaveDat
     WaitCursor wait;
     result = target.SourceKind == FileKind::Spc51 ? ReadSpc51(path, target) : ReadCsv(path, target);
   }
-  if (result.status == ReadStatus::CannotOpen) {
-    // The program ends here; every row of the results file is on disk.
-    platform_.ShowMessage(result.message, result.title, MessageIcon::Warning);
-    resultsFile_.Close();
-    platform_.RequestQuit();
-    return std::nullopt;
-  }
-  if (result.status == ReadStatus::Refused) {
+  if (!result.ok()) {
+    // A file that cannot be opened or read ends nothing: the loaded record,
+    // the view, the scatter store and the results file stay as they were.
     platform_.ShowMessage(result.message, result.title, MessageIcon::Warning);
     return std::nullopt;
   }
+  target.Dt = static_cast<float>(1.0 / target.Rate);
   return result;
 }
 
@@ -80,8 +76,10 @@ void TOpen::ShowReadResult(const ReadResult& result) {
 }
 
 void TOpen::UpdateChannelBoxes() {
-  for (QCheckBox* box : CB) box->setEnabled(false);
-  for (int k = 0; k < record_.ChannelCount; ++k) CB[k]->setEnabled(true);
+  for (int k = 0; k < kMaxChannels; ++k) CB[k]->setEnabled(k < record_.ChannelCount);
+  // A single channel that the record no longer has (a re-read file with
+  // fewer channels) gives way to all channels.
+  if (view_.SingleChannel && view_.SingleIndex >= record_.ChannelCount) view_.SingleChannel = false;
   if (view_.SingleChannel) {
     for (QCheckBox* box : CB) box->setChecked(false);
     CB[view_.SingleIndex]->setChecked(true);
@@ -99,13 +97,15 @@ void TOpen::WarnResultsFile(bool writing) {
 void TOpen::BtnFileClick() {
   // 1. The reader follows the file-type selection.
   record_.SourceKind = RadioSpc51->isChecked() ? FileKind::Spc51 : FileKind::Csv;
-  // 2. The open dialog.
-  const std::string path = platform_.OpenFileName({kOpenFilter, openFilterIndex_, false});
+  // 2. The open dialog, in the folder of the last file chosen.
+  const std::string path = platform_.OpenFileName({kOpenFilter, openFilterIndex_, false, openFolder_});
   if (path.empty()) return;
+  openFolder_ = FolderOf(path);
 
   // The file is read into a fresh record first, so that a refused file leaves
   // the loaded record, its view and its results file exactly as they were.
-  WaveData fresh = record_;
+  WaveData fresh;
+  fresh.SourceKind = record_.SourceKind;
   if (!SetRecordPath(fresh, path)) {
     platform_.ShowMessage("ファイルのパスが長すぎます（255バイトまで）", "読み込みエラー", MessageIcon::Warning);
     return;
@@ -145,8 +145,7 @@ void TOpen::BtnFileClick() {
   // 13. The step's duration.
   Label17->setText(QString::fromStdString(FormatFixed(static_cast<double>(view_.ArrowStep) / record_.Rate, 1)) +
                    "sec");
-  // 14, 15.
-  record_.Dt = static_cast<float>(1.0 / record_.Rate);
+  // 14 (Dt, set with the read), 15.
   LabelRecordTime->setText(
       QString::fromStdString(FormatFixed(static_cast<double>(record_.SampleCount * record_.Dt), 1)) + "sec");
   // 16. The initial frequency: a fiftieth of the sampling rate, in three places.
@@ -157,8 +156,9 @@ void TOpen::BtnFileClick() {
     format_->SetMaxXText(initialF);
     format_->Button1Click();
   }
-  // 17, 18.
+  // 17, 18. The read-out of the previous record's crosshair goes with it.
   view_.CursorDrawn = false;
+  Label16->setText("");
   BtnFilter->setEnabled(true);
   CenterPass->setEnabled(true);
   TIMESCALE->setEnabled(true);

@@ -34,7 +34,13 @@ std::string Printf(const char* format, auto... values) {
 }  // namespace
 
 void TOpen::Edit1Change() {
-  Guard([this] { TrackBar1->setValue(StrToInt(Edit1->text())); });
+  Guard([this] {
+    const int typed = StrToInt(Edit1->text());
+    TrackBar1->setValue(typed);
+    // A start beyond the record is shown as the start actually drawn, so that
+    // the box and the evaluation, which reads it, agree with the picture.
+    if (TrackBar1->value() != typed) Edit1->setText(QString::number(TrackBar1->value()));
+  });
 }
 
 void TOpen::TrackBar1Change() {
@@ -42,9 +48,16 @@ void TOpen::TrackBar1Change() {
   RedrawView();
 }
 
-void TOpen::Button4Click() { TrackBar1->setValue(TrackBar1->value() - view_.ArrowStep); }
+void TOpen::Button4Click() { MoveStart(-static_cast<long long>(view_.ArrowStep)); }
 
-void TOpen::Button5Click() { TrackBar1->setValue(TrackBar1->value() + view_.ArrowStep); }
+void TOpen::Button5Click() { MoveStart(view_.ArrowStep); }
+
+void TOpen::MoveStart(long long samples) {
+  // In 64 bits: near the end of a record of 2^31 samples the sum leaves int.
+  const long long target = std::clamp<long long>(TrackBar1->value() + samples, TrackBar1->minimum(),
+                                                 TrackBar1->maximum());
+  TrackBar1->setValue(static_cast<int>(target));
+}
 
 void TOpen::SetTimeScaleCaptions() {
   const WidthChoice* table = view_.ScaleMode == TimeScaleMode::Standard ? kStandardWidths : kShortWidths;
@@ -213,7 +226,7 @@ void TOpen::MyWave1Click() {
 void TOpen::Button3Click() { plot_->Wave().Copy(platform_); }
 
 void TOpen::Button7Click() {
-  const std::string chosen = platform_.SaveFileName({kPngFilter, 1, true});
+  const std::string chosen = platform_.SaveFileName({kPngFilter, 1, true, {}});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".png");
   TPNGObject png;

@@ -1,5 +1,9 @@
 // Start-up: the application, then the six windows in their fixed order; only
 // the main window is shown. An error that escapes is shown and ends the program.
+//
+// The application's title "Oscalyx V2.0" is its name (task bar, window class),
+// never part of a caption: Qt appends a display name to every window title,
+// so none is set.
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -13,6 +17,7 @@
 #include "app/UHowTo.h"
 #include "app/UOpen.h"
 #include "components/qt/QtPlatform.h"
+#include "components/qt/Translations.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -20,7 +25,8 @@ int main(int argc, char* argv[]) {
   std::setlocale(LC_NUMERIC, "C");
   try {
     QApplication::setApplicationName("Oscalyx V2.0");
-    QApplication::setApplicationDisplayName("Oscalyx V2.0");
+    QGuiApplication::setDesktopFileName("oscalyx");
+    InstallJapaneseTranslations(app);
     QtPlatform platform;
     TOpen open(platform);
     platform.SetParent(&open);

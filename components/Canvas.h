@@ -27,6 +27,7 @@ struct RgbImage {
     const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
     return {pixels[i], pixels[i + 1], pixels[i + 2]};
   }
+  friend bool operator==(const RgbImage&, const RgbImage&) = default;
 };
 
 enum class PenStyle { Solid, Dot };

@@ -16,7 +16,6 @@ namespace {
 void ReportParameterError(Platform* platform) {
   if (platform == nullptr) return;
   platform->ShowMessage("lleast parameter error", "LLeast Error", MessageIcon::None);
-  platform->RequestQuit();
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ constexpr int kLeastRankDeficient = 10;
 // columns as passed in; a and b are overwritten either way. Status 10: a pivot
 // column's remaining squared norm was eps or less (or not a number).
 // Arguments outside n ≥ 1, n ≤ stride, m ≥ n show "lleast parameter error"
-// through platform (when given), ask it to end the program, and give status 10.
+// through platform (when given) and give status 10.
 int lleast(float* a, int stride, int m, int n, float* b, float eps, Platform* platform = nullptr);
 
 // The same with caller-provided storage, so repeated solves allocate nothing.

@@ -70,17 +70,14 @@ void TMyGraph::DrawWaku() {
   c.SetBrushColor(kWhite);
   if (!OverWrite) c.FillRect(0, 0, c.Width(), c.Height());
 
-  // The frame is still drawn after the message; the program ends once the
-  // current event has been handled.
+  // The frame is still drawn after the message, and the program goes on.
   if (!LinearX && SValueX == 0.0f) {
     platform_->ShowMessage("X Logarithmic Scale can not be determind.", "X Scale Error",
                            MessageIcon::None);
-    platform_->RequestQuit();
   }
   if (!LinearY && SValueY == 0.0f) {
     platform_->ShowMessage("Y Logarithmic Scale can not be determind.", "Y Scale Error",
                            MessageIcon::None);
-    platform_->RequestQuit();
   }
 
   const int gridX = GridCount(NGridX);
@@ -332,7 +329,6 @@ void TMyGraph::ScaleUnit1(const Axis& axis, int n, const float* values) {
     if (negative) {
       platform_->ShowMessage("負のデータを対数目盛りでは表せません", "目盛り設定エラー",
                              MessageIcon::Warning);
-      platform_->RequestQuit();
     }
     if (!std::isfinite(max)) return;
     *axis.sValue = static_cast<float>(FindLogTop(max) / std::pow(10.0, GridCount(*axis.nGrid)));

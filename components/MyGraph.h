@@ -18,7 +18,7 @@ class TMyGraph {
   static constexpr int kDefaultWidth = 300;
   static constexpr int kDefaultHeight = 300;
 
-  // Message boxes, the end of the program and the clipboard go through platform.
+  // Message boxes and the clipboard go through platform.
   TMyGraph(Canvas& canvas, Platform& platform);
   TMyGraph(std::unique_ptr<Canvas> canvas, Platform& platform);
 

@@ -14,6 +14,7 @@ struct FileDialogRequest {
   std::string filter;       // "説明(*.ext)|*.ext|..." pairs, as the window lists them
   int filterIndex = 1;      // 1-based preset filter
   bool promptOverwrite = false;
+  std::string directory;    // folder the dialog opens in; empty: the dialog's own choice
 };
 
 class Platform {
@@ -25,6 +26,7 @@ class Platform {
   virtual std::string OpenFileName(const FileDialogRequest& request) = 0;
   virtual std::string SaveFileName(const FileDialogRequest& request) = 0;
   virtual void CopyImageToClipboard(const RgbImage& image) = 0;
-  // Ends the program once the current event has been handled.
+  // Ends the program once the current event has been handled: only the exit
+  // button and the menu item ask for it; no failure does.
   virtual void RequestQuit() = 0;
 };

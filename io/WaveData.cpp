@@ -75,6 +75,12 @@ std::string FileNameOf(std::string_view path) {
   return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
+std::string FolderOf(std::string_view path) {
+  const std::size_t cut = path.rfind('/');
+  if (cut == std::string_view::npos) return {};
+  return std::string(cut == 0 ? path.substr(0, 1) : path.substr(0, cut));
+}
+
 bool SetRecordPath(WaveData& record, std::string_view path) {
   if (path.size() >= kPathSlot || path.find('\0') != std::string_view::npos) return false;
   CopyToSlot(path, record.Path);

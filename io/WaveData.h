@@ -64,6 +64,10 @@ bool IsValidUtf8(std::string_view text);
 // "sample0.csv").
 std::string FileNameOf(std::string_view path);
 
+// The folder of a path, without its last separator ("/data/sample0.csv" gives
+// "/data", "/sample0.csv" gives "/", a bare name gives "").
+std::string FolderOf(std::string_view path);
+
 // Sets Path and FileName for a file the user chose. A path that does not fit
 // its slot is refused (false): cut, it would name another file.
 bool SetRecordPath(WaveData& record, std::string_view path);

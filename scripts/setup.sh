@@ -9,7 +9,8 @@ packages=(
   zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-motoya-l-maruberi
-  xvfb xdotool x11-apps
+  qt6-translations-l10n
+  xvfb xdotool x11-apps x11-utils
 )
 for arg in "$@"; do
   case "$arg" in

@@ -46,6 +46,7 @@ std::string QtPlatform::OpenFileName(const FileDialogRequest& request) {
   QFileDialog dialog(parent_);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
+  if (!request.directory.empty()) dialog.setDirectory(QString::fromStdString(request.directory));
   const QStringList filters = NameFilters(request.filter);
   dialog.setNameFilters(filters);
   if (request.filterIndex >= 1 && request.filterIndex <= filters.size()) {

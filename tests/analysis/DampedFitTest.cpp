@@ -127,8 +127,8 @@ TEST(DampedFitTest, NoisyDecayIsFoundNearItsTrueValues) {
   EXPECT_LT(r.Passes, kFitMaxPasses / 4);
 }
 
-// Failures of the iteration end the program; refusals of the input do not.
-TEST(DampedFitTest, FailuresCarryTheirMessageAndWhetherTheProgramEnds) {
+// Every failure carries its own message; none of them ends the program.
+TEST(DampedFitTest, FailuresCarryTheirKindAndMessage) {
   struct Case {
     const char* name;
     std::vector<float> record;
@@ -137,7 +137,6 @@ TEST(DampedFitTest, FailuresCarryTheirMessageAndWhetherTheProgramEnds) {
     double h0;
     FitFailureKind kind;
     const char* message;
-    bool ends;
   };
   const std::vector<float> decay = DecayRecord(kExample, 100, 0, 1000);
   std::vector<float> zeroFirst = decay;
@@ -145,24 +144,24 @@ TEST(DampedFitTest, FailuresCarryTheirMessageAndWhetherTheProgramEnds) {
   std::vector<float> withNan = decay;
   withNan[5 * 57] = std::numeric_limits<float>::quiet_NaN();
   const Case cases[] = {
-      {"first fit sample 0", zeroFirst, 200, 5.0f, 0.05, FitFailureKind::SolverFailed, "最小二乗法評価が異常です", true},
+      {"first fit sample 0", zeroFirst, 200, 5.0f, 0.05, FitFailureKind::SolverFailed, "最小二乗法評価が異常です"},
       {"all samples 0", std::vector<float>(1000, 0.0f), 0, 5.0f, 0.05, FitFailureKind::SolverFailed,
-       "最小二乗法評価が異常です", true},
-      {"h0 1.0", decay, 0, 5.0f, 1.0, FitFailureKind::DampingOutOfRange, "減衰係数の評価が異常です", true},
-      {"h0 -1.5", decay, 0, 5.0f, -1.5, FitFailureKind::DampingOutOfRange, "減衰係数の評価が異常です", true},
+       "最小二乗法評価が異常です"},
+      {"h0 1.0", decay, 0, 5.0f, 1.0, FitFailureKind::DampingOutOfRange, "減衰係数の評価が異常です"},
+      {"h0 -1.5", decay, 0, 5.0f, -1.5, FitFailureKind::DampingOutOfRange, "減衰係数の評価が異常です"},
       {"start before the record", decay, -1, 5.0f, 0.05, FitFailureKind::StartOutside,
-       "評価開始点がデータの範囲外です", false},
+       "評価開始点がデータの範囲外です"},
       {"start at the sample count", decay, 1000, 0.2f, 0.05, FitFailureKind::StartOutside,
-       "評価開始点がデータの範囲外です", false},
+       "評価開始点がデータの範囲外です"},
       // 1000 samples, step 5: the last point of start 505 would be sample 1000.
       {"last point past the end", decay, 505, 5.0f, 0.05, FitFailureKind::PointsPastEnd,
-       "評価点がデータの終わりを越えています", false},
+       "評価点がデータの終わりを越えています"},
       // Short width: 100 consecutive points from 950 run past sample 999.
       {"short width near the end", decay, 950, 0.3f, 0.05, FitFailureKind::PointsPastEnd,
-       "評価点がデータの終わりを越えています", false},
+       "評価点がデータの終わりを越えています"},
       {"sample not a number", withNan, 0, 5.0f, 0.05, FitFailureKind::BadSamples,
-       "評価点に数値でないデータがあります", false},
-      {"negative width", decay, 0, -1.0f, 0.05, FitFailureKind::BadInput, "表示時間幅が正しくありません", false},
+       "評価点に数値でないデータがあります"},
+      {"negative width", decay, 0, -1.0f, 0.05, FitFailureKind::BadInput, "表示時間幅が正しくありません"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -171,7 +170,6 @@ TEST(DampedFitTest, FailuresCarryTheirMessageAndWhetherTheProgramEnds) {
     EXPECT_EQ(fit.Failure->Kind, c.kind);
     EXPECT_EQ(fit.Failure->Message, c.message);
     EXPECT_EQ(fit.Failure->Title, "評価エラー");
-    EXPECT_EQ(fit.Failure->EndsProgram, c.ends);
     EXPECT_TRUE(fit.Curve.empty());
   }
 }
@@ -195,7 +193,6 @@ TEST(DampedFitTest, DampingCarriedToOneByAPassIsTheDampingFailure) {
   ASSERT_FALSE(fit.Ok());
   EXPECT_EQ(fit.Failure->Kind, FitFailureKind::DampingOutOfRange);
   EXPECT_EQ(fit.Failure->Message, "減衰係数の評価が異常です");
-  EXPECT_TRUE(fit.Failure->EndsProgram);
 }
 
 TEST(DampedFitTest, ReachingThePassBoundIsOurOwnFailure) {
@@ -204,19 +201,17 @@ TEST(DampedFitTest, ReachingThePassBoundIsOurOwnFailure) {
   ASSERT_FALSE(fit.Ok());
   EXPECT_EQ(fit.Failure->Kind, FitFailureKind::PassLimit);
   EXPECT_EQ(fit.Failure->Message, "評価が収束しません（繰返回数が上限に達しました）");
-  EXPECT_FALSE(fit.Failure->EndsProgram);
   // The same fit with room enough settles.
   EXPECT_TRUE(EvaluateStretch(record, 100, 0.01f, 0, 5.0f, 2.2, 0.05).Ok());
 }
 
-TEST(DampedFitTest, FailureReportShowsAWarningAndEndsOnlyWhenItMust) {
-  FitFailure solver{FitFailureKind::SolverFailed, "最小二乗法評価が異常です", "評価エラー", true};
-  FitFailure refusal{FitFailureKind::StartOutside, "評価開始点がデータの範囲外です", "評価エラー", false};
+TEST(DampedFitTest, FailureReportShowsAWarningAndNeverEndsTheProgram) {
+  FitFailure solver{FitFailureKind::SolverFailed, "最小二乗法評価が異常です", "評価エラー"};
+  FitFailure refusal{FitFailureKind::StartOutside, "評価開始点がデータの範囲外です", "評価エラー"};
   RecordingPlatform platform;
   ReportFitFailure(refusal, platform);
-  EXPECT_EQ(platform.quitRequests, 0);
   ReportFitFailure(solver, platform);
-  EXPECT_EQ(platform.quitRequests, 1);
+  EXPECT_EQ(platform.quitRequests, 0);
   ASSERT_EQ(platform.messages.size(), 2u);
   EXPECT_EQ(platform.messages[1].text, "最小二乗法評価が異常です");
   EXPECT_EQ(platform.messages[1].title, "評価エラー");

@@ -19,6 +19,7 @@
 #include "app/UHowTo.h"
 #include "components/qt/FormulaPicture.h"
 #include "components/qt/TkBtn.h"
+#include "components/qt/WindowLook.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/RecordingPlatform.h"
 
@@ -51,7 +52,7 @@ TEST_F(DialogsTest, CenterDialogStartsWithItsFormDefaults) {
   RecordingPlatform platform;
   TCenter dialog(platform);
   EXPECT_EQ(dialog.windowTitle(), "バンドパスフィルタ特性");
-  EXPECT_EQ(dialog.size(), QSize(277, 185));
+  EXPECT_EQ(dialog.size(), ClientSizeOf({277, 185}));  // 277 x 185 with the desktop's frame
   EXPECT_EQ(dialog.palette().color(QPalette::Window), QColor(255, 244, 255));
   EXPECT_EQ(dialog.palette().color(QPalette::WindowText), QColor(0, 128, 0));
   EXPECT_TRUE(dialog.font().bold());
@@ -340,7 +341,7 @@ TEST_F(DialogsTest, FormulaPictureIsTypesetBlackOnWhiteWithinItsMargins) {
 TEST_F(DialogsTest, HowToWindowHoldsEveryHelpSectionInOrder) {
   THowTo window;
   EXPECT_EQ(window.windowTitle(), "使い方");
-  EXPECT_EQ(window.size(), QSize(417, 518));
+  EXPECT_EQ(window.size(), ClientSizeOf({417, 518}));
   EXPECT_EQ(window.palette().color(QPalette::Window), QColor(247, 255, 255));
   EXPECT_EQ(window.Label1->text(), "自由振動/減衰振動　Oscalyx");
   EXPECT_EQ(window.Label1->pos(), QPoint(40, 16));

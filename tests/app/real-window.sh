@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The program in a real X server: start it, wait for its main window, check its
-# size, press "終　了" and expect a clean exit.
+# caption as the window manager reads it and its size, press "終　了" and expect
+# a clean exit.
 # Usage: real-window.sh PATH/TO/oscalyx
 set -euo pipefail
 program=$(realpath "$1")
@@ -14,14 +15,17 @@ program=$1
 "$program" &
 pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name "^自由振動/減衰振動　Oscalyx Ver2.0$" | head -1)
+# The caption exactly, with nothing appended.
+caption=$(xprop -id "$window" _NET_WM_NAME)
+expected='_NET_WM_NAME(UTF8_STRING) = "自由振動/減衰振動　Oscalyx Ver2.0"'
+[ "$caption" = "$expected" ] || { echo "unexpected caption: $caption"; kill "$pid"; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "window $window: ${WIDTH}x${HEIGHT}"
-# The form is 800 pixels wide; its height is the 655 of the controls plus the menu bar.
-[ "$WIDTH" -eq 800 ] || { echo "unexpected width $WIDTH"; kill "$pid"; exit 1; }
-[ "$HEIGHT" -ge 665 ] && [ "$HEIGHT" -le 700 ] || { echo "unexpected height $HEIGHT"; kill "$pid"; exit 1; }
-# "終　了" stands at (704, 624) of the form, 75 x 25, below the menu bar.
-menu=$((HEIGHT - 655))
-xdotool mousemove --window "$window" 740 $((menu + 636)) click 1
+# 816 x 713 with the desktop's frame: a client area of 808 x 679, menu bar included.
+[ "$WIDTH" -eq 808 ] && [ "$HEIGHT" -eq 679 ] || { echo "unexpected size ${WIDTH}x${HEIGHT}"; kill "$pid"; exit 1; }
+# "終　了" stands at (704, 624) of the form, 75 x 25, below the menu bar: y = 660
+# hits it for any menu bar between 11 and 36 pixels high.
+xdotool mousemove --window "$window" 740 660 click 1
 timeout 20 tail --pid="$pid" -f /dev/null
 wait "$pid"
 echo "closed with status $?"

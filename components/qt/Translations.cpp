@@ -1,0 +1,19 @@
+#include "components/qt/Translations.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+bool InstallJapaneseTranslations(QCoreApplication& app) {
+  const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+  QLocale::setDefault(japanese);
+  // Owned by the application, so it lives as long as the texts are needed.
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(japanese, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  QCoreApplication::installTranslator(translator);
+  return true;
+}
