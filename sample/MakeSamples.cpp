@@ -1,6 +1,6 @@
 // Makes the sample records in the folder given as the only argument:
 //   sample0.csv  one channel "P1", 100 samples/s, 60 s: ambient noise, then from
-//                sample 2000 on the free decay of a system at 1.96 Hz with a
+//                sample 2000 on the free decay of a system at 1.6 Hz with a
 //                damping ratio of 2.5 % and mild noise;
 //   sample1.dbl  an SPC-51 file with three channels at 200 samples/s: a floor
 //                acceleration in gal and two velocities in kine.
@@ -55,7 +55,7 @@ bool WriteSample0(const std::string& folder) {
     double value = noise.Next(0.15);
     if (i >= kDecayStart) {
       const double t = static_cast<double>(i - kDecayStart) / kRate;
-      value += Decay(t, 40.0, 1.96, 0.025, 0.4) + noise.Next(0.25);
+      value += Decay(t, 40.0, 1.6, 0.025, 0.4) + noise.Next(0.25);
     }
     record.Samples[0][i] = static_cast<float>(value);
   }

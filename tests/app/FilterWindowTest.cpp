@@ -99,3 +99,51 @@ TEST_F(FilterWindowTest, HelpAndVersionWindowsOpenFromTheMenu) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FilterWindowTest, ReReadOfAFileThatLostChannelsEvaluatesWhatTheFileHoldsNow) {
+  const std::string path = ThreeChannelCsv();
+  Load(path);
+  for (int k = 0; k < 3; ++k) open->CB[k]->setChecked(k == 2);
+  open->Button2Click();
+  ASSERT_TRUE(open->View().SingleChannel);
+  ASSERT_EQ(open->View().SingleIndex, 2);
+
+  // The file now holds one channel: the third no longer exists.
+  std::string text = "Q1\n100,s\nmemo\ngal\n";
+  for (int i = 0; i < 1000; ++i) text += std::to_string(2.0 * std::cos(0.2 * i) * std::exp(-0.002 * i)) + "\n";
+  dir.Write("three.csv", text);
+  RunDialog(false, "2", "0.1");
+
+  EXPECT_EQ(open->Record().ChannelCount, 1);
+  EXPECT_TRUE(open->Record().Samples[2].empty());  // nothing of the old record is left
+  EXPECT_TRUE(open->CB[0]->isChecked());
+  EXPECT_FALSE(open->CB[2]->isEnabled());
+  EXPECT_EQ(open->View().SingleIndex, 0);
+  EXPECT_TRUE(open->Button9->isEnabled());  // one channel shown: the evaluation follows it
+  open->Button9Click();
+  const std::string results = Results();
+  EXPECT_NE(results.find("three.csv,1ch,Q1,"), std::string::npos) << results;
+}
+
+TEST_F(FilterWindowTest, ReReadThatFailsLeavesRecordPictureLabelAndBoxAsTheyWere) {
+  const std::string copy = dir.File("copy.csv");
+  std::filesystem::copy_file(kSample0, copy);
+  Load(copy);
+  RunDialog(true, "2", "0.1");
+  const std::vector<float> filtered = Samples();
+  const RgbImage picture = open->Plot()->PlotCanvas().Image();
+  std::filesystem::remove(copy);
+
+  RunDialog(false, "2", "0.1");  // would turn the filter off, but the file is gone
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, "ファイルが開けません");
+  EXPECT_EQ(platform.quitRequests, 0);
+  EXPECT_EQ(Samples(), filtered);
+  EXPECT_TRUE(open->Plot()->PlotCanvas().Image() == picture);
+  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
+  EXPECT_TRUE(center->BandOn());
+}
+
+}  // namespace

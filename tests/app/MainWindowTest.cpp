@@ -288,3 +288,67 @@ TEST_F(MainWindowTest, NoChannelCheckedClearsThePlot) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pixels of a widget's picture in a colour, give or take the text's smoothing.
+int PixelsNear(QWidget* widget, QColor colour) {
+  const QImage image = widget->grab().toImage();
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+              std::abs(c.blue() - colour.blue()) < 40) {
+        ++count;
+      }
+    }
+  }
+  return count;
+}
+
+TEST_F(MainWindowTest, DisabledControlsAreGreyedAndLiveOnesMaroon) {
+  const QColor maroon(128, 0, 0);
+  EXPECT_FALSE(open->Button9->isEnabled());
+  EXPECT_EQ(PixelsNear(open->Button9, maroon), 0);
+  EXPECT_EQ(PixelsNear(open->BtnFilter, maroon), 0);
+  EXPECT_EQ(PixelsNear(open->GroupBox2, maroon), 0);
+  EXPECT_GT(PixelsNear(open->BtnFile, maroon), 20);
+  EXPECT_GT(PixelsNear(open->EdInitF, maroon), 5);  // the initial values are maroon too
+  Load(kSample0);
+  EXPECT_GT(PixelsNear(open->Button9, maroon), 20);
+  EXPECT_GT(PixelsNear(open->GroupBox2, maroon), 20);
+}
+
+TEST_F(MainWindowTest, StartTypedBeyondTheRecordIsWrittenBackAsTheStartShown) {
+  Load(kSample0);
+  open->Edit1->setText("99999");
+  EXPECT_EQ(open->Edit1->text(), "6000");
+  EXPECT_EQ(open->TrackBar1->value(), 6000);
+  open->Edit1->setText("-40");
+  EXPECT_EQ(open->Edit1->text(), "0");
+  EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(MainWindowTest, ArrowNearTheLargestStartStopsAtTheEnd) {
+  // A record of 2^31 - 1 samples: "→" must not wrap the start around to 0.
+  open->TrackBar1->setMaximum(INT_MAX);
+  open->TrackBar1->setValue(INT_MAX - 100);
+  open->Button5Click();
+  EXPECT_EQ(open->TrackBar1->value(), INT_MAX);
+  open->Button4Click();
+  EXPECT_EQ(open->TrackBar1->value(), INT_MAX - 500);
+}
+
+TEST_F(MainWindowTest, LoadClearsTheReadoutAndTheOpenDialogStartsInTheLastFolder) {
+  Load(kSample0);
+  open->MyWave1MouseMove(300, 150);
+  EXPECT_FALSE(open->Label16->text().isEmpty());
+  Load(kSample0);
+  EXPECT_TRUE(open->Label16->text().isEmpty());
+  ASSERT_EQ(platform.requests.size(), 2u);
+  EXPECT_EQ(platform.requests[0].directory, "");
+  EXPECT_EQ(platform.requests[1].directory, std::string(OSCALYX_SOURCE_DIR) + "/sample");
+}
+
+}  // namespace

@@ -38,7 +38,7 @@ TEST(CliFit, PrintsTheResultsRowOfTheWindowsEvaluation) {
   std::string row = FormatResultRow("sample0.csv", 1, "P1", r.A, r.Wn, r.H, r.Phi, r.Ratio);
   row.replace(row.size() - 2, 2, "\n");
   EXPECT_EQ(run.out, row);
-  EXPECT_TRUE(std::regex_match(run.out, std::regex(R"(sample0\.csv,1ch,P1,[-0-9.]+,12\.3\d\d,1\.96\d,0\.51\d,0\.02\d\d,[-0-9.]+,(0\.9\d\d|1\.000)\n)")))
+  EXPECT_TRUE(std::regex_match(run.out, std::regex(R"(sample0\.csv,1ch,P1,[-0-9.]+,10\.0\d\d,1\.60\d,0\.62\d,0\.02\d\d,[-0-9.]+,(0\.9\d\d|1\.000)\n)")))
       << run.out;
   EXPECT_TRUE(run.err.empty());
 }
