@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "components/Platform.h"
+#include "components/Version.h"
 
 namespace {
 
@@ -39,6 +40,6 @@ void RunGuarded(Platform& platform, const std::function<void()>& handler) {
   try {
     handler();
   } catch (const std::exception& error) {
-    platform.ShowMessage(error.what(), "Oscalyx V2.0", MessageIcon::Error);
+    platform.ShowMessage(error.what(), kApplicationTitle, MessageIcon::Error);
   }
 }

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <cmath>
 
+#include "components/Version.h"
 #include "components/qt/ScreenCentre.h"
 #include "components/qt/WindowLook.h"
 #include "components/qt/TkBtn.h"
@@ -140,7 +141,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent) {
     return l;
   };
   ProductName = label("ProductName", "自由振動/減衰振動", 200, 40);
-  Version = label("Version", "Oscalyx  Ver2.0", 208, 72);
+  Version = label("Version", QString("Oscalyx  ") + kVersionLabel, 208, 72);
   ReleaseDate = label("ReleaseDate", "2009/07/01", 232, 104);
 
   OKButton = new QPushButton("OK", this);

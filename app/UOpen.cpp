@@ -21,6 +21,7 @@
 #include "app/UGraph.h"
 #include "app/UHowTo.h"
 #include "app/WavePlot.h"
+#include "components/Version.h"
 #include "components/qt/FormulaPicture.h"
 #include "components/qt/TkBtn.h"
 #include "components/qt/WindowLook.h"
@@ -44,7 +45,7 @@ QFont FormFont(int pixels = 13) {
 
 TOpen::TOpen(Platform& platform, QWidget* parent) : QMainWindow(parent), platform_(platform) {
   setObjectName("Open");
-  setWindowTitle("自由振動/減衰振動　Oscalyx Ver2.0");
+  setWindowTitle(kMainCaption);
   BuildControls();
   BuildMenu();
   FormCreate();

@@ -15,6 +15,7 @@
 #include "app/UCenter.h"
 #include "app/UOpen.h"
 #include "app/WavePlot.h"
+#include "components/Version.h"
 #include "components/qt/DisplayText.h"
 #include "components/qt/TkBtn.h"
 #include "image/PngObject.h"
@@ -232,5 +233,6 @@ void TOpen::Button7Click() {
   TPNGObject png;
   png.Assign(plot_->PlotCanvas().Image());
   const PngResult result = png.SaveToFile(path);
-  if (!result.ok) platform_.ShowMessage(result.message, "Oscalyx V2.0", MessageIcon::Error);
+  // Reported as the general error handler reports a failed file operation.
+  if (!result.ok) platform_.ShowMessage(result.message, kApplicationTitle, MessageIcon::Error);
 }

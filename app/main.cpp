@@ -1,7 +1,7 @@
 // Start-up: the application, then the six windows in their fixed order; only
 // the main window is shown. An error that escapes is shown and ends the program.
 //
-// The application's title "Oscalyx V2.0" is its name (task bar, window class),
+// The application's title ("Oscalyx V2.0") is its name (task bar, window class),
 // never part of a caption: Qt appends a display name to every window title,
 // so none is set.
 #include <QApplication>
@@ -16,6 +16,7 @@
 #include "app/UGraph.h"
 #include "app/UHowTo.h"
 #include "app/UOpen.h"
+#include "components/Version.h"
 #include "components/qt/QtPlatform.h"
 #include "components/qt/Translations.h"
 
@@ -24,7 +25,7 @@ int main(int argc, char* argv[]) {
   // Number texts are always written with a decimal point.
   std::setlocale(LC_NUMERIC, "C");
   try {
-    QApplication::setApplicationName("Oscalyx V2.0");
+    QApplication::setApplicationName(kApplicationTitle);
     QGuiApplication::setDesktopFileName("oscalyx");
     InstallJapaneseTranslations(app);
     QtPlatform platform;
@@ -43,7 +44,7 @@ int main(int argc, char* argv[]) {
     open.show();
     return QApplication::exec();
   } catch (const std::exception& error) {
-    QMessageBox::critical(nullptr, "Oscalyx V2.0", QString::fromUtf8(error.what()));
+    QMessageBox::critical(nullptr, kApplicationTitle, QString::fromUtf8(error.what()));
     return 1;
   }
 }

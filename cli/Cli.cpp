@@ -7,6 +7,7 @@
 #include <set>
 
 #include "analysis/BandPass.h"
+#include "components/Version.h"
 #include "components/qt/DisplayText.h"
 #include "io/NumberText.h"
 #include "io/ReadCsv.h"
@@ -19,7 +20,7 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
       std::fputs(kCliUsage, out);
       return kExitOk;
     case CliParse::Action::Version:
-      std::fputs("oscalyx-cli 2.0\n", out);
+      std::fprintf(out, "oscalyx-cli %s\n", kVersion);
       return kExitOk;
     case CliParse::Action::Error:
       std::fprintf(err, "oscalyx-cli: %s\n%s", parse.error.c_str(), kCliUsage);
