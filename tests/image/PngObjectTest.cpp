@@ -1,11 +1,13 @@
 #include "image/PngObject.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <QByteArray>
 #include <QImage>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -290,6 +292,34 @@ TEST(PngObjectTest, FailuresComeBackWithAMessage) {
 
   png.Assign(RgbImage{0, 5, {}});
   EXPECT_FALSE(png.SaveToStream(out).ok);
+}
+
+TEST(PngObjectTest, AFailedSaveLeavesTheEarlierFileAndNoTemporaryOne) {
+  const auto dir = std::filesystem::temp_directory_path() / "oscalyx_png_replace_test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directory(dir);
+  const std::string path = (dir / "view.png").string();
+  { std::ofstream(path, std::ios::binary) << "earlier picture"; }
+  TPNGObject png;
+  png.Assign(ViewLikePicture(300, 200));
+
+  // A disk that takes 100 bytes more.
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 100;
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+  const PngResult full = png.SaveToFile(path);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, previousHandler);
+
+  EXPECT_FALSE(full.ok);
+  EXPECT_EQ(full.message, "ファイル「" + path + "」に書き込めません：ファイルが大きすぎます。");
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier picture");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
