@@ -121,7 +121,7 @@ void TOpen::BtnFileClick() {
   // 4. No channel is checked while the record changes.
   for (QCheckBox* box : CB) box->setChecked(false);
   // 5. The results file starts afresh for every load.
-  if (!resultsFile_.Create(resultsPath_)) WarnResultsFile();
+  if (resultsFile_.Create(resultsPath_) != ResultsFile::CreateStatus::Created) WarnResultsFile();
   // 6. Back to the first sample (redraws an empty plot when the slider moves).
   TrackBar1->setValue(0);
   // 7.

@@ -52,7 +52,7 @@ TEST(ResultsFileKilled, EveryReportedRowIsOnDiskAfterSigkill) {
   if (child == 0) {
     ::close(reports[0]);
     ResultsFile file;
-    if (!file.Create(path)) ::_exit(2);
+    if (file.Create(path) != ResultsFile::CreateStatus::Created) ::_exit(2);
     for (std::int32_t i = 0; i < kRows; ++i) {
       if (!file.Append(KilledWriterRow(i))) ::_exit(3);
       if (::write(reports[1], &i, sizeof i) != sizeof i) ::_exit(4);
