@@ -128,6 +128,7 @@ void TOpen::BtnFileClick() {
   GroupBox2->setEnabled(true);
   // 8. The record itself.
   record_ = std::move(fresh);
+  if (center_ != nullptr) center_->SetRate(record_.Rate);
   ShowReadResult(*read);
   CSVF->setEnabled(record_.SourceKind == FileKind::Spc51);
   // 9.
