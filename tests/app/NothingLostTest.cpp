@@ -417,7 +417,8 @@ TEST(CliResultsFile, RowsOfEveryFitAreOnDiskAndFailedFitsCreateNothing) {
       RunCliProcess(dir, {"fit", data, "--channel", "1", "--f0", "3.5", "--results", noFolder});
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_TRUE(unwritable.out.empty());
-  EXPECT_EQ(unwritable.err, "結果ファイルに書き込めません: " + noFolder + "\n");
+  EXPECT_EQ(unwritable.err,
+            "結果ファイル「" + noFolder + "」を作成できません：ファイルまたはフォルダが見つかりません。\n");
 }
 
 }  // namespace
