@@ -172,8 +172,8 @@ AppendResult AppendLocked(const std::string& path, std::string_view header, cons
 ResultsFile::CreateStatus ResultsFile::Create(const std::string& path) {
   errorText_.clear();
   if (fd_ >= 0 && !StillNamedBy(fd_, path)) Close();
-  bool created = false;
   if (fd_ < 0) {
+    bool created = false;  // either way the file is emptied below
     FileHandle file(OpenForAppend(path, created));
     if (file.get() < 0) {
       errorText_ = SystemErrorText(errno);
@@ -191,7 +191,7 @@ ResultsFile::CreateStatus ResultsFile::Create(const std::string& path) {
     error = errno;
   } else if (!WriteAll(fd_, ResultsHeaderLine(), error)) {
     // The file holds nothing of ours: leave no empty file behind.
-    if (::ftruncate(fd_, 0) == 0) ::unlink(path.c_str());
+    if (::ftruncate(fd_, 0) == 0 && StillNamedBy(fd_, path)) ::unlink(path.c_str());
   }
   if (error != 0) {
     errorText_ = SystemErrorText(error);
