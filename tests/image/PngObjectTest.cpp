@@ -1,13 +1,11 @@
 #include "image/PngObject.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <zlib.h>
 
 #include <QByteArray>
 #include <QImage>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +14,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/FileSizeLimit.h"
 
 namespace {
 
@@ -303,16 +303,10 @@ TEST(PngObjectTest, AFailedSaveLeavesTheEarlierFileAndNoTemporaryOne) {
   TPNGObject png;
   png.Assign(ViewLikePicture(300, 200));
 
-  // A disk that takes 100 bytes more.
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = 100;
-  ::setrlimit(RLIMIT_FSIZE, &limited);
-  const PngResult full = png.SaveToFile(path);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, previousHandler);
+  const PngResult full = [&] {
+    FileSizeLimit limit(100);  // a disk that takes no more than 100 bytes
+    return png.SaveToFile(path);
+  }();
 
   EXPECT_FALSE(full.ok);
   EXPECT_EQ(full.message, "ファイル「" + path + "」に書き込めません：ファイルが大きすぎます。");

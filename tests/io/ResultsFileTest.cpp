@@ -3,13 +3,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 #include <thread>
 
 #include "io/FileHandle.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -102,27 +101,6 @@ TEST(ResultsFile, TheHeaderIsDecidedUnderTheLock) {
   EXPECT_TRUE(appended.ok());
   EXPECT_EQ(TempDir::Read(path), "head\r\ntheirs\r\nours\r\n");
 }
-
-// While it lives, no file of this process may grow beyond `bytes`; a write
-// that would fails with EFBIG instead of ending the process.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved_;
-    limited.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, previous_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t previous_ = SIG_DFL;
-};
 
 TEST(ResultsFile, AFailedWriteLeavesNoEmptyFileAndNoPartialRow) {
   TempDir dir;

@@ -1,14 +1,13 @@
 #include "io/WriteCsv.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 #include <iterator>
 
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/Spc51Builder.h"
 #include "tests/support/TempDir.h"
 
@@ -103,15 +102,10 @@ TEST(WriteCsv, FailuresLeaveNoPartialAndNoTemporaryFile) {
   record.SampleCount = 100;
   record.Samples[0].assign(100, 1.5f);
   record.Samples[1].assign(100, 2.5f);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = 100;
-  ::setrlimit(RLIMIT_FSIZE, &limited);
-  const WriteResult full = WriteCsv(path, record);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, previousHandler);
+  const WriteResult full = [&] {
+    FileSizeLimit limit(100);
+    return WriteCsv(path, record);
+  }();
   EXPECT_FALSE(full.ok);
   EXPECT_EQ(full.message, "CSVファイル「" + path + "」に書き込めません：ファイルが大きすぎます。");
   EXPECT_EQ(TempDir::Read(path), "earlier contents");
