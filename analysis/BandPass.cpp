@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "io/NumberText.h"
 #include "io/WaveData.h"
 
 BandEdges EdgesFromCentre(float centre, float ratio) {
@@ -73,11 +74,40 @@ void ApplyFirScalar(int N, const float* h, float* x, int count) {
   std::copy(y.begin(), y.end(), x);
 }
 
-FilterResult FilterAllChannels(WaveData& record, float fL, float fH) {
-  if (!(std::isfinite(fL) && std::isfinite(fH) && fL > 0.0f && fH > fL)) {
-    return {false, kFilterBandMessage};
+namespace {
+
+// The upper transition edge 1.5 fH as the design holds it, in single precision.
+float OuterEdge(float fH) { return static_cast<float>(1.5 * static_cast<double>(fH)); }
+
+}  // namespace
+
+std::optional<std::string> BandEdgesProblem(float fL, float fH, float dt) {
+  if (!(std::isfinite(fL) && std::isfinite(fH) && fL > 0.0f && fH > fL)) return kFilterBandMessage;
+  if (!(std::isfinite(dt) && dt > 0.0f)) return kFilterIntervalMessage;
+  const float outer = OuterEdge(fH);
+  if (!std::isfinite(outer)) return kFilterBandMessage;
+  // Half the sampling rate is 0.5 cycles per sample.
+  const double halfRate = 0.5 / static_cast<double>(dt);
+  if (!(static_cast<double>(outer) < halfRate)) {
+    return "上限周波数の1.5倍（" + FormatFixed(outer, 2) + "Hz）がサンプリング周波数の半分（" + FormatFixed(halfRate, 2) +
+           "Hz）以上です。中央振動数か帯域幅率を小さくしてください。";
   }
-  if (!(std::isfinite(record.Dt) && record.Dt > 0.0f)) return {false, kFilterIntervalMessage};
+  return std::nullopt;
+}
+
+std::optional<std::string> BandSettingProblem(float centre, float ratio, float dt) {
+  if (!(centre > 0.0f)) return kCentreMessage;
+  if (!(ratio > 0.0f && ratio < 1.0f)) return kRatioMessage;
+  const BandEdges edges = EdgesFromCentre(centre, ratio);
+  if (!std::isfinite(centre) || !std::isfinite(edges.Upper) || !std::isfinite(OuterEdge(edges.Upper))) {
+    return kCentreTooLargeMessage;
+  }
+  if (dt == 0.0f) return std::nullopt;
+  return BandEdgesProblem(edges.Lower, edges.Upper, dt);
+}
+
+FilterResult FilterAllChannels(WaveData& record, float fL, float fH) {
+  if (const std::optional<std::string> problem = BandEdgesProblem(fL, fH, record.Dt)) return {false, *problem};
   if (record.ChannelCount < 0 || record.ChannelCount > kMaxChannels || record.SampleCount < 0) {
     return {false, kFilterRecordMessage};
   }
@@ -92,7 +122,7 @@ FilterResult FilterAllChannels(WaveData& record, float fL, float fH) {
 
   std::vector<float> h(kFilterHalfLength);
   const float f1 = static_cast<float>(0.5 * static_cast<double>(fL));
-  const float f4 = static_cast<float>(1.5 * static_cast<double>(fH));
+  const float f4 = OuterEdge(fH);
   if (!DesignBandPass(kFilterHalfLength, h.data(), f1, fL, fH, f4, record.Dt)) {
     return {false, kFilterBandMessage};
   }

@@ -69,15 +69,31 @@ void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, i
 // One channel, fastest path.
 void ApplyFir(int N, const float* h, float* x, int count);
 
-// Why FilterAllChannels refused.
+// Why a band or FilterAllChannels was refused.
 inline constexpr const char* kFilterBandMessage =
-    "バンドパスフィルタの帯域が不正です（下限周波数は0より大きく、上限周波数は下限より大きくしてください）";
+    "バンドパスフィルタの帯域が不正です（下限周波数は0より大きく、上限周波数は下限より大きくしてください）。";
 inline constexpr const char* kFilterIntervalMessage =
-    "サンプリング間隔が不正なため、バンドパスフィルタを掛けられません";
+    "サンプリング間隔が不正なため、バンドパスフィルタを掛けられません。";
 inline constexpr const char* kFilterRecordMessage =
-    "波形データが不完全なため、バンドパスフィルタを掛けられません";
+    "波形データが不完全なため、バンドパスフィルタを掛けられません。";
 inline constexpr const char* kFilterMemoryMessage =
-    "メモリが不足しているため、バンドパスフィルタを掛けられません";
+    "メモリが不足しているため、バンドパスフィルタを掛けられません。";
+inline constexpr const char* kCentreMessage = "中央振動数には0より大きい値を入力してください。";
+inline constexpr const char* kRatioMessage = "帯域幅率には0より大きく1未満の値を入力してください。";
+inline constexpr const char* kCentreTooLargeMessage = "中央振動数が大きすぎます。";
+
+// Why the band fL .. fH (Hz) cannot be filtered at the sampling interval dt
+// (seconds), in Japanese; nothing when it can. Besides 0 < fL < fH, all
+// finite, the upper transition edge 1.5 fH must lie below half the sampling
+// rate: beyond it the trapezoid folds back over itself and the filter
+// amplifies the record many times instead of passing a band.
+std::optional<std::string> BandEdgesProblem(float fL, float fH, float dt);
+
+// The same for a setting of the band-pass dialog or --bandpass C R: a centre
+// above 0 and a ratio strictly between 0 and 1, judged on the single-precision
+// values the filter uses (0.99999999 is 1 there), then the edges they give.
+// A dt of 0 means the rate is not known yet: the edges are checked without it.
+std::optional<std::string> BandSettingProblem(float centre, float ratio, float dt);
 
 // Outcome of filtering a record: Ok, or the reason nothing was changed.
 struct FilterResult {

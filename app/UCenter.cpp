@@ -4,8 +4,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <cmath>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "analysis/BandPass.h"
 #include "app/Conversions.h"
@@ -86,20 +87,7 @@ QString TCenter::BandText(float lower, float upper) {
   return QString::fromLatin1(text);
 }
 
-QString TCenter::BandProblem(float centre, float ratio) {
-  // The trapezoid needs 0 < 0.5 fL < fL <= fH < 1.5 fH: a positive centre and
-  // a ratio strictly between 0 and 1, judged on the single-precision values the
-  // filter will use (0.99999999 is 1 there).
-  if (!(centre > 0.0f)) return "中央振動数には0より大きい値を入力してください";
-  if (!(ratio > 0.0f && ratio < 1.0f)) return "帯域幅率には0より大きく1未満の値を入力してください";
-  const BandEdges edges = EdgesFromCentre(centre, ratio);
-  // The outer edge 1.5 fH is held in single precision as well.
-  const auto outerEdge = static_cast<float>(1.5 * static_cast<double>(edges.Upper));
-  if (!std::isfinite(centre) || !std::isfinite(edges.Upper) || !std::isfinite(outerEdge)) {
-    return "中央振動数が大きすぎます";
-  }
-  return {};
-}
+void TCenter::SetRate(int rate) { dt_ = rate > 0 ? static_cast<float>(1.0 / rate) : 0.0f; }
 
 void TCenter::Button1Click() {
   RunGuarded(platform_, [this] {
@@ -107,9 +95,8 @@ void TCenter::Button1Click() {
     if (CBBand->isChecked()) {
       const auto centre = static_cast<float>(StrToFloat(EdCenter->text()));
       const auto ratio = static_cast<float>(StrToFloat(EdRatio->text()));
-      const QString problem = BandProblem(centre, ratio);
-      if (!problem.isEmpty()) {
-        platform_.ShowMessage(problem.toStdString(), kRefusalTitle, MessageIcon::Warning);
+      if (const std::optional<std::string> problem = BandSettingProblem(centre, ratio, dt_)) {
+        platform_.ShowMessage(*problem, kRefusalTitle, MessageIcon::Warning);
         return;
       }
       const BandEdges edges = EdgesFromCentre(centre, ratio);

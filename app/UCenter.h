@@ -27,7 +27,8 @@ class TCenter : public QDialog {
   explicit TCenter(Platform& platform, QWidget* parent = nullptr);
 
   // OK: with the box checked, reads centre and ratio, refuses values the
-  // filter cannot use (the dialog then stays open and nothing changes),
+  // filter cannot use at the loaded record's rate (the dialog then stays open
+  // and nothing changes),
   // stores the edges and reports "%.2f-%.2fHz"; unchecked, reports "なし" and
   // keeps the edges. Then the dialog closes.
   void Button1Click();
@@ -38,6 +39,8 @@ class TCenter : public QDialog {
   void SetCenterText(const QString& text);  // by every load and accepted evaluation
   QString RatioText() const;
   void SetRatioText(const QString& text);
+  // The loaded record's sampling rate (samples per second), by every load.
+  void SetRate(int rate);
 
   // The band of the last confirmed OK with the box checked, Hz.
   float LowerEdge() const { return lowerEdge_; }
@@ -60,12 +63,9 @@ class TCenter : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  // Checks centre and ratio as the filter needs them; empty when usable,
-  // otherwise the message for the user.
-  static QString BandProblem(float centre, float ratio);
-
   Platform& platform_;
   float lowerEdge_ = kInitialLowerEdge;
   float upperEdge_ = kInitialUpperEdge;
+  float dt_ = 0.0f;  // the record's sampling interval, as the filter gets it; 0 before a load
   QString label34Text_;
 };

@@ -70,6 +70,16 @@ std::optional<double> NumberOrNothing(const QString& text) {
   }
 }
 
+// The graph keeps a full scale as its value per division, in single precision,
+// and labels its last tick with that value times the divisions, also in single
+// precision: the full scale, the value per division and the last tick must all
+// be finite and above 0 there. The same rule for both axes.
+bool FitsSinglePrecision(double fullScale, int divisions) {
+  if (!(fullScale <= FLT_MAX)) return false;
+  const auto perDivision = static_cast<float>(fullScale / divisions);
+  return perDivision > 0.0f && static_cast<double>(perDivision) * divisions <= FLT_MAX;
+}
+
 }  // namespace
 
 TGFormat::TGFormat(Platform& platform, TGraph& graph, QWidget* parent)
@@ -144,12 +154,8 @@ bool TGFormat::FullScalesAcceptable() {
     std::string message;
     if (*value <= 0.0) {
       message = std::string(scale.name) + " は 0 より大きい値にしてください";
-    } else {
-      // The graph keeps the value per division in single precision.
-      const double perDivision = *value / scale.grid->Position();
-      if (perDivision > FLT_MAX || static_cast<float>(perDivision) == 0.0f) {
-        message = std::string(scale.name) + " の値が範囲外です";
-      }
+    } else if (!FitsSinglePrecision(*value, scale.grid->Position())) {
+      message = std::string(scale.name) + " の値が範囲外です";
     }
     if (!message.empty()) {
       platform_.ShowMessage(message, "書式設定エラー", MessageIcon::Warning);

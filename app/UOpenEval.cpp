@@ -76,8 +76,9 @@ void TOpen::AcceptanceStep(const FitResult& result) {
 
 void TOpen::WriteResultsRow(int channel, const FitResult& result) {
   if (!resultsFile_.IsOpen()) return;
-  const std::string row = FormatResultRow(SlotText(record_.FileName), channel + 1, SlotText(record_.Names[channel]),
-                                          result.A, result.Wn, result.H, result.Phi, result.Ratio);
+  const std::string row = FormatResultsFileRow(SlotText(record_.FileName), channel + 1,
+                                               SlotText(record_.Names[channel]), result.A, result.Wn, result.H,
+                                               result.Phi, result.Ratio);
   if (!resultsFile_.Append(row)) {
     resultsFile_.Close();
     WarnResultsFile(/*writing=*/true);

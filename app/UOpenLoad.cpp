@@ -121,13 +121,14 @@ void TOpen::BtnFileClick() {
   // 4. No channel is checked while the record changes.
   for (QCheckBox* box : CB) box->setChecked(false);
   // 5. The results file starts afresh for every load.
-  if (!resultsFile_.Create(resultsPath_)) WarnResultsFile();
+  if (resultsFile_.Create(resultsPath_) != ResultsFile::CreateStatus::Created) WarnResultsFile();
   // 6. Back to the first sample (redraws an empty plot when the slider moves).
   TrackBar1->setValue(0);
   // 7.
   GroupBox2->setEnabled(true);
   // 8. The record itself.
   record_ = std::move(fresh);
+  if (center_ != nullptr) center_->SetRate(record_.Rate);
   ShowReadResult(*read);
   CSVF->setEnabled(record_.SourceKind == FileKind::Spc51);
   // 9.

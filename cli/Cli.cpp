@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -12,8 +13,12 @@
 #include "io/NumberText.h"
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
+#include "io/ResultsFile.h"
+#include "io/SystemErrorText.h"
 
-int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   const CliParse parse = ParseCliArguments(args);
   switch (parse.action) {
     case CliParse::Action::Help:
@@ -33,6 +38,22 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
   if (options.command == "convert") return RunConvert(options, out, err);
   if (options.command == "fit") return RunFit(options, out, err);
   return RunPlot(options, out, err);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  const int status = RunCommand(args, out, err);
+  // Output that never reached its file (a full disk, a closed pipe) is not a
+  // success, whatever the command made of it.
+  errno = 0;
+  const bool flushed = std::fflush(out) == 0;
+  const int error = errno != 0 ? errno : EIO;
+  if ((!flushed || std::ferror(out)) && status == kExitOk) {
+    PrintError(err, "標準出力に書き込めません：" + SystemErrorText(error) + "。");
+    return kExitFailure;
+  }
+  return status;
 }
 
 FileKind ChosenFileKind(const CliOptions& options) {
@@ -63,6 +84,12 @@ int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLab
   record.Dt = static_cast<float>(1.0 / record.Rate);
   timeLabel = result.timeLabel;
   if (options.bandPass) {
+    // The band's upper transition edge must stay below half of this record's
+    // sampling rate, known only now.
+    if (const std::optional<std::string> problem = BandSettingProblem(options.centre, options.ratio, record.Dt)) {
+      PrintError(err, "--bandpass: " + *problem);
+      return kExitUsage;
+    }
     const float lower = static_cast<float>((1.0 - options.ratio) * options.centre);
     const float upper = static_cast<float>((1.0 + options.ratio) * options.centre);
     const FilterResult filtered = FilterAllChannels(record, lower, upper);
@@ -104,3 +131,16 @@ std::string JsonString(const std::string& utf8) {
 }
 
 void PrintError(std::FILE* err, const std::string& message) { std::fprintf(err, "%s\n", message.c_str()); }
+
+bool AppendLogRows(const std::string& what, const std::string& path, std::string_view header,
+                   const std::vector<std::string>& rows, std::FILE* err) {
+  const AppendResult result = AppendLocked(path, header, rows);
+  if (result.ok()) return true;
+  const char* failed = result.status == AppendResult::Status::CannotOpen ? "を作成できません" : "に書き込めません";
+  PrintError(err, what + "「" + path + "」" + failed + "：" + result.cause + "。");
+  return false;
+}
+
+bool AppendResultsRows(const std::string& path, const std::vector<std::string>& rows, std::FILE* err) {
+  return AppendLogRows("結果ファイル", path, ResultsHeaderLine(), rows, err);
+}

@@ -7,13 +7,14 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/WaveData.h"
 
 // Exit statuses.
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // the file cannot be opened or read, or the evaluation failed
+constexpr int kExitFailure = 1;  // the file cannot be opened or read, the evaluation failed, or an output was lost
 constexpr int kExitUsage = 2;    // unknown command or option, missing or malformed value, channel out of range
 
 struct CliOptions {
@@ -70,6 +71,16 @@ std::string JsonString(const std::string& utf8);
 
 // Prints a message line on `err` (the window's texts are UTF-8 already).
 void PrintError(std::FILE* err, const std::string& message);
+
+// Appends rows, complete lines in the file's bytes, to a Shift-JIS CSV log as
+// `fit --results` does: under the file's lock, with `header` first when the
+// file is new or empty. `what` names the file in the message ("結果ファイル").
+// False, with the message and its cause on `err`, when the rows did not get in.
+bool AppendLogRows(const std::string& what, const std::string& path, std::string_view header,
+                   const std::vector<std::string>& rows, std::FILE* err);
+
+// AppendLogRows for the results file and its header.
+bool AppendResultsRows(const std::string& path, const std::vector<std::string>& rows, std::FILE* err);
 
 int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunConvert(const CliOptions& options, std::FILE* out, std::FILE* err);

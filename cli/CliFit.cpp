@@ -2,7 +2,6 @@
 // "評　価" does it, printed as the results-file row or as JSON.
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <string_view>
 
 #include "analysis/Acceptance.h"
@@ -25,20 +24,6 @@ std::string JsonReal(float value) {
 
 std::string RowOf(std::string_view fileName, int channel, std::string_view name, const FitResult& r) {
   return FormatResultRow(fileName, channel, name, r.A, r.Wn, r.H, r.Phi, r.Ratio);
-}
-
-// Appends the row in the results file's own bytes, with the header first when
-// the file is new.
-bool AppendToResults(const std::string& path, const std::string& row, std::FILE* err) {
-  std::error_code ignored;
-  const bool isNew = !std::filesystem::exists(path, ignored);
-  std::FILE* file = std::fopen(path.c_str(), "ab");
-  bool ok = file != nullptr;
-  if (ok && isNew) ok = std::fputs(ResultsHeaderLine().c_str(), file) >= 0;
-  if (ok) ok = std::fwrite(row.data(), 1, row.size(), file) == row.size();
-  if (file != nullptr && std::fclose(file) != 0) ok = false;
-  if (!ok) PrintError(err, "結果ファイルに書き込めません: " + path);
-  return ok;
 }
 
 }  // namespace
@@ -67,7 +52,9 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
   const std::string_view fileName = SlotText(record.FileName);
   const std::string_view channelName = SlotText(record.Names[index]);
   if (!options.results.empty() &&
-      !AppendToResults(options.results, RowOf(fileName, options.channel, channelName, r), err)) {
+      !AppendResultsRows(options.results,
+                         {FormatResultsFileRow(fileName, options.channel, channelName, r.A, r.Wn, r.H, r.Phi, r.Ratio)},
+                         err)) {
     return kExitFailure;
   }
 

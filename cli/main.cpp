@@ -1,4 +1,5 @@
 #include <QGuiApplication>
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <memory>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "io/SystemErrorText.h"
 
 namespace {
 
@@ -30,5 +32,12 @@ int main(int argc, char* argv[]) {
     app = std::make_unique<QGuiApplication>(qtArgc, argv);
   }
   std::setlocale(LC_NUMERIC, "C");
-  return RunCli(args, stdout, stderr);
+  const int status = RunCli(args, stdout, stderr);
+  // RunCli has flushed stdout; closing it can still report a write that failed
+  // late (on a network file system, for one).
+  if (std::fclose(stdout) != 0 && status == kExitOk) {
+    std::fprintf(stderr, "標準出力に書き込めません：%s。\n", SystemErrorText(errno).c_str());
+    return kExitFailure;
+  }
+  return status;
 }

@@ -6,12 +6,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <ostream>
 #include <utility>
 
 #include "image/PngChunks.h"
+#include "io/ReplacingFile.h"
+#include "io/SystemErrorText.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ long SignedMagnitudeSum(std::span<const std::uint8_t> bytes) {
 }
 
 std::string FileMessage(const char* what, const std::string& path, int error) {
-  return std::string("ファイル \"") + path + "\" " + what + "。" + std::strerror(error);
+  return "ファイル「" + path + "」" + what + "：" + SystemErrorText(error) + "。";
 }
 
 }  // namespace
@@ -210,15 +211,16 @@ PngResult TPNGObject::SaveToStream(std::ostream& out) const {
 PngResult TPNGObject::SaveToFile(const std::string& path) const {
   // A picture that cannot be written must not leave an empty file behind.
   if (PngResult r = Check(); !r.ok) return r;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return Failure(FileMessage("を作成できません", path, errno));
+  ReplacingFile file(path);
+  if (!file.ok()) return Failure(FileMessage("を作成できません", path, file.error()));
   int writeError = 0;
   PngResult result = Encode([&](std::span<const std::uint8_t> bytes) {
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size()) return true;
-    writeError = errno;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) == bytes.size()) return true;
+    writeError = errno != 0 ? errno : EIO;
     return false;
   });
-  if (std::fclose(file) != 0 && writeError == 0) writeError = errno != 0 ? errno : EIO;
+  if (!result.ok && writeError == 0) return result;  // the encoder's own failure; the file is dropped
+  if (writeError == 0 && !file.Commit()) writeError = file.error();
   if (writeError != 0) return Failure(FileMessage("に書き込めません", path, writeError));
   return result;
 }

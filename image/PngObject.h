@@ -50,7 +50,8 @@ class TPNGObject {
   // Replaces the picture by a copy of `image`.
   void Assign(const RgbImage& image);
 
-  // Writes the whole PNG data stream. The file is created or overwritten.
+  // Writes the whole PNG data stream. The file is created or replaced, under a
+  // temporary name renamed into place: a failure leaves no partial file.
   PngResult SaveToFile(const std::string& path) const;
   PngResult SaveToStream(std::ostream& out) const;
   // Appends the data stream to `out`.

@@ -1,5 +1,6 @@
 #include "io/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -9,10 +10,14 @@ namespace {
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Far beyond any exponent a double can reach, and small enough that adding a
+// digit count to it cannot overflow.
+constexpr long long kExponentLimit = 1'000'000'000'000'000LL;
+
 // For a number that from_chars found out of range: infinity when its decimal
-// exponent is positive, else zero.
+// exponent is positive, else zero. The exponent's digits saturate, however
+// many there are: a long exponent keeps its sign and its size.
 double OutOfRange(std::string_view number, bool negative) {
-  long long exponent = 0;
   long long digitsBeforePoint = 0;
   bool seenPoint = false;
   bool seenNonZero = false;
@@ -30,12 +35,18 @@ double OutOfRange(std::string_view number, bool negative) {
       break;
     }
   }
+  long long exponent = 0;
   if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
-    std::from_chars(number.data() + i + 1 + (number[i + 1] == '+' ? 1 : 0),
-                    number.data() + number.size(), exponent);
+    ++i;
+    bool negativeExponent = false;
+    if (i < number.size() && (number[i] == '+' || number[i] == '-')) negativeExponent = number[i++] == '-';
+    for (; i < number.size() && IsDigit(number[i]); ++i) {
+      exponent = std::min(exponent * 10 + (number[i] - '0'), kExponentLimit);
+    }
+    if (negativeExponent) exponent = -exponent;
   }
   const long long magnitude = (digitsBeforePoint > 0 ? digitsBeforePoint : -leadingZerosAfterPoint) + exponent;
-  const double value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  const double value = seenNonZero && magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   return negative ? -value : value;
 }
 

@@ -22,6 +22,18 @@ constexpr int kHeaderLines = 4;
 constexpr int kSplitAtRows = 20000;
 constexpr long long kHalfStride = 1024;  // the first pass notes every 1024th line's offset
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr char kNotTextMessage[] =
+    "標準CSV形式のテキストファイルではありません（UTF-16で保存されたファイルか、テキストでないファイルです）。";
+
+// A first line in UTF-16 (with its byte-order mark, FF FE or FE FF) or holding
+// NUL bytes is no line of a text file in the format: read on, such a file would
+// be refused for its rate, which says nothing of the real cause.
+bool IsTextLine(std::string_view line) {
+  if (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF")) return false;
+  return line.find('\0') == std::string_view::npos;
+}
+
 // Everything a successful read puts into the record.
 struct CsvRecord {
   int channelCount = 0;
@@ -106,6 +118,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   while (true) {
     if (lineCount % kHalfStride == 0) lineStarts.push_back(reader.Offset());
     if (!reader.Next(line)) break;
+    if (lineCount == 0 && !IsTextLine(line)) return Refused(kNotTextMessage);
     ++lineCount;
   }
   if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした");
@@ -119,8 +132,10 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   CsvRecord fresh;
   CellArray cells;
 
-  // Line 1: the channel names, taken exactly.
+  // Line 1: the channel names, taken exactly; a UTF-8 byte-order mark is
+  // not part of the first name.
   reader.Next(line);
+  if (line.starts_with(kUtf8Bom)) line.remove_prefix(kUtf8Bom.size());
   fresh.channelCount = std::min(SplitNameLine(line, cells), kMaxChannels);
   if (fresh.channelCount < 1) return Refused("1行目にチャンネル名がありません");
   for (int k = 0; k < fresh.channelCount; ++k) CopyToSlot(cells[k].View(), fresh.names[k]);

@@ -10,6 +10,8 @@
 #include "io/WaveData.h"
 
 // Fills ChannelCount, SampleCount, Rate, Names, Units and Samples of `record`.
+// A file in UTF-16 or with NUL bytes in its first line is refused as not a
+// text file; a UTF-8 byte-order mark before the first name is dropped.
 // The file is read into a fresh record that replaces the fields only when the
 // read succeeded: a refused or unreadable file leaves `record` as it was.
 ReadResult ReadCsv(const std::string& path, WaveData& record);

@@ -1,12 +1,15 @@
-// The results file "減衰特性.csv": one row per evaluation, in Shift-JIS with
-// CR LF line ends. It is created anew (with its header) at every load and each
-// row is flushed to disk as soon as it is written, so that no evaluation is
-// lost however the program ends.
+// The results file "減衰特性.csv" and every other Shift-JIS CSV log the program
+// appends to: one row per evaluation, CR LF line ends. Writers of one file may
+// be several processes at once (the window, command lines run side by side),
+// so every writer holds an advisory lock (flock) on the file while it writes,
+// and appends with O_APPEND. Rows go straight to the file with write(2): a row
+// is on disk as soon as it is written, however the program ends.
 #pragma once
 
-#include <cstdio>
+#include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The file name in the file system's encoding (UTF-8).
 inline constexpr char kResultsFileName[] = "減衰特性.csv";
@@ -23,23 +26,67 @@ std::string ResultsHeaderLine();
 std::string FormatResultRow(std::string_view fileName, int channelNumber, std::string_view channelName, float a,
                             float omega, float h, float phi, float ratio);
 
+// The row as the results file holds it: FormatResultRow with the file name and
+// the channel name in Shift-JIS where they are UTF-8 (see ShiftJisText).
+std::string FormatResultsFileRow(std::string_view fileName, int channelNumber, std::string_view channelName,
+                                 float a, float omega, float h, float phi, float ratio);
+
+// Why a file could not be written, shown to the user when another program
+// holds the file's lock.
+inline constexpr char kFileBusyText[] = "別のプログラムがこのファイルに書き込み中です";
+
+// How long an append waits for another writer's lock before it gives up.
+inline constexpr std::chrono::milliseconds kLockWait{5000};
+
+struct AppendResult {
+  enum class Status {
+    Ok,
+    CannotOpen,   // the file cannot be opened or created
+    Busy,         // another writer kept the lock longer than the wait
+    CannotWrite,  // opened, but the rows did not get in
+  };
+  Status status = Status::Ok;
+  std::string cause;  // Japanese, when not Ok
+
+  bool ok() const { return status == Status::Ok; }
+};
+
+// Appends rows (complete lines in the file's bytes) to the file at `path`,
+// creating it if needed. Under the file's lock, the header goes first when the
+// file is empty, whether new, touched, or left empty by an earlier failure.
+// A failed write takes back what it wrote, and a file this call created is
+// removed again, so that no empty file is left behind.
+AppendResult AppendLocked(const std::string& path, std::string_view header, const std::vector<std::string>& rows,
+                          std::chrono::milliseconds lockWait = kLockWait);
+
+// The window's results file, held open (and locked) for the evaluations of one
+// loaded record and created anew, emptied, at every load.
 class ResultsFile {
  public:
+  enum class CreateStatus {
+    Created,
+    Locked,  // another program holds the file: it is left as it is, and this object stays closed
+    Failed,
+  };
+
   ResultsFile() = default;
   ~ResultsFile() { Close(); }
   ResultsFile(const ResultsFile&) = delete;
   ResultsFile& operator=(const ResultsFile&) = delete;
 
-  // Closes the open file, creates `path` empty and writes the header.
-  // False (with errorText()) when it cannot be created; the object is then closed.
-  bool Create(const std::string& path);
-  // Appends a row and flushes it; false when the file is not open or the write failed.
+  // Opens `path` (creating it if needed) under its lock, empties it and writes
+  // the header. Called again for the same file, it keeps the lock it holds.
+  // On Locked and Failed the object is closed, with errorText().
+  CreateStatus Create(const std::string& path);
+  // Appends a whole row; false when the file is not open or the write failed
+  // (whatever part of the row got in is taken back).
   bool Append(std::string_view row);
   void Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return fd_ >= 0; }
+  // Why the last Create or Append failed, in Japanese.
   const std::string& errorText() const { return errorText_; }
 
  private:
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   std::string errorText_;
 };

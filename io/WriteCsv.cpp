@@ -1,20 +1,23 @@
 #include "io/WriteCsv.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "io/NumberText.h"
+#include "io/ReplacingFile.h"
+#include "io/ShiftJisText.h"
+#include "io/SystemErrorText.h"
 
 namespace {
-constexpr char kLineEnd[] = "\r\n";
-}
 
-WriteResult WriteCsvTo(std::FILE* out, const WaveData& record) {
+constexpr char kLineEnd[] = "\r\n";
+
+// The whole record onto `out`; false with `error` set when a write failed.
+bool WriteRecord(std::FILE* out, const WaveData& record, int& error) {
   const int channels = record.ChannelCount;
   std::string text;
   for (int k = 0; k < channels; ++k) {
     if (k > 0) text += ',';
-    text += SlotText(record.Names[k]);
+    text += ShiftJisText(SlotText(record.Names[k]));
   }
   text += kLineEnd;
   text += std::to_string(record.Rate) + ",s" + kLineEnd;
@@ -23,7 +26,7 @@ WriteResult WriteCsvTo(std::FILE* out, const WaveData& record) {
   text += kLineEnd;
   for (int k = 0; k < channels; ++k) {
     if (k > 0) text += ',';
-    text += SlotText(record.Units[k]);
+    text += ShiftJisText(SlotText(record.Units[k]));
   }
   text += kLineEnd;
 
@@ -42,18 +45,27 @@ WriteResult WriteCsvTo(std::FILE* out, const WaveData& record) {
   }
   if (ok && !text.empty()) ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   if (ok) ok = std::fflush(out) == 0;
-  if (!ok) return {false, std::string("CSVファイルを書き込めませんでした: ") + std::strerror(errno)};
+  if (!ok) error = errno != 0 ? errno : EIO;
+  return ok;
+}
+
+WriteResult Failure(const std::string& what, int error) { return {false, what + "：" + SystemErrorText(error) + "。"}; }
+
+}  // namespace
+
+WriteResult WriteCsvTo(std::FILE* out, const WaveData& record) {
+  int error = 0;
+  if (!WriteRecord(out, record, error)) return Failure("CSVデータを書き込めません", error);
   return {};
 }
 
 WriteResult WriteCsv(const std::string& path, const WaveData& record) {
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  if (out == nullptr) return {false, std::string("CSVファイルを作成できません: ") + std::strerror(errno)};
-  WriteResult result = WriteCsvTo(out, record);
-  if (std::fclose(out) != 0 && result.ok) {
-    result = {false, std::string("CSVファイルを書き込めませんでした: ") + std::strerror(errno)};
-  }
-  return result;
+  ReplacingFile file(path);
+  if (!file.ok()) return Failure("CSVファイル「" + path + "」を作成できません", file.error());
+  int error = 0;
+  if (!WriteRecord(file.stream(), record, error)) return Failure("CSVファイル「" + path + "」に書き込めません", error);
+  if (!file.Commit()) return Failure("CSVファイル「" + path + "」に書き込めません", file.error());
+  return {};
 }
 
 std::string WithDefaultExtension(const std::string& path, const std::string& extension) {

@@ -2,6 +2,8 @@
 // names, "%d,s", the memo placeholders MEMO1,MEMO2..., units, then one line of
 // "%f" values per sample; every line ends with CR LF. The samples are written as
 // they stand (filtered while the band-pass filter is on); raw counts never.
+// Names and units that are UTF-8 are written in Shift-JIS where they can be
+// (see ShiftJisText), the file's encoding.
 #pragma once
 
 #include <cstdio>
@@ -14,6 +16,8 @@ struct WriteResult {
   std::string message;  // UTF-8, when not ok
 };
 
+// Writes the file under a temporary name and renames it into place: a failure
+// leaves no partial file (see ReplacingFile).
 WriteResult WriteCsv(const std::string& path, const WaveData& record);
 WriteResult WriteCsvTo(std::FILE* out, const WaveData& record);
 

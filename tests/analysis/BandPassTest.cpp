@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -436,6 +437,32 @@ TEST(FilterAllChannels, RefusesWhatTheFormulasCannotServeAndChangesNothing) {
     EXPECT_EQ(result.Message, c.message) << c.name;
     EXPECT_EQ(record.Samples[0], original.Samples[0]) << c.name;
     EXPECT_EQ(record.Samples[1], original.Samples[1]) << c.name;
+  }
+}
+
+// Beyond half the sampling rate the trapezoid folds back over itself: a band
+// of 1000 Hz ± 50 % made a record of 100 samples/s thirty times larger.
+TEST(BandSetting, UpperTransitionEdgeMustStayBelowHalfTheRate) {
+  const float dt = 1.0f / 120.0f;
+  // Centre 32 Hz, ratio 0.25: fH = 40 Hz, 1.5 fH = 60 Hz, half of 120 samples/s.
+  const std::optional<std::string> atHalf = BandSettingProblem(32.0f, 0.25f, dt);
+  ASSERT_TRUE(atHalf);
+  EXPECT_EQ(*atHalf,
+            "上限周波数の1.5倍（60.00Hz）がサンプリング周波数の半分（60.00Hz）以上です。"
+            "中央振動数か帯域幅率を小さくしてください。");
+  EXPECT_EQ(BandSettingProblem(32.0f, 0.24f, dt), std::nullopt);  // 59.52 Hz
+  EXPECT_EQ(BandSettingProblem(1000.0f, 0.5f, 0.0f), std::nullopt);  // no rate known yet
+  EXPECT_EQ(BandSettingProblem(0.0f, 0.1f, dt), kCentreMessage);
+  EXPECT_EQ(BandSettingProblem(2.0f, 0.99999999f, dt), kRatioMessage);
+  EXPECT_EQ(BandSettingProblem(3e38f, 0.1f, dt), kCentreTooLargeMessage);
+
+  for (const float upper : {40.0f, 1500.0f}) {
+    WaveData record = MakeRecord(2, 800, 120);
+    const WaveData original = record;
+    const FilterResult result = FilterAllChannels(record, 24.0f, upper);
+    EXPECT_FALSE(result.Ok) << upper;
+    EXPECT_EQ(result.Message, *BandEdgesProblem(24.0f, upper, dt)) << upper;
+    EXPECT_EQ(record.Samples, original.Samples) << upper;
   }
 }
 

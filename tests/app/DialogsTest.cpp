@@ -158,6 +158,24 @@ TEST_F(DialogsTest, BandsTheFilterCannotUseAreRefusedAndTheDialogStaysOpen) {
   EXPECT_NE(f.platform.messages.at(0).text.find("1未満"), std::string::npos);
 }
 
+TEST_F(DialogsTest, BandsReachingHalfTheLoadedRateAreRefused) {
+  CenterFixture f;
+  f.dialog.SetRate(100);
+  f.Enter("1000", "0.5", true);
+  f.dialog.Button1Click();
+  ASSERT_EQ(f.platform.messages.size(), 1u);
+  EXPECT_EQ(f.platform.messages[0].title, "入力エラー");
+  EXPECT_NE(f.platform.messages[0].text.find("サンプリング周波数の半分（50.00Hz）"), std::string::npos)
+      << f.platform.messages[0].text;
+  EXPECT_TRUE(f.dialog.isVisible());
+  EXPECT_EQ(f.dialog.UpperEdge(), 5.0f);
+  // 30 ± 10 %: 1.5 × 33 Hz = 49.5 Hz stays below 50 Hz.
+  f.Enter("30", "0.1", true);
+  f.dialog.Button1Click();
+  EXPECT_EQ(f.platform.messages.size(), 1u);
+  EXPECT_EQ(f.labels, std::vector<QString>{"27.00-33.00Hz"});
+}
+
 TEST_F(DialogsTest, NonNumbersShowTheConversionMessageAndStoreNothing) {
   struct Case {
     const char* centre;

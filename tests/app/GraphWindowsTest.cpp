@@ -256,6 +256,26 @@ TEST_F(GraphWindowsTest, AFullScaleOfZeroOrLessIsRefusedUntouched) {
   EXPECT_EQ(ScatterPicture().pixels, before.pixels);
 }
 
+TEST_F(GraphWindowsTest, FullScalesBeyondSinglePrecisionAreRefusedAlike) {
+  // MaxX 1e39 is 2e38 per division, which fits, but its last tick does not.
+  for (const char* edit : {"EdMaxX", "EdMaxY"}) {
+    for (const char* text : {"1e39", "1e300", "1e-50"}) {
+      InFormat<QLineEdit>("EdMaxX").setText("5.0");
+      InFormat<QLineEdit>("EdMaxY").setText("0.1");
+      InFormat<QLineEdit>(edit).setText(text);
+      platform.messages.clear();
+      Apply();
+      ASSERT_EQ(platform.messages.size(), 1u) << edit << " " << text;
+      EXPECT_EQ(platform.messages[0].text, std::string(edit + 2) + " の値が範囲外です");
+      EXPECT_EQ(graph->MyGraph1().VValueX, 1.0f);
+      EXPECT_EQ(graph->MyGraph1().VValueY, 0.02f);
+    }
+  }
+  InFormat<QLineEdit>("EdMaxY").setText("3.4e38");
+  Apply();
+  EXPECT_EQ(graph->MyGraph1().VValueY, static_cast<float>(3.4e38 / 5));
+}
+
 TEST_F(GraphWindowsTest, ATextThatIsNoNumberStopsTheApplyAtItsConversion) {
   graph->AddPoint(2.0f, 0.03f);
   const RgbImage scatterBefore = ScatterPicture();

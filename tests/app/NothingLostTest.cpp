@@ -52,7 +52,7 @@ TEST(ResultsFileKilled, EveryReportedRowIsOnDiskAfterSigkill) {
   if (child == 0) {
     ::close(reports[0]);
     ResultsFile file;
-    if (!file.Create(path)) ::_exit(2);
+    if (file.Create(path) != ResultsFile::CreateStatus::Created) ::_exit(2);
     for (std::int32_t i = 0; i < kRows; ++i) {
       if (!file.Append(KilledWriterRow(i))) ::_exit(3);
       if (::write(reports[1], &i, sizeof i) != sizeof i) ::_exit(4);
@@ -447,7 +447,8 @@ TEST(CliResultsFile, RowsOfEveryFitAreOnDiskAndFailedFitsCreateNothing) {
       RunCliProcess(dir, {"fit", data, "--channel", "1", "--f0", "3.5", "--results", noFolder});
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_TRUE(unwritable.out.empty());
-  EXPECT_EQ(unwritable.err, "結果ファイルに書き込めません: " + noFolder + "\n");
+  EXPECT_EQ(unwritable.err,
+            "結果ファイル「" + noFolder + "」を作成できません：ファイルまたはフォルダが見つかりません。\n");
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -98,6 +103,59 @@ TEST(CliFit, FailuresPrintTheMessageAndTouchNothing) {
     EXPECT_TRUE(run.out.empty());
     EXPECT_FALSE(std::filesystem::exists(results));
   }
+}
+
+// Eight processes append to one new results file at once, twenty times over:
+// every time exactly one header and every process's row.
+TEST(CliFit, ProcessesAppendingAtOnceWriteOneHeaderAndEveryRow) {
+  constexpr int kProcesses = 8;
+  constexpr int kRounds = 20;
+  std::vector<std::string> expected;
+  for (int p = 0; p < kProcesses; ++p) {
+    const CliRunResult run =
+        RunCliCaptured({"fit", kSample0, "--channel", "1", "--start", std::to_string(2000 + 10 * p)});
+    ASSERT_EQ(run.status, 0) << run.err;
+    expected.push_back(run.out.substr(0, run.out.size() - 1) + "\r\n");
+  }
+  std::sort(expected.begin(), expected.end());
+
+  TempDir dir;
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  for (int round = 0; round < kRounds; ++round) {
+    const std::string results = dir.File("round" + std::to_string(round) + ".csv");
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+      const std::vector<std::string> args = {OSCALYX_CLI_PATH, "fit",     kSample0,
+                                             "--channel",      "1",       "--start",
+                                             std::to_string(2000 + 10 * p), "--results", results};
+      std::vector<char*> argv;
+      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      pid_t child = 0;
+      ASSERT_EQ(posix_spawn(&child, OSCALYX_CLI_PATH, &quiet, nullptr, argv.data(), environ), 0);
+      children.push_back(child);
+    }
+    for (const pid_t child : children) {
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+    }
+    const std::string text = TempDir::Read(results);
+    const std::string header = ResultsHeaderLine();
+    ASSERT_EQ(text.compare(0, header.size(), header), 0) << "round " << round;
+    std::vector<std::string> rows;
+    for (std::size_t at = header.size(); at < text.size();) {
+      const std::size_t end = text.find("\r\n", at);
+      ASSERT_NE(end, std::string::npos) << "round " << round;
+      rows.push_back(text.substr(at, end + 2 - at));
+      at = end + 2;
+    }
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, expected) << "round " << round;
+  }
+  posix_spawn_file_actions_destroy(&quiet);
 }
 
 TEST(CliFit, ChannelOutsideTheRecordIsAUsageError) {

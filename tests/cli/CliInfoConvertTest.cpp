@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
 #include <regex>
 
 #include "io/ReadCsv.h"
@@ -82,6 +86,8 @@ TEST(Cli, ExitStatusesAndMessages) {
       {{"info", kSample0, "--bandpass", "0", "0.1"}, 2, "--bandpass"},
       {{"info", kSample0, "--bandpass", "2", "1"}, 2, "--bandpass"},
       {{"info", kSample0, "--bandpass", "2"}, 2, "needs a value"},
+      // At 100 samples/s the upper transition edge 1.5 × 1500 Hz lies far beyond 50 Hz.
+      {{"convert", kSample0, "-", "--bandpass", "1000", "0.5"}, 2, "2250.00Hz）がサンプリング周波数の半分（50.00Hz）以上です"},
       {{"fit", kSample0}, 2, "--channel"},
       {{"fit", kSample0, "--channel", "x"}, 2, "--channel"},
       {{"plot", kSample0, "out.png", "--width", "0"}, 2, "--width"},
@@ -96,6 +102,39 @@ TEST(Cli, ExitStatusesAndMessages) {
   }
   EXPECT_EQ(RunCliCaptured({"--version"}).out, "oscalyx-cli 2.0\n");
   EXPECT_EQ(RunCliCaptured({"--help"}).out, kCliUsage);
+}
+
+// Output that never reached its file is a failure with the cause, never a
+// success.
+TEST(Cli, LostOutputIsAFailure) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const std::string fullDisk = "標準出力に書き込めません：ディスクの空き容量が足りません。\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"info", kSample0}, fullDisk},
+      {{"fit", kSample0, "--channel", "1", "--start", "2000"}, fullDisk},
+      {{"fit", kSample0, "--channel", "1", "--start", "2000", "--json"}, fullDisk},
+      {{"--version"}, fullDisk},
+      {{"convert", kSample1, "-"}, "CSVデータを書き込めません：ディスクの空き容量が足りません。\n"},
+  };
+  for (const Case& c : cases) {
+    std::FILE* out = std::fopen("/dev/full", "w");
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(RunCli(c.args, out, err), 1) << c.args[0];
+    std::fflush(err);
+    EXPECT_EQ(ReadAll(err), c.message) << c.args[0];
+    std::fclose(out);
+    std::fclose(err);
+  }
+
+  // The program itself, its stdout on a full device.
+  const std::string command = CliShellCommand({"info", kSample0}) + " >/dev/full 2>/dev/null";
+  const int status = std::system(command.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
 }
 
 }  // namespace

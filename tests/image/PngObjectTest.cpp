@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileSizeLimit.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -290,6 +292,28 @@ TEST(PngObjectTest, FailuresComeBackWithAMessage) {
 
   png.Assign(RgbImage{0, 5, {}});
   EXPECT_FALSE(png.SaveToStream(out).ok);
+}
+
+TEST(PngObjectTest, AFailedSaveLeavesTheEarlierFileAndNoTemporaryOne) {
+  const auto dir = std::filesystem::temp_directory_path() / "oscalyx_png_replace_test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directory(dir);
+  const std::string path = (dir / "view.png").string();
+  { std::ofstream(path, std::ios::binary) << "earlier picture"; }
+  TPNGObject png;
+  png.Assign(ViewLikePicture(300, 200));
+
+  const PngResult full = [&] {
+    FileSizeLimit limit(100);  // a disk that takes no more than 100 bytes
+    return png.SaveToFile(path);
+  }();
+
+  EXPECT_FALSE(full.ok);
+  EXPECT_EQ(full.message, "ファイル「" + path + "」に書き込めません：ファイルが大きすぎます。");
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier picture");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

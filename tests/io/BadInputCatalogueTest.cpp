@@ -37,6 +37,8 @@ using namespace std::string_literals;
 
 const std::string kTooFewLines = "CSVファイルの行数が足りません（見出しの4行が必要です）";
 const std::string kBadRate = "サンプリング周波数（2行目）が正しくありません。1以上の整数が必要です";
+const std::string kNotText =
+    "標準CSV形式のテキストファイルではありません（UTF-16で保存されたファイルか、テキストでないファイルです）。";
 const std::string kShortHeader = "SPC-51ファイルのヘッダが不完全です（512バイト未満）";
 const std::string kShortChannelInfo = "SPC-51ファイルのチャンネル情報が不完全です";
 
@@ -202,17 +204,24 @@ std::vector<BadInput> Catalogue(bool permissionsStopReads) {
     EXPECT_EQ(Channel(r, 0), std::vector<float>{4.5f});
   }));
 
-  // --- NUL bytes: a NUL ends the text of its line ---------------------------
+  // --- Not a text file in the format: UTF-16, NUL bytes in the first line -----
+  table.push_back(Refusal("UTF-16 little-endian with its mark", csv,
+                          Text("\xFF\xFE" "A\0\n\0" "1\0" "0\0" "0\0\n\0m\0\n\0u\0\n\0" "7\0\n\0"s), kNotText));
+  table.push_back(Refusal("UTF-16 big-endian with its mark", csv,
+                          Text("\xFE\xFF\0" "A\0\n\0" "1\0" "0\0" "0\0\n\0m\0\n\0u\0\n\0" "7\n"s), kNotText));
+  table.push_back(Refusal("NUL inside a name", csv, Text("Pa\0b,Q\n100\nm\nu,v\n1,2\n"s), kNotText));
+  table.push_back(ReadAs("UTF-8 mark before the first name", csv, Text("\xEF\xBB\xBF測点,Q\n100\nm\nu,v\n1,2\n"),
+                         [](const WaveData& r, const ReadResult&) {
+                           EXPECT_EQ(r.ChannelCount, 2);
+                           EXPECT_EQ(Name(r, 0), "測点");
+                           EXPECT_EQ(Channel(r, 1), std::vector<float>{2.0f});
+                         }));
+
+  // --- NUL bytes after the first line: a NUL ends the text of its line --------
   table.push_back(ReadAs("NUL inside a data cell", csv, Text("A,B\n100\nm\nu,v\n1.5,2.5\n3\0.75,4\n"s),
                          [](const WaveData& r, const ReadResult&) {
                            EXPECT_EQ(Channel(r, 0), (std::vector<float>{1.5f, 3.0f}));
                            EXPECT_EQ(Channel(r, 1), (std::vector<float>{2.5f, 2.5f}));
-                         }));
-  table.push_back(ReadAs("NUL inside a name", csv, Text("Pa\0b,Q\n100\nm\nu,v\n1,2\n"s),
-                         [](const WaveData& r, const ReadResult&) {
-                           EXPECT_EQ(r.ChannelCount, 1);
-                           EXPECT_EQ(Name(r, 0), "Pa");
-                           EXPECT_EQ(Channel(r, 0), std::vector<float>{1.0f});
                          }));
   table.push_back(ReadAs("NUL inside the rate", csv, Text("A\n2\0" "50\nm\nu\n7\n"s),
                          [](const WaveData& r, const ReadResult&) {

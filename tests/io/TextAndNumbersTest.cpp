@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <string>
 
 #include "io/NumberText.h"
 #include "io/WaveData.h"
@@ -25,6 +26,23 @@ TEST(ParseDecimal, ReadsTheLeadingNumberOnly) {
   EXPECT_EQ(ParseDecimal("-1e400"), -HUGE_VAL);
   EXPECT_EQ(ParseDecimal("123456e-400"), 0.0);
   EXPECT_EQ(ParseDecimal("0.000001e-330"), 0.0);
+}
+
+TEST(ParseDecimal, ExponentsLongerThan64BitsKeepTheirSignAndSize) {
+  const std::string nines(20, '9');
+  const struct {
+    std::string text;
+    double value;
+  } cases[] = {
+      {"1e-" + nines, 0.0},          {"-1e-" + nines, -0.0},          {"0.5e" + nines, HUGE_VAL},
+      {"0.0001e" + nines, HUGE_VAL}, {"-0.0001e+" + nines, -HUGE_VAL}, {"25e" + std::string(400, '1'), HUGE_VAL},
+      {"0e" + nines, 0.0},           {"-0.000e" + nines + "x", -0.0},
+  };
+  for (const auto& c : cases) {
+    const double value = ParseDecimal(c.text);
+    EXPECT_EQ(value, c.value) << c.text;
+    EXPECT_EQ(std::signbit(value), std::signbit(c.value)) << c.text;
+  }
 }
 
 TEST(ParseInteger, ReadsSignAndDigits) {

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/Spc51Builder.h"
 #include "tests/support/TempDir.h"
 
@@ -73,11 +77,47 @@ TEST(WriteCsv, Spc51RecordReadsBackAsTheSameRecordRoundedToSixDecimals) {
   EXPECT_EQ(back.ChannelCount, 3);
 }
 
-TEST(WriteCsv, FileThatCannotBeCreatedIsReported) {
+TEST(WriteCsv, Utf8NamesAndUnitsAreWrittenInShiftJis) {
   TempDir dir;
-  const WriteResult result = WriteCsv(dir.File("no/such/folder/out.csv"), TwoChannels());
-  EXPECT_FALSE(result.ok);
-  EXPECT_FALSE(result.message.empty());
+  WaveData record = TwoChannels();
+  CopyToSlot("測定", record.Names[0]);        // 0x91 0xAA 0x92 0xE8
+  CopyToSlot("\x91\xAA\x93\x5F", record.Names[1]);  // already Shift-JIS: copied
+  CopyToSlot("m/s²", record.Units[0]);       // ² has no code: kept as UTF-8
+  CopyToSlot("ｍ", record.Units[1]);          // full-width m: 0x82 0x8D
+  ASSERT_TRUE(WriteCsv(dir.File("out.csv"), record).ok);
+  EXPECT_EQ(TempDir::Read(dir.File("out.csv")).substr(0, 51),
+            "\x91\xAA\x92\xE8,\x91\xAA\x93\x5F\r\n100,s\r\nMEMO1,MEMO2\r\nm/s²,\x82\x8D\r\n-32.750000");
+}
+
+TEST(WriteCsv, FailuresLeaveNoPartialAndNoTemporaryFile) {
+  TempDir dir;
+  const WriteResult missing = WriteCsv(dir.File("no/such/folder/out.csv"), TwoChannels());
+  EXPECT_FALSE(missing.ok);
+  EXPECT_EQ(missing.message,
+            "CSVファイル「" + dir.File("no/such/folder/out.csv") + "」を作成できません：ファイルまたはフォルダが見つかりません。");
+
+  // A disk that takes 100 bytes: the earlier file stays as it was.
+  const std::string path = dir.Write("out.csv", "earlier contents");
+  WaveData record = TwoChannels();
+  record.SampleCount = 100;
+  record.Samples[0].assign(100, 1.5f);
+  record.Samples[1].assign(100, 2.5f);
+  const WriteResult full = [&] {
+    FileSizeLimit limit(100);
+    return WriteCsv(path, record);
+  }();
+  EXPECT_FALSE(full.ok);
+  EXPECT_EQ(full.message, "CSVファイル「" + path + "」に書き込めません：ファイルが大きすぎます。");
+  EXPECT_EQ(TempDir::Read(path), "earlier contents");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+  // Written in full, it replaces the earlier file and keeps its permissions.
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  ASSERT_TRUE(WriteCsv(path, record).ok);
+  EXPECT_EQ(TempDir::Read(path).substr(0, 7), "GL,1F,V");
+  EXPECT_EQ(std::filesystem::status(path).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(WithDefaultExtension, AddsTheExtensionOnlyToNamesWithoutOne) {

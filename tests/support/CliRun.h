@@ -22,6 +22,18 @@ inline std::string ReadAll(std::FILE* file) {
   return text;
 }
 
+// The command line of the built oscalyx-cli with `args`, quoted for sh.
+inline std::string CliShellCommand(const std::vector<std::string>& args) {
+  auto quoted = [](const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+  };
+  std::string command = quoted(OSCALYX_CLI_PATH);
+  for (const std::string& arg : args) command += " " + quoted(arg);
+  return command;
+}
+
 inline CliRunResult RunCliCaptured(const std::vector<std::string>& args) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
