@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-motoya-l-maruberi
   xvfb xdotool x11-apps
+  librsvg2-bin desktop-file-utils appstream man-db file
 )
 for arg in "$@"; do
   case "$arg" in
