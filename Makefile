@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: setup configure build run test test-sanitize bench samples fuzz fuzz-run clean
+.PHONY: setup configure build run test test-sanitize bench samples package fuzz fuzz-run clean
 
 setup:
 	@bash scripts/setup.sh
@@ -27,6 +27,11 @@ bench:
 
 samples: build
 	@$(BUILD_DIR)/bin/make-samples sample
+
+# The Debian package $(BUILD_DIR)/oscalyx_<version>_<arch>.deb; `apt install ./$(BUILD_DIR)/oscalyx_*.deb`.
+package: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target oscalyx oscalyx-cli oscalyx-icons
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: setup

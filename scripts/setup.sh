@@ -11,6 +11,7 @@ packages=(
   fonts-ipafont-gothic fonts-motoya-l-maruberi
   qt6-translations-l10n
   xvfb xdotool x11-apps x11-utils
+  librsvg2-bin desktop-file-utils appstream man-db file
 )
 for arg in "$@"; do
   case "$arg" in
