@@ -130,6 +130,8 @@ class TOpen : public QMainWindow {
   // Tells the user that the results file cannot be created (or written) and
   // that evaluations go on without it.
   void WarnResultsFile(bool writing = false);
+  // Creates the results file anew for a load, or says why it is not recorded.
+  void CreateResultsFile();
 
   Platform& platform_;
   THowTo* howTo_ = nullptr;
@@ -146,6 +148,7 @@ class TOpen : public QMainWindow {
   std::string startupFolder_;
   std::string resultsPath_;
   ResultsFile resultsFile_;
+  bool lockWarningGiven_ = false;  // the results file is another window's: said once
   int filterHalfLength_ = 500;
   float bandLow_ = 1.0f;
   float bandHigh_ = 5.0f;

@@ -94,6 +94,28 @@ void TOpen::WarnResultsFile(bool writing) {
                         "結果ファイル", MessageIcon::Warning);
 }
 
+void TOpen::CreateResultsFile() {
+  switch (resultsFile_.Create(resultsPath_)) {
+    case ResultsFile::CreateStatus::Created:
+      return;
+    case ResultsFile::CreateStatus::Failed:
+      WarnResultsFile();
+      return;
+    case ResultsFile::CreateStatus::Locked:
+      // Another window started in this folder records its results there; this
+      // one leaves the file alone. Said once: every later load would repeat it.
+      if (!lockWarningGiven_) {
+        lockWarningGiven_ = true;
+        platform_.ShowMessage("結果ファイル「" + resultsPath_ +
+                                  "」は、このフォルダで起動した別のウィンドウが記録に使っています。\n"
+                                  "評価はできますが、そのウィンドウが記録している間、このウィンドウの結果はファイルに"
+                                  "記録されません。",
+                              "結果ファイル", MessageIcon::Warning);
+      }
+      return;
+  }
+}
+
 void TOpen::BtnFileClick() {
   // 1. The reader follows the file-type selection.
   record_.SourceKind = RadioSpc51->isChecked() ? FileKind::Spc51 : FileKind::Csv;
@@ -121,7 +143,7 @@ void TOpen::BtnFileClick() {
   // 4. No channel is checked while the record changes.
   for (QCheckBox* box : CB) box->setChecked(false);
   // 5. The results file starts afresh for every load.
-  if (resultsFile_.Create(resultsPath_) != ResultsFile::CreateStatus::Created) WarnResultsFile();
+  CreateResultsFile();
   // 6. Back to the first sample (redraws an empty plot when the slider moves).
   TrackBar1->setValue(0);
   // 7.

@@ -256,6 +256,29 @@ TEST_F(NothingLostTest, DirectoryInThePlaceOfTheResultsFileWarnsOncePerLoad) {
   EXPECT_TRUE(std::filesystem::is_directory(open->ResultsPath()));
 }
 
+TEST_F(NothingLostTest, SecondWindowInTheFolderLeavesTheFirstWindowsResultsAlone) {
+  const std::string rows = LoadAndEvaluateTwice();
+  RecordingPlatform secondPlatform;
+  TOpen second(secondPlatform);  // started in the same folder
+  for (int load = 0; load < 2; ++load) {
+    secondPlatform.openAnswer = DecayCsv(dir);
+    second.CSVClick();
+  }
+  ASSERT_EQ(secondPlatform.messages.size(), 1u);  // said once, not at every load
+  EXPECT_EQ(secondPlatform.messages[0].title, "結果ファイル");
+  EXPECT_NE(secondPlatform.messages[0].text.find("別のウィンドウ"), std::string::npos);
+  second.EdInitF->setText("3.5");
+  second.Edit1->setText("0");
+  second.Button9Click();
+  EXPECT_EQ(Results(), rows);  // neither emptied nor written by the second window
+
+  Evaluate(200);  // the first window goes on appending after its own rows
+  const std::string after = Results();
+  EXPECT_EQ(after.compare(0, rows.size(), rows), 0);
+  EXPECT_EQ(after.find('\0'), std::string::npos);
+  EXPECT_EQ(after.substr(rows.size()).rfind("decay.csv,1ch,P1,", 0), 0u);
+}
+
 TEST_F(NothingLostTest, StartupFolderThatIsGoneWarnsOncePerLoad) {
   // A window started in a folder that is removed before the first load.
   const std::string gone = dir.File("start");
