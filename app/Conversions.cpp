@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <new>
 
 #include "components/Platform.h"
 #include "components/Version.h"
@@ -39,7 +40,13 @@ double StrToFloat(const QString& text) {
 void RunGuarded(Platform& platform, const std::function<void()>& handler) {
   try {
     handler();
-  } catch (const std::exception& error) {
+  } catch (const ConversionError& error) {
     platform.ShowMessage(error.what(), kApplicationTitle, MessageIcon::Error);
+  } catch (const std::bad_alloc&) {
+    platform.ShowMessage("メモリが不足しているため、この操作を続けられません。", kApplicationTitle, MessageIcon::Error);
+  } catch (const std::exception& error) {
+    // The library's own texts are English; the user reads why in Japanese first.
+    platform.ShowMessage(std::string("予期しないエラーのため、この操作を中止しました：") + error.what() + "。",
+                         kApplicationTitle, MessageIcon::Error);
   }
 }

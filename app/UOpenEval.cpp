@@ -6,6 +6,7 @@
 
 #include "analysis/Acceptance.h"
 #include "analysis/DampedFit.h"
+#include "analysis/ResultRows.h"
 #include "app/Conversions.h"
 #include "app/UCenter.h"
 #include "app/UGraph.h"
@@ -76,9 +77,8 @@ void TOpen::AcceptanceStep(const FitResult& result) {
 
 void TOpen::WriteResultsRow(int channel, const FitResult& result) {
   if (!resultsFile_.IsOpen()) return;
-  const std::string row = FormatResultsFileRow(SlotText(record_.FileName), channel + 1,
-                                               SlotText(record_.Names[channel]), result.A, result.Wn, result.H,
-                                               result.Phi, result.Ratio);
+  const std::string row =
+      FormatResultsFileRow(SlotText(record_.FileName), channel + 1, SlotText(record_.Names[channel]), result);
   if (!resultsFile_.Append(row)) {
     resultsFile_.Close();
     WarnResultsFile(/*writing=*/true);

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "analysis/ResultRows.h"
 #include "app/UCenter.h"
 #include "app/UFormat.h"
 #include "app/UGraph.h"
@@ -95,7 +96,7 @@ void TOpen::WarnResultsFile(bool writing) {
 }
 
 void TOpen::CreateResultsFile() {
-  switch (resultsFile_.Create(resultsPath_)) {
+  switch (resultsFile_.Create(resultsPath_, ResultsHeaderLine())) {
     case ResultsFile::CreateStatus::Created:
       return;
     case ResultsFile::CreateStatus::Failed:

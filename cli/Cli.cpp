@@ -8,6 +8,7 @@
 #include <set>
 
 #include "analysis/BandPass.h"
+#include "analysis/ResultRows.h"
 #include "components/Version.h"
 #include "components/qt/DisplayText.h"
 #include "io/NumberText.h"

@@ -6,6 +6,7 @@
 
 #include "analysis/Acceptance.h"
 #include "analysis/DampedFit.h"
+#include "analysis/ResultRows.h"
 #include "cli/Cli.h"
 #include "io/NumberText.h"
 #include "io/ResultsFile.h"
@@ -23,7 +24,7 @@ std::string JsonReal(float value) {
 }
 
 std::string RowOf(std::string_view fileName, int channel, std::string_view name, const FitResult& r) {
-  return FormatResultRow(fileName, channel, name, r.A, r.Wn, r.H, r.Phi, r.Ratio);
+  return FormatResultRow(fileName, channel, name, r);
 }
 
 }  // namespace
@@ -53,7 +54,7 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
   const std::string_view channelName = SlotText(record.Names[index]);
   if (!options.results.empty() &&
       !AppendResultsRows(options.results,
-                         {FormatResultsFileRow(fileName, options.channel, channelName, r.A, r.Wn, r.H, r.Phi, r.Ratio)},
+                         {FormatResultsFileRow(fileName, options.channel, channelName, r)},
                          err)) {
     return kExitFailure;
   }

@@ -9,14 +9,9 @@
 #include <thread>
 
 #include "io/FileHandle.h"
-#include "io/NumberText.h"
-#include "io/ShiftJisText.h"
 #include "io/SystemErrorText.h"
 
 namespace {
-
-constexpr double kOneOverTwoPi = 0.15915494309189535;
-constexpr double kTwoPi = 6.283185307179586;
 
 constexpr std::chrono::milliseconds kLockPoll{5};
 // A file removed or replaced by another writer between our open and our lock
@@ -104,42 +99,6 @@ std::string ResultsFilePath(const std::string& startupFolder) {
   return startupFolder + "/" + kResultsFileName;
 }
 
-std::string ResultsHeaderLine() {
-  return "filename,channel,comment,A,\x83\xD6n,f,T,h,\x83\xB3,Ratio\r\n";
-}
-
-std::string FormatResultRow(std::string_view fileName, int channelNumber, std::string_view channelName, float a,
-                            float omega, float h, float phi, float ratio) {
-  std::string row;
-  row.reserve(128);
-  row.append(fileName);
-  row += ',';
-  row += std::to_string(channelNumber);
-  row += "ch,";
-  row.append(channelName);
-  row += ',';
-  AppendFixed(row, a, 3);
-  row += ',';
-  AppendFixed(row, omega, 3);
-  row += ',';
-  AppendFixed(row, omega * kOneOverTwoPi, 3);
-  row += ',';
-  AppendFixed(row, kTwoPi / omega, 3);
-  row += ',';
-  AppendFixed(row, h, 4);
-  row += ',';
-  AppendFixed(row, phi, 3);
-  row += ',';
-  AppendFixed(row, ratio, 3);
-  row += "\r\n";
-  return row;
-}
-
-std::string FormatResultsFileRow(std::string_view fileName, int channelNumber, std::string_view channelName,
-                                 float a, float omega, float h, float phi, float ratio) {
-  return FormatResultRow(ShiftJisText(fileName), channelNumber, ShiftJisText(channelName), a, omega, h, phi, ratio);
-}
-
 AppendResult AppendLocked(const std::string& path, std::string_view header, const std::vector<std::string>& rows,
                           std::chrono::milliseconds lockWait) {
   for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
@@ -169,7 +128,7 @@ AppendResult AppendLocked(const std::string& path, std::string_view header, cons
   return Failure(AppendResult::Status::CannotOpen, ENOENT);
 }
 
-ResultsFile::CreateStatus ResultsFile::Create(const std::string& path) {
+ResultsFile::CreateStatus ResultsFile::Create(const std::string& path, std::string_view header) {
   errorText_.clear();
   if (fd_ >= 0 && !StillNamedBy(fd_, path)) Close();
   if (fd_ < 0) {
@@ -189,7 +148,7 @@ ResultsFile::CreateStatus ResultsFile::Create(const std::string& path) {
   int error = 0;
   if (::ftruncate(fd_, 0) != 0) {
     error = errno;
-  } else if (!WriteAll(fd_, ResultsHeaderLine(), error)) {
+  } else if (!WriteAll(fd_, header, error)) {
     // The file holds nothing of ours: leave no empty file behind.
     if (::ftruncate(fd_, 0) == 0 && StillNamedBy(fd_, path)) ::unlink(path.c_str());
   }

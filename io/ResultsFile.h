@@ -1,5 +1,6 @@
 // The results file "減衰特性.csv" and every other Shift-JIS CSV log the program
-// appends to: one row per evaluation, CR LF line ends. Writers of one file may
+// appends to: one row per evaluation, CR LF line ends (the rows themselves are
+// made by analysis/ResultRows). Writers of one file may
 // be several processes at once (the window, command lines run side by side),
 // so every writer holds an advisory lock (flock) on the file while it writes,
 // and appends with O_APPEND. Rows go straight to the file with write(2): a row
@@ -16,20 +17,6 @@ inline constexpr char kResultsFileName[] = "減衰特性.csv";
 
 // "<folder>/減衰特性.csv", formed once from the folder current at start-up.
 std::string ResultsFilePath(const std::string& startupFolder);
-
-// The header line in Shift-JIS bytes: ω is 0x83 0xD6, Φ is 0x83 0xB3.
-std::string ResultsHeaderLine();
-
-// One row, "%s,%dch,%s,%.3f,%.3f,%.3f,%.3f,%.4f,%.3f,%.3f" and CR LF, with
-// f = ωn / 2π and T = 2π / ωn computed from ωn. File name and channel name are
-// copied byte for byte; nothing is quoted.
-std::string FormatResultRow(std::string_view fileName, int channelNumber, std::string_view channelName, float a,
-                            float omega, float h, float phi, float ratio);
-
-// The row as the results file holds it: FormatResultRow with the file name and
-// the channel name in Shift-JIS where they are UTF-8 (see ShiftJisText).
-std::string FormatResultsFileRow(std::string_view fileName, int channelNumber, std::string_view channelName,
-                                 float a, float omega, float h, float phi, float ratio);
 
 // Why a file could not be written, shown to the user when another program
 // holds the file's lock.
@@ -75,9 +62,9 @@ class ResultsFile {
   ResultsFile& operator=(const ResultsFile&) = delete;
 
   // Opens `path` (creating it if needed) under its lock, empties it and writes
-  // the header. Called again for the same file, it keeps the lock it holds.
-  // On Locked and Failed the object is closed, with errorText().
-  CreateStatus Create(const std::string& path);
+  // the header line. Called again for the same file, it keeps the lock it
+  // holds. On Locked and Failed the object is closed, with errorText().
+  CreateStatus Create(const std::string& path, std::string_view header);
   // Appends a whole row; false when the file is not open or the write failed
   // (whatever part of the row got in is taken back).
   bool Append(std::string_view row);

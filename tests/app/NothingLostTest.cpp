@@ -19,8 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/ResultRows.h"
 #include "io/ReadCsv.h"
 #include "io/ResultsFile.h"
+#include "tests/support/FitResults.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/Spc51Builder.h"
 
@@ -29,8 +31,7 @@ namespace {
 // --- A writer killed while it appends ----------------------------------------
 
 std::string KilledWriterRow(int i) {
-  return FormatResultRow("killed.csv", 1 + i % 8, "P" + std::to_string(i), 0.001f * static_cast<float>(i), 12.566f,
-                         0.0213f, -0.5f, 0.95f);
+  return FormatResultRow("killed.csv", 1 + i % 8, "P" + std::to_string(i), ResultOf(0.001f * static_cast<float>(i), 12.566f, 0.0213f, -0.5f, 0.95f));
 }
 
 // The child appends rows through ResultsFile and reports each one through a
@@ -52,7 +53,7 @@ TEST(ResultsFileKilled, EveryReportedRowIsOnDiskAfterSigkill) {
   if (child == 0) {
     ::close(reports[0]);
     ResultsFile file;
-    if (file.Create(path) != ResultsFile::CreateStatus::Created) ::_exit(2);
+    if (file.Create(path, ResultsHeaderLine()) != ResultsFile::CreateStatus::Created) ::_exit(2);
     for (std::int32_t i = 0; i < kRows; ++i) {
       if (!file.Append(KilledWriterRow(i))) ::_exit(3);
       if (::write(reports[1], &i, sizeof i) != sizeof i) ::_exit(4);

@@ -11,9 +11,11 @@
 #include <string>
 
 #include "analysis/DampedFit.h"
+#include "analysis/ResultRows.h"
 #include "io/ReadCsv.h"
 #include "io/ResultsFile.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/FitResults.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -40,7 +42,7 @@ TEST(CliFit, PrintsTheResultsRowOfTheWindowsEvaluation) {
   const FitEvaluation fit = SampleFit(2000, 0.03);
   ASSERT_TRUE(fit.Ok());
   const FitResult& r = fit.Result;
-  std::string row = FormatResultRow("sample0.csv", 1, "P1", r.A, r.Wn, r.H, r.Phi, r.Ratio);
+  std::string row = FormatResultRow("sample0.csv", 1, "P1", ResultOf(r.A, r.Wn, r.H, r.Phi, r.Ratio));
   row.replace(row.size() - 2, 2, "\n");
   EXPECT_EQ(run.out, row);
   EXPECT_TRUE(std::regex_match(run.out, std::regex(R"(sample0\.csv,1ch,P1,[-0-9.]+,10\.0\d\d,1\.60\d,0\.62\d,0\.02\d\d,[-0-9.]+,(0\.9\d\d|1\.000)\n)")))

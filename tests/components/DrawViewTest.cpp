@@ -340,8 +340,8 @@ TEST(DrawFitOverlay, DrawsPointsCurveAndTheSevenResultLines) {
   std::vector<float> points(100), curve(500);
   for (int k = 0; k < 100; ++k) points[k] = 3.0f * std::cos(0.37f * k);
   for (int i = 0; i < 500; ++i) curve[i] = 3.0f * std::cos(0.074f * i);
-  const FitOverlayNumbers numbers{3.0f, 12.566f, 2.0f, 0.5f, 0.03f, 0.7f, 0.953f};
-  DrawFitOverlay(wave, 100, points.data(), 0.05f, 500, curve.data(), 0.01f, numbers);
+  const FitResult result{.A = 3.0f, .Wn = 12.566f, .H = 0.03f, .Phi = 0.7f, .F = 2.0f, .T = 0.5f, .Ratio = 0.953f};
+  DrawFitOverlay(wave, 100, points.data(), 0.05f, 500, curve.data(), 0.01f, result);
 
   const auto circles = canvas.Of(Kind::Ellipse);
   ASSERT_EQ(circles.size(), 100u);

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "analysis/ResultRows.h"
 #include "io/FileHandle.h"
+#include "tests/support/FitResults.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
@@ -19,22 +21,22 @@ TEST(ResultsFile, HeaderIsShiftJisWithCrLf) {
 }
 
 TEST(ResultsFile, RowFollowsTheFixedFormat) {
-  EXPECT_EQ(FormatResultRow("sample0.csv", 1, "P1", 1.25f, 12.566f, 0.02f, -0.5f, 0.95f),
+  EXPECT_EQ(FormatResultRow("sample0.csv", 1, "P1", ResultOf(1.25f, 12.566f, 0.02f, -0.5f, 0.95f)),
             "sample0.csv,1ch,P1,1.250,12.566,2.000,0.500,0.0200,-0.500,0.950\r\n");
   // Names are copied byte for byte, commas and Shift-JIS included.
-  EXPECT_EQ(FormatResultRow("a,b.csv", 8, "\x91\xAA\x93\x5F", 3.0f, 6.2831855f, 0.0301f, 0.7f, 0.9f),
+  EXPECT_EQ(FormatResultRow("a,b.csv", 8, "\x91\xAA\x93\x5F", ResultOf(3.0f, 6.2831855f, 0.0301f, 0.7f, 0.9f)),
             "a,b.csv,8ch,\x91\xAA\x93\x5F,3.000,6.283,1.000,1.000,0.0301,0.700,0.900\r\n");
 }
 
 TEST(ResultsFile, FileRowsHoldUtf8NamesInShiftJis) {
   // 測定 is 0x91 0xAA 0x92 0xE8 in code page 932.
-  EXPECT_EQ(FormatResultsFileRow("測定.csv", 2, "測点", 1.25f, 12.566f, 0.02f, -0.5f, 0.95f),
+  EXPECT_EQ(FormatResultsFileRow("測定.csv", 2, "測点", ResultOf(1.25f, 12.566f, 0.02f, -0.5f, 0.95f)),
             "\x91\xAA\x92\xE8.csv,2ch,\x91\xAA\x93\x5F,1.250,12.566,2.000,0.500,0.0200,-0.500,0.950\r\n");
   // Each text on its own: bytes already in Shift-JIS stay, and so does a name
   // with a character code page 932 lacks.
-  EXPECT_EQ(FormatResultsFileRow("測定.csv", 1, "\x91\xAA\x93\x5F", 1.0f, 6.2831855f, 0.03f, 0.7f, 0.5f),
+  EXPECT_EQ(FormatResultsFileRow("測定.csv", 1, "\x91\xAA\x93\x5F", ResultOf(1.0f, 6.2831855f, 0.03f, 0.7f, 0.5f)),
             "\x91\xAA\x92\xE8.csv,1ch,\x91\xAA\x93\x5F,1.000,6.283,1.000,1.000,0.0300,0.700,0.500\r\n");
-  EXPECT_EQ(FormatResultsFileRow("a.csv", 1, "測点€", 1.0f, 6.2831855f, 0.03f, 0.7f, 0.5f),
+  EXPECT_EQ(FormatResultsFileRow("a.csv", 1, "測点€", ResultOf(1.0f, 6.2831855f, 0.03f, 0.7f, 0.5f)),
             "a.csv,1ch,測点€,1.000,6.283,1.000,1.000,0.0300,0.700,0.500\r\n");
 }
 
@@ -43,13 +45,13 @@ TEST(ResultsFile, EveryRowIsOnDiskOnceWrittenAndCreateStartsAfresh) {
   const std::string path = ResultsFilePath(dir.path());
   EXPECT_EQ(path, dir.path() + "/減衰特性.csv");
   ResultsFile file;
-  ASSERT_EQ(file.Create(path), ResultsFile::CreateStatus::Created);
-  const std::string row = FormatResultRow("s.csv", 1, "P1", 1.0f, 12.0f, 0.03f, 0.1f, 0.99f);
+  ASSERT_EQ(file.Create(path, ResultsHeaderLine()), ResultsFile::CreateStatus::Created);
+  const std::string row = FormatResultRow("s.csv", 1, "P1", ResultOf(1.0f, 12.0f, 0.03f, 0.1f, 0.99f));
   ASSERT_TRUE(file.Append(row));
   // Still open: the row must already be in the file.
   EXPECT_EQ(TempDir::Read(path), ResultsHeaderLine() + row);
 
-  ASSERT_EQ(file.Create(path), ResultsFile::CreateStatus::Created);
+  ASSERT_EQ(file.Create(path, ResultsHeaderLine()), ResultsFile::CreateStatus::Created);
   EXPECT_EQ(TempDir::Read(path), ResultsHeaderLine());
   file.Close();
   EXPECT_FALSE(file.IsOpen());
@@ -59,12 +61,12 @@ TEST(ResultsFile, EveryRowIsOnDiskOnceWrittenAndCreateStartsAfresh) {
 TEST(ResultsFile, FilesThatCannotBeMadeAreReportedWithTheirCause) {
   TempDir dir;
   ResultsFile file;
-  EXPECT_EQ(file.Create(ResultsFilePath(dir.File("missing-folder"))), ResultsFile::CreateStatus::Failed);
+  EXPECT_EQ(file.Create(ResultsFilePath(dir.File("missing-folder")), ResultsHeaderLine()), ResultsFile::CreateStatus::Failed);
   EXPECT_FALSE(file.IsOpen());
   EXPECT_EQ(file.errorText(), "ファイルまたはフォルダが見つかりません");
 
   std::filesystem::create_directory(dir.File("folder"));
-  EXPECT_EQ(file.Create(dir.File("folder")), ResultsFile::CreateStatus::Failed);
+  EXPECT_EQ(file.Create(dir.File("folder"), ResultsHeaderLine()), ResultsFile::CreateStatus::Failed);
   EXPECT_EQ(file.errorText(), "同じ名前のフォルダがあります");
 
   const AppendResult appended = AppendLocked(dir.File("missing-folder/log.csv"), "h\r\n", {"r\r\n"});
@@ -116,14 +118,14 @@ TEST(ResultsFile, AFailedWriteLeavesNoEmptyFileAndNoPartialRow) {
     EXPECT_FALSE(std::filesystem::exists(fresh));
 
     EXPECT_FALSE(AppendLocked(kept, "head\r\n", {"a row longer than the limit\r\n"}).ok());
-    EXPECT_EQ(file.Create(window), ResultsFile::CreateStatus::Failed);
+    EXPECT_EQ(file.Create(window, ResultsHeaderLine()), ResultsFile::CreateStatus::Failed);
     EXPECT_EQ(file.errorText(), "ファイルが大きすぎます");
   }
   EXPECT_EQ(TempDir::Read(kept), "head\r\nr1\r\n");
   EXPECT_FALSE(std::filesystem::exists(window));
 
-  ASSERT_EQ(file.Create(window), ResultsFile::CreateStatus::Created);
-  const std::string row = FormatResultRow("s.csv", 1, "P1", 1.0f, 12.0f, 0.03f, 0.1f, 0.99f);
+  ASSERT_EQ(file.Create(window, ResultsHeaderLine()), ResultsFile::CreateStatus::Created);
+  const std::string row = FormatResultRow("s.csv", 1, "P1", ResultOf(1.0f, 12.0f, 0.03f, 0.1f, 0.99f));
   {
     FileSizeLimit limit(ResultsHeaderLine().size() + row.size() / 2);
     EXPECT_FALSE(file.Append(row));
@@ -139,7 +141,7 @@ TEST(ResultsFile, ALockHeldElsewhereLeavesTheFileUntouched) {
   ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
 
   ResultsFile file;
-  EXPECT_EQ(file.Create(path), ResultsFile::CreateStatus::Locked);
+  EXPECT_EQ(file.Create(path, ResultsHeaderLine()), ResultsFile::CreateStatus::Locked);
   EXPECT_FALSE(file.IsOpen());
   EXPECT_EQ(file.errorText(), kFileBusyText);
   const AppendResult appended = AppendLocked(path, "head\r\n", {"r\r\n"}, std::chrono::milliseconds(50));
@@ -149,8 +151,8 @@ TEST(ResultsFile, ALockHeldElsewhereLeavesTheFileUntouched) {
 
   // Released, the file is ours; while we hold it, nobody else gets it.
   holder.Close();
-  ASSERT_EQ(file.Create(path), ResultsFile::CreateStatus::Created);
-  ASSERT_EQ(file.Create(path), ResultsFile::CreateStatus::Created);
+  ASSERT_EQ(file.Create(path, ResultsHeaderLine()), ResultsFile::CreateStatus::Created);
+  ASSERT_EQ(file.Create(path, ResultsHeaderLine()), ResultsFile::CreateStatus::Created);
   FileHandle other(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   EXPECT_NE(::flock(other.get(), LOCK_EX | LOCK_NB), 0);
   EXPECT_EQ(TempDir::Read(path), ResultsHeaderLine());

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "analysis/ResultRows.h"
 #include "app/UAbout.h"
 #include "app/UCenter.h"
 #include "app/UFormat.h"

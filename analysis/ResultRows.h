@@ -1,0 +1,67 @@
+// What the program writes about an evaluation, as text: the rows of the
+// results file "減衰特性.csv" and of the evaluation log "評価記録.csv". The
+// files themselves (locking, appending) are io/ResultsFile.
+//
+// Both files are Shift-JIS with CR LF line ends; file and channel names that
+// arrive as UTF-8 are written in Shift-JIS where every character has a code.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "analysis/BandPass.h"
+#include "analysis/DampedFit.h"
+
+// The results file's header line in Shift-JIS bytes: ω is 0x83 0xD6, Φ is
+// 0x83 0xB3.
+std::string ResultsHeaderLine();
+
+// One row, "%s,%dch,%s,%.3f,%.3f,%.3f,%.3f,%.4f,%.3f,%.3f" and CR LF: file
+// name, channel number, channel name, A, ωn, f, T, h, Φ and ratio, with f and
+// T computed from ωn. Names are copied byte for byte and nothing is quoted.
+std::string FormatResultRow(std::string_view fileName, int channelNumber, std::string_view channelName,
+                            const FitResult& result);
+
+// The row as the results file holds it: the names in Shift-JIS.
+std::string FormatResultsFileRow(std::string_view fileName, int channelNumber, std::string_view channelName,
+                                 const FitResult& result);
+
+// The evaluation log: one row per evaluation, accepted or not, and per failed
+// evaluation of a valid stretch, never emptied, so that every result can be
+// traced to the stretch, width and filter it came from.
+inline constexpr char kEvaluationLogName[] = "評価記録.csv";
+
+// The log's header line, Shift-JIS, CR LF.
+std::string EvaluationLogHeader();
+
+// One evaluation as the log records it.
+struct LogEntry {
+  std::time_t When = 0;            // local date and time of the evaluation
+  std::string_view FileName;       // as the record stores it
+  int ChannelNumber = 1;           // 1-based
+  std::string_view ChannelName;
+  std::int64_t Start = 0;          // first sample of the stretch
+  float WidthSeconds = 0.0f;
+  std::optional<BandEdges> Band;   // the band-pass edges while the filter is on
+  double F0 = 0.0;                 // initial values of the evaluation
+  double H0 = 0.0;
+  const FitEvaluation* Evaluation = nullptr;  // finished or failed
+  std::optional<double> SeF;       // standard errors of f (Hz) and h, when known
+  std::optional<double> SeH;
+};
+
+// Whether a failed evaluation belongs in the log: the iteration failed on a
+// valid stretch. Refusals of the input (a start outside the record, points
+// past its end, unusable values) evaluated nothing.
+bool IsLoggedFailure(const FitFailure& failure);
+
+// The log row, Shift-JIS, CR LF: date and time, file name, channel, channel
+// name, start, width "%g", band "%.2f-%.2fHz" or "なし", initial f and h
+// "%g", A to ratio as in the results row, passes, "採用" or "不採用"; a failed
+// evaluation leaves the values empty, puts its message where the passes go and
+// "失敗" as its verdict; then se(f) "%.4f" and se(h) "%.5f", empty when
+// unknown.
+std::string FormatLogRow(const LogEntry& entry);
