@@ -22,6 +22,10 @@ AcceptanceStep AcceptResult(const FitResult& result) {
   return step;
 }
 
+std::string InitialFrequencyText(int rate) { return FormatFixed(rate * 0.02, 1); }
+
+double InitialFrequency(int rate) { return ParseDecimal(InitialFrequencyText(rate)); }
+
 std::array<ResultLine, 7> ResultLines(const FitResult& r) {
   return {{
       {600, 250, "A   = " + FormatFixed(r.A, 3)},

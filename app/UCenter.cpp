@@ -107,7 +107,6 @@ void TCenter::Button1Click() {
       label = "なし";
     }
     label34Text_ = label;
-    if (onLabel34) onLabel34(label);
     accept();
   });
 }

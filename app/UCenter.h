@@ -7,7 +7,6 @@
 
 #include <QDialog>
 #include <QString>
-#include <functional>
 
 class Platform;
 class QCheckBox;
@@ -48,8 +47,6 @@ class TCenter : public QDialog {
   // What the last OK put into the main window's filter label; empty before the
   // first OK.
   const QString& Label34Text() const { return label34Text_; }
-  // Called by every OK that closes the dialog with the new filter-label text.
-  std::function<void(const QString&)> onLabel34;
 
   // The filter-label text of a band, "%.2f-%.2fHz".
   static QString BandText(float lower, float upper);

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "analysis/ResultRows.h"
 #include "app/Conversions.h"
 #include "app/UAbout.h"
 #include "app/UCenter.h"
@@ -28,8 +29,6 @@
 
 namespace {
 
-constexpr int kPlotWidth = 753;
-constexpr int kPlotHeight = 401;
 constexpr QSize kOuterSize{816, 713};
 const QColor kFormColour(211, 237, 252);
 const QColor kMaroon(128, 0, 0);
@@ -203,7 +202,7 @@ void TOpen::BuildControls() {
   Button7 = MakeButton(GroupBox2, "保　存", 160, 138, 70, 26, "Button7", "PNGファイルとして保存");
   connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
 
-  plot_ = new WavePlot(kPlotWidth, kPlotHeight, central);
+  plot_ = new WavePlot(kViewWidth, kViewHeight, central);
   plot_->setObjectName("MyWave1");
   plot_->move(24, 216);
   plot_->onMouseMove = [this](int x, int y) { Guard([&] { MyWave1MouseMove(x, y); }); };
@@ -326,12 +325,12 @@ void TOpen::FormCreate() {
   Label16->setText("");
   startupFolder_ = QDir::currentPath().toStdString();
   resultsPath_ = ResultsFilePath(startupFolder_);
+  logPath_ = startupFolder_ + "/" + kEvaluationLogName;
   for (QLabel* label : {LabelChannels, LabelData, LabelRate, Label15, Label19, Label23, Label24, Label25, LabelTime,
                         Label28, Label29, LabelRecordTime}) {
     label->setText("");
   }
   loaded_ = false;
-  filterHalfLength_ = 500;
   bandLow_ = 1.0f;
   bandHigh_ = 5.0f;
   view_.CursorX = view_.CursorY = 0;

@@ -14,10 +14,12 @@
 
 #include "components/DrawView.h"
 #include "components/Platform.h"
-#include "io/ReadResult.h"
+#include "analysis/BandPass.h"
+#include "analysis/RecordLoading.h"
 #include "io/ResultsFile.h"
 #include "io/WaveData.h"
 
+struct FitEvaluation;
 struct FitResult;
 class QAction;
 class QButtonGroup;
@@ -85,6 +87,9 @@ class TOpen : public QMainWindow {
   // plot, next initial values) and the results row of channel index `channel`.
   void AcceptanceStep(const FitResult& result);
   void WriteResultsRow(int channel, const FitResult& result);
+  // The evaluation log's row of an evaluation (finished, or failed on a valid
+  // stretch), appended under the log's lock.
+  void LogEvaluation(int channel, int start, double f0, double h0, const FitEvaluation& evaluation);
 
   void CenterPassClick();
   void BtnFilterClick() { CenterPassClick(); }
@@ -116,12 +121,14 @@ class TOpen : public QMainWindow {
                           const QString& name, const QString& hint = QString());
   // Runs a handler with the application's general error handler around it.
   void Guard(const std::function<void()>& handler);
-  // Reads a file into `target` with the reader its SourceKind names and sets
-  // its Dt. A file that cannot be opened or is refused is reported; `target`
-  // is then unchanged and nothing is returned.
-  std::optional<ReadResult> ReadRecordFile(const std::string& path, WaveData& target);
+  // Loads a file into a fresh record (filtered with `band` when given). A
+  // file that cannot be read, or a band the record does not allow, is
+  // reported and nothing is returned.
+  std::optional<LoadOutcome> LoadFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band);
+  // The load flow from a chosen file on.
+  void LoadPath(const std::string& path);
   // What a reader shows besides the record: time, slider range, channel boxes.
-  void ShowReadResult(const ReadResult& result);
+  void ShowReadResult(const std::string& timeLabel);
   void SetTimeScaleCaptions();
   // Moves the start by a number of samples, kept within the slider's range.
   void MoveStart(long long samples);
@@ -149,7 +156,10 @@ class TOpen : public QMainWindow {
   std::string resultsPath_;
   ResultsFile resultsFile_;
   bool lockWarningGiven_ = false;  // the results file is another window's: said once
-  int filterHalfLength_ = 500;
+  std::string logPath_;            // the evaluation log, beside the results file
+  bool logWarningGiven_ = false;   // the log cannot be written: said once
+  // The band the loaded record's samples were filtered with; empty while unfiltered.
+  std::optional<BandEdges> recordBand_;
   float bandLow_ = 1.0f;
   float bandHigh_ = 5.0f;
   int openFilterIndex_ = 1;

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <ctime>
 
 #include "analysis/Acceptance.h"
 #include "analysis/DampedFit.h"
@@ -13,6 +14,7 @@
 #include "app/UOpen.h"
 #include "app/WaitCursor.h"
 #include "app/WavePlot.h"
+#include "io/ResultsFile.h"
 #include "components/FitOverlay.h"
 
 void TOpen::Button6Click() {
@@ -36,8 +38,10 @@ void TOpen::Button6Click() {
                                    view_.WidthSeconds, f0, h0);
     }
     if (!evaluation.Ok()) {
-      // Nothing of a failed evaluation is drawn, shown or recorded.
+      // Nothing of a failed evaluation is drawn, shown or recorded in the
+      // results; the log keeps that the stretch could not be evaluated.
       ReportFitFailure(*evaluation.Failure, platform_);
+      if (IsLoggedFailure(*evaluation.Failure)) LogEvaluation(channel, start, f0, h0, evaluation);
       return;
     }
     const FitResult& result = evaluation.Result;
@@ -51,6 +55,7 @@ void TOpen::Button6Click() {
     Label15->setText(QString::number(result.Passes));
     // 13. The results row, on disk at once.
     WriteResultsRow(channel, result);
+    LogEvaluation(channel, start, f0, h0, evaluation);
     // 14, 15.
     Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));
     view_.CursorDrawn = false;
@@ -82,5 +87,27 @@ void TOpen::WriteResultsRow(int channel, const FitResult& result) {
   if (!resultsFile_.Append(row)) {
     resultsFile_.Close();
     WarnResultsFile(/*writing=*/true);
+  }
+}
+
+void TOpen::LogEvaluation(int channel, int start, double f0, double h0, const FitEvaluation& evaluation) {
+  LogEntry entry;
+  entry.When = std::time(nullptr);
+  entry.FileName = SlotText(record_.FileName);
+  entry.ChannelNumber = channel + 1;
+  entry.ChannelName = SlotText(record_.Names[channel]);
+  entry.Start = start;
+  entry.WidthSeconds = view_.WidthSeconds;
+  entry.Band = recordBand_;
+  entry.F0 = f0;
+  entry.H0 = h0;
+  entry.Evaluation = &evaluation;
+  const AppendResult appended = AppendLocked(logPath_, EvaluationLogHeader(), {FormatLogRow(entry)});
+  // Evaluation goes on without the log; said once, as every later row would repeat it.
+  if (!appended.ok() && !logWarningGiven_) {
+    logWarningGiven_ = true;
+    platform_.ShowMessage("評価記録「" + logPath_ + "」に書き込めません（" + appended.cause +
+                              "）。\n評価は続けられますが、評価記録には残りません。",
+                          "評価記録", MessageIcon::Warning);
   }
 }

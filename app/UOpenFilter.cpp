@@ -39,29 +39,17 @@ void TOpen::CenterPassClick() {
   // However the dialog was closed: the record comes back from its file into
   // a fresh record, is filtered there while the box is checked, and only then
   // replaces the loaded one.
-  WaveData fresh;
-  fresh.SourceKind = record_.SourceKind;
-  fresh.Path = record_.Path;
-  fresh.FileName = record_.FileName;
-  const std::optional<ReadResult> read = ReadRecordFile(std::string(SlotText(record_.Path)), fresh);
-  if (!read) {
+  std::optional<BandEdges> band;
+  if (center_->BandOn()) band = BandEdges{bandLow_, bandHigh_};
+  std::optional<LoadOutcome> loaded = LoadFile(std::string(SlotText(record_.Path)), record_.SourceKind, band);
+  if (!loaded) {
     restore();
     return;
   }
-  if (center_->BandOn()) {
-    FilterResult filtered;
-    {
-      WaitCursor wait;
-      filtered = FilterAllChannels(fresh, bandLow_, bandHigh_);
-    }
-    if (!filtered.Ok) {
-      platform_.ShowMessage(filtered.Message, "バンドパスフィルタ", MessageIcon::Warning);
-      restore();
-      return;
-    }
-  }
-  record_ = std::move(fresh);
-  ShowReadResult(*read);
+  record_ = std::move(loaded->record);
+  recordBand_ = band;
+  center_->SetRate(record_.Rate);
+  ShowReadResult(loaded->timeLabel);
   CSVF->setEnabled(record_.SourceKind == FileKind::Spc51);
   RedrawView();
 }

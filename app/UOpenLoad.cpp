@@ -9,6 +9,8 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "analysis/Acceptance.h"
+#include "analysis/RecordLoading.h"
 #include "analysis/ResultRows.h"
 #include "app/UCenter.h"
 #include "app/UFormat.h"
@@ -18,8 +20,6 @@
 #include "app/WavePlot.h"
 #include "components/qt/DisplayText.h"
 #include "io/NumberText.h"
-#include "io/ReadCsv.h"
-#include "io/ReadSpc51.h"
 
 namespace {
 
@@ -46,26 +46,26 @@ void TOpen::SPC511Click() {
   BtnFileClick();
 }
 
-std::optional<ReadResult> TOpen::ReadRecordFile(const std::string& path, WaveData& target) {
-  ReadResult result;
+std::optional<LoadOutcome> TOpen::LoadFile(const std::string& path, FileKind kind,
+                                           const std::optional<BandEdges>& band) {
+  LoadOutcome outcome;
   {
     WaitCursor wait;
-    result = target.SourceKind == FileKind::Spc51 ? ReadSpc51(path, target) : ReadCsv(path, target);
+    outcome = LoadRecordFile(path, kind, band);
   }
-  if (!result.ok()) {
-    // A file that cannot be opened or read ends nothing: the loaded record,
-    // the view, the scatter store and the results file stay as they were.
-    platform_.ShowMessage(result.message, result.title, MessageIcon::Warning);
+  if (!outcome.ok()) {
+    // Nothing ends here: the loaded record, the view, the scatter store and
+    // the results file stay as they were.
+    platform_.ShowMessage(outcome.message, outcome.title, MessageIcon::Warning);
     return std::nullopt;
   }
-  target.Dt = static_cast<float>(1.0 / target.Rate);
-  return result;
+  return outcome;
 }
 
-void TOpen::ShowReadResult(const ReadResult& result) {
-  LabelTime->setText(QString::fromStdString(DisplayTextUtf8(result.timeLabel)));
+void TOpen::ShowReadResult(const std::string& timeLabel) {
+  LabelTime->setText(QString::fromStdString(DisplayTextUtf8(timeLabel)));
   LabelTime->adjustSize();
-  TrackBar1->setMaximum(result.sliderMax);
+  TrackBar1->setMaximum(record_.SampleCount);
   if (record_.SourceKind == FileKind::Spc51) {
     // The SPC-51 reader shows the header's numbers as they are; a load then
     // rewrites them with their units, a re-read does not.
@@ -118,78 +118,70 @@ void TOpen::CreateResultsFile() {
 }
 
 void TOpen::BtnFileClick() {
-  // 1. The reader follows the file-type selection.
+  // The reader follows the file-type selection, never the file's extension.
   record_.SourceKind = RadioSpc51->isChecked() ? FileKind::Spc51 : FileKind::Csv;
-  // 2. The open dialog, in the folder of the last file chosen.
   const std::string path = platform_.OpenFileName({kOpenFilter, openFilterIndex_, false, openFolder_});
   if (path.empty()) return;
   openFolder_ = FolderOf(path);
+  LoadPath(path);
+}
 
-  // The file is read into a fresh record first, so that a refused file leaves
-  // the loaded record, its view and its results file exactly as they were.
-  WaveData fresh;
-  fresh.SourceKind = record_.SourceKind;
-  if (!SetRecordPath(fresh, path)) {
-    platform_.ShowMessage("ファイルのパスが長すぎます（255バイトまで）", "読み込みエラー", MessageIcon::Warning);
-    return;
-  }
-  const std::optional<ReadResult> read = ReadRecordFile(path, fresh);
-  if (!read) return;
+void TOpen::LoadPath(const std::string& path) {
+  // The file is read into a fresh record first, so that a file that cannot be
+  // read leaves the loaded record, its view and its results file as they were.
+  std::optional<LoadOutcome> loaded = LoadFile(path, record_.SourceKind, std::nullopt);
+  if (!loaded) return;
 
-  // 3. Path and file name.
-  record_.Path = fresh.Path;
-  record_.FileName = fresh.FileName;
+  record_.Path = loaded->record.Path;
+  record_.FileName = loaded->record.FileName;
   LabelFileName->setText(Bytes(SlotText(record_.FileName)));
   LabelFileName->adjustSize();
-  // 4. No channel is checked while the record changes.
+  // No channel is checked while the record changes, so the slider's move to
+  // the first sample below only clears the plot.
   for (QCheckBox* box : CB) box->setChecked(false);
-  // 5. The results file starts afresh for every load.
+  // Every load starts an empty results file.
   CreateResultsFile();
-  // 6. Back to the first sample (redraws an empty plot when the slider moves).
   TrackBar1->setValue(0);
-  // 7.
   GroupBox2->setEnabled(true);
-  // 8. The record itself.
-  record_ = std::move(fresh);
+  record_ = std::move(loaded->record);
+  recordBand_.reset();
   if (center_ != nullptr) center_->SetRate(record_.Rate);
-  ShowReadResult(*read);
+  ShowReadResult(loaded->timeLabel);
   CSVF->setEnabled(record_.SourceKind == FileKind::Spc51);
-  // 9.
   loaded_ = true;
-  // 10, 11. The scatter plot and the averages start afresh.
+  // The scatter plot and the averages start afresh with the record.
   if (graph_ != nullptr) graph_->ResetCount();
   Button11->setEnabled(true);
   Label23->setText("");
   Label24->setText("");
   Label25->setText("");
-  // 12.
   LabelChannels->setText(QString::number(record_.ChannelCount));
   LabelData->setText(QString::number(record_.SampleCount));
   LabelRate->setText(QString::number(record_.Rate) + "/sec");
-  // 13. The step's duration.
   Label17->setText(QString::fromStdString(FormatFixed(static_cast<double>(view_.ArrowStep) / record_.Rate, 1)) +
                    "sec");
-  // 14 (Dt, set with the read), 15.
   LabelRecordTime->setText(
       QString::fromStdString(FormatFixed(static_cast<double>(record_.SampleCount * record_.Dt), 1)) + "sec");
-  // 16. The initial frequency: a fiftieth of the sampling rate, in three places.
-  const QString initialF = QString::fromStdString(FormatFixed(record_.Rate * 0.02, 1));
+  // The first guess of the frequency goes to the evaluation, the band-pass
+  // centre and the scatter plot's X full scale alike; the damping ratio keeps
+  // what the last accepted evaluation left.
+  const QString initialF = QString::fromStdString(InitialFrequencyText(record_.Rate));
   EdInitF->setText(initialF);
   if (center_ != nullptr) center_->SetCenterText(initialF);
   if (format_ != nullptr) {
     format_->SetMaxXText(initialF);
     format_->Button1Click();
   }
-  // 17, 18. The read-out of the previous record's crosshair goes with it.
+  // The previous record's crosshair and its read-out go with it.
   view_.CursorDrawn = false;
   Label16->setText("");
   BtnFilter->setEnabled(true);
   CenterPass->setEnabled(true);
   TIMESCALE->setEnabled(true);
-  // 19. A new record starts unfiltered.
+  // A new record starts unfiltered.
   if (center_ != nullptr) center_->SetBandOn(false);
   Label34->setText("なし");
-  // 20, 21. All channels, drawn from the first sample.
+  // All channels, drawn from the first sample.
   Button10Click();
   Button2Click();
 }

@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <ctime>
 #include <set>
 
 #include "analysis/BandPass.h"
+#include "analysis/RecordLoading.h"
 #include "analysis/ResultRows.h"
 #include "components/Version.h"
 #include "components/qt/DisplayText.h"
@@ -70,39 +72,23 @@ FileKind ChosenFileKind(const CliOptions& options) {
 }
 
 int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLabel, std::FILE* err) {
-  const std::string& path = options.positional[0];
-  record.SourceKind = ChosenFileKind(options);
-  if (!SetRecordPath(record, path)) {
-    PrintError(err, "ファイルのパスが長すぎます（255バイトまで）");
-    return kExitFailure;
-  }
-  const ReadResult result =
-      record.SourceKind == FileKind::Spc51 ? ReadSpc51(path, record) : ReadCsv(path, record);
-  if (!result.ok()) {
-    PrintError(err, result.message);
-    return kExitFailure;
-  }
-  record.Dt = static_cast<float>(1.0 / record.Rate);
-  timeLabel = result.timeLabel;
-  if (options.bandPass) {
-    // The band's upper transition edge must stay below half of this record's
-    // sampling rate, known only now.
-    if (const std::optional<std::string> problem = BandSettingProblem(options.centre, options.ratio, record.Dt)) {
-      PrintError(err, "--bandpass: " + *problem);
+  std::optional<BandEdges> band;
+  if (options.bandPass) band = EdgesFromCentre(options.centre, options.ratio);
+  LoadOutcome loaded = LoadRecordFile(options.positional[0], ChosenFileKind(options), band);
+  switch (loaded.status) {
+    case LoadOutcome::Status::Ok:
+      record = std::move(loaded.record);
+      timeLabel = std::move(loaded.timeLabel);
+      return kExitOk;
+    case LoadOutcome::Status::BandRefused:
+      // The band does not suit this record's rate: a usage error.
+      PrintError(err, "--bandpass: " + loaded.message);
       return kExitUsage;
-    }
-    const float lower = static_cast<float>((1.0 - options.ratio) * options.centre);
-    const float upper = static_cast<float>((1.0 + options.ratio) * options.centre);
-    const FilterResult filtered = FilterAllChannels(record, lower, upper);
-    if (!filtered.Ok) {
-      PrintError(err, filtered.Message);
+    default:
+      PrintError(err, loaded.message);
       return kExitFailure;
-    }
   }
-  return kExitOk;
 }
-
-std::string InitialFrequencyText(int rate) { return FormatFixed(rate * 0.02, 1); }
 
 std::string DisplayUtf8(const std::string& bytes) { return DisplayTextUtf8(bytes); }
 
@@ -144,4 +130,20 @@ bool AppendLogRows(const std::string& what, const std::string& path, std::string
 
 bool AppendResultsRows(const std::string& path, const std::vector<std::string>& rows, std::FILE* err) {
   return AppendLogRows("結果ファイル", path, ResultsHeaderLine(), rows, err);
+}
+
+std::string EvaluationLogRow(const CliOptions& options, const WaveData& record, int channel, std::int64_t start,
+                             double f0, double h0, const FitEvaluation& evaluation) {
+  LogEntry entry;
+  entry.When = std::time(nullptr);
+  entry.FileName = SlotText(record.FileName);
+  entry.ChannelNumber = channel + 1;
+  entry.ChannelName = SlotText(record.Names[static_cast<std::size_t>(channel)]);
+  entry.Start = start;
+  entry.WidthSeconds = options.width;
+  if (options.bandPass) entry.Band = EdgesFromCentre(options.centre, options.ratio);
+  entry.F0 = f0;
+  entry.H0 = h0;
+  entry.Evaluation = &evaluation;
+  return FormatLogRow(entry);
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/DampedFit.h"
 #include "io/WaveData.h"
 
 // Exit statuses.
@@ -31,6 +32,7 @@ struct CliOptions {
   std::optional<double> f0;            // --f0 F; otherwise rate × 0.02 as a load sets it
   double h0 = 0.03;                    // --h0 H
   std::string results;                 // --results PATH (fit)
+  std::string log;                     // --log PATH (fit): the evaluation log
   bool json = false;                   // --json (fit)
   bool white = false;                  // --white (plot)
   bool fit = false;                    // --fit (plot)
@@ -60,9 +62,6 @@ FileKind ChosenFileKind(const CliOptions& options);
 // the return value is the exit status; kExitOk otherwise.
 int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLabel, std::FILE* err);
 
-// The initial frequency a load puts into the window's box: rate × 0.02 as "%.1f".
-std::string InitialFrequencyText(int rate);
-
 // Text as the window shows it: valid UTF-8 stays, other bytes are read as Shift-JIS.
 std::string DisplayUtf8(const std::string& bytes);
 
@@ -81,6 +80,12 @@ bool AppendLogRows(const std::string& what, const std::string& path, std::string
 
 // AppendLogRows for the results file and its header.
 bool AppendResultsRows(const std::string& path, const std::vector<std::string>& rows, std::FILE* err);
+
+// The evaluation log's row of one evaluation of channel index `channel` from
+// `start`, as the window logs it (the band of --bandpass, the initial values
+// used, the time now).
+std::string EvaluationLogRow(const CliOptions& options, const WaveData& record, int channel, std::int64_t start,
+                             double f0, double h0, const FitEvaluation& evaluation);
 
 int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunConvert(const CliOptions& options, std::FILE* out, std::FILE* err);

@@ -38,12 +38,17 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   const int index = options.channel - 1;
-  // Without --f0, what a load writes into the initial-frequency box, read back
-  // from its text as the evaluation reads the box.
-  const double f0 = options.f0 ? *options.f0 : ParseDecimal(InitialFrequencyText(record.Rate));
+  // Without --f0, what a load puts into the initial-frequency box.
+  const double f0 = options.f0 ? *options.f0 : InitialFrequency(record.Rate);
 
   const FitEvaluation fit = EvaluateStretch(record.Samples[index], record.Rate, record.Dt, options.start,
                                             options.width, f0, options.h0);
+  const bool logged = fit.Ok() || IsLoggedFailure(*fit.Failure);
+  if (!options.log.empty() && logged &&
+      !AppendLogRows("評価記録", options.log, EvaluationLogHeader(),
+                     {EvaluationLogRow(options, record, index, options.start, f0, options.h0, fit)}, err)) {
+    return kExitFailure;
+  }
   if (!fit.Ok()) {
     PrintError(err, fit.Failure->Message);
     return kExitFailure;

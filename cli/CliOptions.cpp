@@ -11,7 +11,7 @@ const char kCliUsage[] =
     "oscalyx-cli info    FILE                         [--type csv|dbl] [--bandpass C R]\n"
     "oscalyx-cli convert FILE OUT                     [--type csv|dbl] [--bandpass C R]\n"
     "oscalyx-cli fit     FILE --channel K             [--type csv|dbl] [--bandpass C R]\n"
-    "                    [--start S] [--width W] [--f0 F] [--h0 H] [--results PATH] [--json]\n"
+    "                    [--start S] [--width W] [--f0 F] [--h0 H] [--results PATH] [--log PATH] [--json]\n"
     "oscalyx-cli plot    FILE OUT.png                 [--type csv|dbl] [--bandpass C R]\n"
     "                    [--channels LIST] [--start S] [--width W] [--white] [--fit] [--f0 F] [--h0 H]\n"
     "oscalyx-cli --help | --version\n";
@@ -46,7 +46,8 @@ bool ParseChannelList(const std::string& text, std::vector<int>& channels) {
 // Which options each command takes besides --type and --bandpass.
 const std::set<std::string>& OptionsOf(const std::string& command) {
   static const std::set<std::string> info{}, convert{};
-  static const std::set<std::string> fit{"--channel", "--start", "--width", "--f0", "--h0", "--results", "--json"};
+  static const std::set<std::string> fit{"--channel", "--start", "--width", "--f0",
+                                         "--h0",      "--results", "--log",  "--json"};
   static const std::set<std::string> plot{"--channels", "--start", "--width", "--white", "--fit", "--f0", "--h0"};
   if (command == "fit") return fit;
   if (command == "plot") return plot;
@@ -134,6 +135,9 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     } else if (arg == "--results") {
       if (value.empty()) return fail("--results takes a path");
       options.results = value;
+    } else if (arg == "--log") {
+      if (value.empty()) return fail("--log takes a path");
+      options.log = value;
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg == "--white") {

@@ -1,5 +1,7 @@
 // oscalyx-cli plot: the waveform view as the window's plot shows it, written
 // with the program's PNG writer; with --fit, the evaluation drawn over it.
+#include "analysis/Acceptance.h"
+#include "analysis/BandPass.h"
 #include "analysis/DampedFit.h"
 #include "cli/Cli.h"
 #include "components/DrawView.h"
@@ -7,11 +9,6 @@
 #include "components/qt/QtCanvas.h"
 #include "image/PngObject.h"
 #include "io/NumberText.h"
-
-namespace {
-constexpr int kPlotWidth = 753;
-constexpr int kPlotHeight = 401;
-}  // namespace
 
 int RunPlot(const CliOptions& options, std::FILE*, std::FILE* err) {
   WaveData record;
@@ -39,16 +36,17 @@ int RunPlot(const CliOptions& options, std::FILE*, std::FILE* err) {
   ApplyWidthSeconds(view, options.width);
   view.PlotBackground = options.white ? kWhitePlotBackground : kPlotBackground;
 
-  QtCanvas canvas(kPlotWidth, kPlotHeight);
+  QtCanvas canvas(kViewWidth, kViewHeight);
   TMyWave wave(canvas);
   ViewBandPass bandPass;
   bandPass.On = options.bandPass;
-  bandPass.LowHz = static_cast<float>((1.0 - options.ratio) * options.centre);
-  bandPass.HighHz = static_cast<float>((1.0 + options.ratio) * options.centre);
+  const BandEdges edges = EdgesFromCentre(options.centre, options.ratio);
+  bandPass.LowHz = edges.Lower;
+  bandPass.HighHz = edges.Upper;
   DrawView(wave, record, view, bandPass);
 
   if (options.fit) {
-    const double f0 = options.f0 ? *options.f0 : ParseDecimal(InitialFrequencyText(record.Rate));
+    const double f0 = options.f0 ? *options.f0 : InitialFrequency(record.Rate);
     const FitEvaluation fit = EvaluateStretch(record.Samples[static_cast<std::size_t>(view.SingleIndex)],
                                               record.Rate, record.Dt, options.start, view.WidthSeconds, f0,
                                               options.h0);

@@ -12,6 +12,11 @@
 
 enum class TimeScaleMode { Standard, Short };
 
+// The waveform plot's picture, in the window, the clipboard, saved files and
+// the command line's drawings alike.
+constexpr int kViewWidth = 753;
+constexpr int kViewHeight = 401;
+
 constexpr Rgb kPlotBackground{247, 255, 255};
 constexpr Rgb kWhitePlotBackground{255, 255, 255};
 

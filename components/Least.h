@@ -38,7 +38,3 @@ int lleast(float* a, int stride, int m, int n, float* b, float eps, Platform* pl
 // The same with caller-provided storage, so repeated solves allocate nothing.
 int lleast(float* a, int stride, int m, int n, float* b, float eps, LeastWork& work,
            Platform* platform = nullptr);
-
-// The non-visual component the main window holds; it keeps no state and the
-// routine above does not use it.
-class TLeast {};

@@ -214,6 +214,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   record.ChannelCount = fresh.channelCount;
   record.SampleCount = fresh.sampleCount;
   record.Rate = fresh.rate;
+  record.Dt = static_cast<float>(1.0 / fresh.rate);
   record.Names = fresh.names;
   record.Units = fresh.units;
   for (int k = 0; k < fresh.channelCount; ++k) {

@@ -9,7 +9,8 @@
 #include "io/ReadResult.h"
 #include "io/WaveData.h"
 
-// Fills ChannelCount, SampleCount, Rate, Names, Units and Samples of `record`.
+// Fills ChannelCount, SampleCount, Rate, Dt (1 / Rate in single precision),
+// Names, Units and Samples of `record`.
 // A file in UTF-16 or with NUL bytes in its first line is refused as not a
 // text file; a UTF-8 byte-order mark before the first name is dropped.
 // The file is read into a fresh record that replaces the fields only when the

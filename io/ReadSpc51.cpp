@@ -148,6 +148,7 @@ ReadResult ReadSpc51(const std::string& path, WaveData& record) {
   record.ChannelCount = channelCount;
   record.SampleCount = sampleCount;
   record.Rate = rate;
+  record.Dt = static_cast<float>(1.0 / rate);
   record.Names = names;
   record.Units = units;
   record.Scales = scales;

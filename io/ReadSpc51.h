@@ -16,8 +16,8 @@ constexpr int kSpc51HeaderSize = 512;
 constexpr int kSpc51ChannelHeaderSize = 96;
 constexpr int kSpc51BlockFrames = 2048;
 
-// Fills ChannelCount, SampleCount, Rate, Names, Units, Scales, RawCounts and
-// Samples. The file is read into fresh arrays that replace the record's only
+// Fills ChannelCount, SampleCount, Rate, Dt (1 / Rate in single precision),
+// Names, Units, Scales, RawCounts and Samples. The file is read into fresh arrays that replace the record's only
 // when the read succeeded: a refused or unreadable file leaves `record` as it was.
 ReadResult ReadSpc51(const std::string& path, WaveData& record);
 

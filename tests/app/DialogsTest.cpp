@@ -38,7 +38,8 @@ struct CenterFixture {
   std::vector<QString> labels;
 
   CenterFixture() {
-    dialog.onLabel34 = [this](const QString& text) { labels.push_back(text); };
+    // Every OK that closes the dialog reports the filter label it leaves.
+    QObject::connect(&dialog, &QDialog::accepted, [this] { labels.push_back(dialog.Label34Text()); });
     dialog.show();
   }
   void Enter(const QString& centre, const QString& ratio, bool on) {

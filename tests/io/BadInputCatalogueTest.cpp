@@ -486,10 +486,11 @@ TEST_F(BadInputCatalogue, EveryInputHasItsOutcomeAndALoadedRecordSurvivesEveryRe
         break;
       case ReadStatus::Ok:
         input.readAs(record, result);
-        // The readers fill the file's fields only; what the window sets stays.
+        // The readers fill the file's fields and the sampling interval; what
+        // the window sets stays.
         EXPECT_EQ(record.Path, loaded.Path);
         EXPECT_EQ(record.SourceKind, loaded.SourceKind);
-        EXPECT_EQ(record.Dt, loaded.Dt);
+        EXPECT_EQ(record.Dt, static_cast<float>(1.0 / record.Rate));
         for (int k = 0; k < record.ChannelCount; ++k) {
           EXPECT_EQ(record.Samples[k].size(), static_cast<std::size_t>(record.SampleCount)) << "channel " << k;
         }

@@ -1,0 +1,49 @@
+#include "analysis/RecordLoading.h"
+
+#include "io/ReadCsv.h"
+#include "io/ReadSpc51.h"
+
+namespace {
+
+constexpr char kFilterTitle[] = "バンドパスフィルタ";
+
+LoadOutcome Failed(LoadOutcome::Status status, std::string message, std::string title) {
+  LoadOutcome outcome;
+  outcome.status = status;
+  outcome.message = std::move(message);
+  outcome.title = std::move(title);
+  return outcome;
+}
+
+}  // namespace
+
+LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,
+                           const Progress* /*progress*/, const std::function<void(LoadStage)>& onStage) {
+  LoadOutcome outcome;
+  WaveData& record = outcome.record;
+  record.SourceKind = kind;
+  if (!SetRecordPath(record, path)) {
+    return Failed(LoadOutcome::Status::Refused, "ファイルのパスが長すぎます（255バイトまで）。", kReadRefusedTitle);
+  }
+  if (onStage) onStage(LoadStage::Reading);
+  const ReadResult read = kind == FileKind::Spc51 ? ReadSpc51(path, record) : ReadCsv(path, record);
+  switch (read.status) {
+    case ReadStatus::Ok:
+      break;
+    case ReadStatus::CannotOpen:
+      return Failed(LoadOutcome::Status::CannotOpen, read.message, read.title);
+    case ReadStatus::Refused:
+      return Failed(LoadOutcome::Status::Refused, read.message, read.title);
+  }
+  outcome.timeLabel = read.timeLabel;
+  if (band) {
+    // The band is judged against this record's rate, known only now.
+    if (const std::optional<std::string> problem = BandEdgesProblem(band->Lower, band->Upper, record.Dt)) {
+      return Failed(LoadOutcome::Status::BandRefused, *problem, kFilterTitle);
+    }
+    if (onStage) onStage(LoadStage::Filtering);
+    const FilterResult filtered = FilterAllChannels(record, band->Lower, band->Upper);
+    if (!filtered.Ok) return Failed(LoadOutcome::Status::FilterFailed, filtered.Message, kFilterTitle);
+  }
+  return outcome;
+}

@@ -1,0 +1,40 @@
+// Loading a record, the one way the window and the command line do it: the
+// reader the file kind names (which also sets the sampling interval), then,
+// when a band is given, the band-pass filter over every channel. The record is
+// filled fresh and handed back whole, so that a caller replaces its loaded
+// record only when everything succeeded.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "analysis/BandPass.h"
+#include "io/Progress.h"
+#include "io/WaveData.h"
+
+struct LoadOutcome {
+  enum class Status {
+    Ok,
+    CannotOpen,    // the file cannot be opened ("ファイルが開けません")
+    Refused,       // the file cannot be taken as a record
+    BandRefused,   // the band does not suit this record (for example beyond half its rate)
+    FilterFailed,  // the filter could not run (memory)
+    Cancelled,     // the caller asked to stop
+  };
+  Status status = Status::Ok;
+  std::string message;    // UTF-8, for the user, when not Ok
+  std::string title;      // its title in the window
+  WaveData record;        // the record read (and filtered), when Ok
+  std::string timeLabel;  // what the readers show as the recording time
+  bool ok() const { return status == Status::Ok; }
+};
+
+// What the window shows while a load runs, besides the fraction done.
+enum class LoadStage { Reading, Filtering };
+
+// Reads `path` (kind, Path and FileName set on the record) and filters it
+// with `band` when one is given. `progress` receives the fraction of the stage
+// `onStage` last announced; either may be null.
+LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,
+                           const Progress* progress = nullptr,
+                           const std::function<void(LoadStage)>& onStage = {});
