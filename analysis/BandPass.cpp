@@ -12,6 +12,42 @@
 #include "io/NumberText.h"
 #include "io/WaveData.h"
 
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+// The four edges in cycles per sample, as the design computes them: named
+// values single precision, every expression evaluated in double and rounded
+// where it is stored.
+struct CycleEdges {
+  float W;    // 2π / dt
+  float Nu1;  // each is fk dt
+  float Nu2;
+  float Nu3;
+  float Nu4;
+  float D12;  // widths of the two transitions
+  float D34;
+
+  CycleEdges(float f1, float f2, float f3, float f4, float dt)
+      : W(static_cast<float>(kTwoPi / dt)),
+        Nu1(static_cast<float>(kTwoPi * f1 / W)),
+        Nu2(static_cast<float>(kTwoPi * f2 / W)),
+        Nu3(static_cast<float>(kTwoPi * f3 / W)),
+        Nu4(static_cast<float>(kTwoPi * f4 / W)),
+        D12(static_cast<float>(static_cast<double>(Nu2) - Nu1)),
+        D34(static_cast<float>(static_cast<double>(Nu4) - Nu3)) {}
+
+  // 0 < ν1 < ν2 <= ν3 < ν4 with both transitions wider than nothing, once
+  // rounded: an edge so small that it rounds to 0 (a centre of 1e-44 Hz)
+  // gives no filter. Comparisons are false for NaN, so a NaN refuses too.
+  bool Usable() const {
+    return std::isfinite(W) && std::isfinite(Nu4) && Nu1 > 0.0f && Nu1 < Nu2 && Nu2 <= Nu3 && Nu3 < Nu4 &&
+           D12 > 0.0f && D34 > 0.0f;
+  }
+};
+
+}  // namespace
+
 BandEdges EdgesFromCentre(float centre, float ratio) {
   BandEdges edges;
   edges.Lower = static_cast<float>((1.0 - static_cast<double>(ratio)) * centre);
@@ -19,26 +55,20 @@ BandEdges EdgesFromCentre(float centre, float ratio) {
   return edges;
 }
 
+// A low-pass whose gain is 1 up to a and falls linearly to 0 at b (cycles
+// per sample, d = b - a) has the impulse response
+//   h[i] = 2 ∫0..b H(ν) cos(2πνi) dν = (cos 2πai - cos 2πbi) / (2π² d i²),
+// and with cos A - cos B = 2 sin((A + B)/2) sin((B - A)/2) and m = iπ
+//   h[i] = sin(m (a + b)) sin(m d) / (d m²),   h[0] = a + b.
+// The band-pass is the low-pass to (ν3, ν4) minus the low-pass to (ν1, ν2).
 bool DesignBandPass(int N, float* h, float f1, float f2, float f3, float f4, float dt) {
   if (N < 1) return false;
-  constexpr double kTwoPi = 2.0 * std::numbers::pi;
-  // Named values are single precision; every expression is evaluated in double
-  // and rounded where it is stored.
-  const float w = static_cast<float>(kTwoPi / dt);
-  // Edges in cycles per sample (each is fk dt).
-  const float nu1 = static_cast<float>(kTwoPi * f1 / w);
-  const float nu2 = static_cast<float>(kTwoPi * f2 / w);
-  const float nu3 = static_cast<float>(kTwoPi * f3 / w);
-  const float nu4 = static_cast<float>(kTwoPi * f4 / w);
-  const float d12 = static_cast<float>(static_cast<double>(nu2) - nu1);
-  const float d34 = static_cast<float>(static_cast<double>(nu4) - nu3);
-  // Comparisons are false for NaN, so a NaN anywhere refuses too.
-  if (!(std::isfinite(w) && std::isfinite(nu4) && nu1 > 0.0f && nu1 < nu2 && nu2 <= nu3 &&
-        nu3 < nu4 && d12 > 0.0f && d34 > 0.0f)) {
-    return false;
-  }
-  const double sum12 = static_cast<double>(nu2) + nu1;
-  const double sum34 = static_cast<double>(nu4) + nu3;
+  const CycleEdges edges(f1, f2, f3, f4, dt);
+  if (!edges.Usable()) return false;
+  const float d12 = edges.D12;
+  const float d34 = edges.D34;
+  const double sum12 = static_cast<double>(edges.Nu2) + edges.Nu1;
+  const double sum34 = static_cast<double>(edges.Nu4) + edges.Nu3;
 
   // Build into a buffer first so that h is untouched on refusal.
   std::vector<float> taps(static_cast<std::size_t>(N));
@@ -86,6 +116,8 @@ std::optional<std::string> BandEdgesProblem(float fL, float fH, float dt) {
   if (!(std::isfinite(dt) && dt > 0.0f)) return kFilterIntervalMessage;
   const float outer = OuterEdge(fH);
   if (!std::isfinite(outer)) return kFilterBandMessage;
+  const auto lowest = static_cast<float>(0.5 * static_cast<double>(fL));
+  if (!CycleEdges(lowest, fL, fH, outer, dt).Usable()) return kFilterBandMessage;
   // Half the sampling rate is 0.5 cycles per sample.
   const double halfRate = 0.5 / static_cast<double>(dt);
   if (!(static_cast<double>(outer) < halfRate)) {

@@ -177,6 +177,19 @@ TEST_F(DialogsTest, BandsReachingHalfTheLoadedRateAreRefused) {
   EXPECT_EQ(f.labels, std::vector<QString>{"27.00-33.00Hz"});
 }
 
+TEST_F(DialogsTest, CentreSoSmallThatNoFilterCanBeDesignedIsRefused) {
+  // 1e-44 Hz is above 0, but its edges round to 0 cycles per sample.
+  CenterFixture f;
+  f.dialog.SetRate(100);
+  f.Enter("1e-44", "0.1", true);
+  f.dialog.Button1Click();
+  ASSERT_EQ(f.platform.messages.size(), 1u);
+  EXPECT_EQ(f.platform.messages[0].title, "入力エラー");
+  EXPECT_TRUE(f.dialog.isVisible());
+  EXPECT_TRUE(f.labels.empty());
+  EXPECT_EQ(f.dialog.LowerEdge(), 1.0f);
+}
+
 TEST_F(DialogsTest, NonNumbersShowTheConversionMessageAndStoreNothing) {
   struct Case {
     const char* centre;

@@ -1,6 +1,9 @@
 // The evaluation's recording steps in the main window: labels, averages,
 // scatter plot, next initial values and results rows.
+#include <algorithm>
+
 #include "analysis/DampedFit.h"
+#include "io/ShiftJisText.h"
 #include "tests/support/MainWindowFixture.h"
 
 namespace {
@@ -88,6 +91,58 @@ TEST_F(EvaluationWindowTest, SeveralChannelsShownClearPassesAndRatio) {
   EXPECT_EQ(open->Label15->text(), "");
   EXPECT_EQ(open->Label19->text(), "");
   EXPECT_FALSE(open->Button9->isEnabled());
+}
+
+// The evaluation log keeps what the results file gives up at the next load:
+// every evaluation, accepted or not, failed ones on a valid stretch too, with
+// what it was made from.
+TEST_F(EvaluationWindowTest, LogKeepsEveryEvaluationAcrossLoads) {
+  Load(kSample0);
+  open->Edit1->setText("2000");
+  open->Button9Click();
+  open->EdInitH->setText("1.0");  // the iteration fails: logged
+  open->Button9Click();
+  Load(kSample0);
+  open->EdInitH->setText("0.03");
+  open->Edit1->setText("5990");  // points past the end: refused, nothing evaluated
+  open->Button9Click();
+  open->Edit1->setText("2500");
+  open->Button9Click();
+  EXPECT_EQ(platform.messages.size(), 2u);
+
+  const std::string log = TempDir::Read(dir.File("評価記録.csv"));
+  std::vector<std::vector<std::string>> rows;
+  std::size_t at = 0;
+  for (std::size_t end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    std::vector<std::string> fields;
+    const std::string line = log.substr(at, end - at);
+    for (std::size_t from = 0;;) {
+      const std::size_t comma = line.find(',', from);
+      fields.push_back(line.substr(from, comma - from));
+      if (comma == std::string::npos) break;
+      from = comma + 1;
+    }
+    rows.push_back(fields);
+  }
+  EXPECT_EQ(at, log.size());
+  ASSERT_EQ(rows.size(), 4u);  // the header once, three evaluations
+  EXPECT_EQ(log.substr(0, log.find("\r\n") + 2), EvaluationLogHeader());
+  const std::vector<std::string> accepted = rows[1];
+  ASSERT_EQ(accepted.size(), 20u);
+  EXPECT_EQ(std::vector<std::string>(accepted.begin() + 1, accepted.begin() + 9),
+            (std::vector<std::string>{"sample0.csv", "1", "P1", "2000", "5", ShiftJisText("なし"), "2", "0.03"}));
+  EXPECT_EQ(accepted[11], "1.600");  // f
+  EXPECT_EQ(accepted[17], ShiftJisText("採用"));
+  const std::vector<std::string> failed = rows[2];
+  ASSERT_EQ(failed.size(), 20u);
+  EXPECT_EQ(failed[8], "1");  // the initial h that failed
+  for (int k = 9; k <= 15; ++k) EXPECT_EQ(failed[k], "") << k;
+  EXPECT_EQ(failed[16], ShiftJisText("減衰係数の評価が異常です"));
+  EXPECT_EQ(failed[17], ShiftJisText("失敗"));
+  EXPECT_EQ(rows[3][4], "2500");
+  // The results file holds the second record's evaluation only.
+  const std::string results = Results();
+  EXPECT_EQ(std::count(results.begin(), results.end(), '\n'), 2);
 }
 
 }  // namespace

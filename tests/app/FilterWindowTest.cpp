@@ -147,3 +147,30 @@ TEST_F(FilterWindowTest, ReReadThatFailsLeavesRecordPictureLabelAndBoxAsTheyWere
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FilterWindowTest, BandTheReReadRecordCannotTakeLeavesEverythingAsItWas) {
+  // The file is rewritten at 4 samples per second between two openings of the
+  // dialog: the band 1.8-2.2 Hz then reaches past half the rate.
+  const std::string path = dir.File("rate.csv");
+  std::filesystem::copy_file(kSample0, path);
+  Load(path);
+  RunDialog(true, "2", "0.1");
+  const std::vector<float> filtered = Samples();
+  const RgbImage picture = open->Plot()->PlotCanvas().Image();
+  std::string text = TempDir::Read(path);
+  text.replace(text.find("100,s"), 5, "4,s");
+  dir.Write("rate.csv", text);
+
+  RunDialog(true, "2", "0.1");
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].title, "バンドパスフィルタ");
+  EXPECT_EQ(open->Record().Rate, 100);
+  EXPECT_EQ(Samples(), filtered);
+  EXPECT_TRUE(open->Plot()->PlotCanvas().Image() == picture);
+  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
+  EXPECT_TRUE(center->BandOn());
+}
+
+}  // namespace

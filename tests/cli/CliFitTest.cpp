@@ -107,8 +107,9 @@ TEST(CliFit, FailuresPrintTheMessageAndTouchNothing) {
   }
 }
 
-// Eight processes append to one new results file at once, twenty times over:
-// every time exactly one header and every process's row.
+// Eight processes append to one new results file and one new evaluation log at
+// once, twenty times over: every time exactly one header and every process's
+// row in each.
 TEST(CliFit, ProcessesAppendingAtOnceWriteOneHeaderAndEveryRow) {
   constexpr int kProcesses = 8;
   constexpr int kRounds = 20;
@@ -127,11 +128,12 @@ TEST(CliFit, ProcessesAppendingAtOnceWriteOneHeaderAndEveryRow) {
   posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   for (int round = 0; round < kRounds; ++round) {
     const std::string results = dir.File("round" + std::to_string(round) + ".csv");
+    const std::string log = dir.File("log" + std::to_string(round) + ".csv");
     std::vector<pid_t> children;
     for (int p = 0; p < kProcesses; ++p) {
       const std::vector<std::string> args = {OSCALYX_CLI_PATH, "fit",     kSample0,
                                              "--channel",      "1",       "--start",
-                                             std::to_string(2000 + 10 * p), "--results", results};
+                                             std::to_string(2000 + 10 * p), "--results", results, "--log", log};
       std::vector<char*> argv;
       for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
       argv.push_back(nullptr);
@@ -156,6 +158,25 @@ TEST(CliFit, ProcessesAppendingAtOnceWriteOneHeaderAndEveryRow) {
     }
     std::sort(rows.begin(), rows.end());
     EXPECT_EQ(rows, expected) << "round " << round;
+
+    const std::string logged = TempDir::Read(log);
+    const std::string logHeader = EvaluationLogHeader();
+    ASSERT_EQ(logged.compare(0, logHeader.size(), logHeader), 0) << "round " << round;
+    std::vector<std::string> starts;
+    for (std::size_t at = logHeader.size(); at < logged.size();) {
+      const std::size_t end = logged.find("\r\n", at);
+      ASSERT_NE(end, std::string::npos) << "round " << round;
+      // "date time,sample0.csv,1,P1,<start>,..."
+      const std::string row = logged.substr(at, end - at);
+      const std::size_t name = row.find(",sample0.csv,1,P1,");
+      ASSERT_NE(name, std::string::npos) << row;
+      starts.push_back(row.substr(name + 18, 4));
+      at = end + 2;
+    }
+    std::sort(starts.begin(), starts.end());
+    std::vector<std::string> expectedStarts;
+    for (int p = 0; p < kProcesses; ++p) expectedStarts.push_back(std::to_string(2000 + 10 * p));
+    EXPECT_EQ(starts, expectedStarts) << "round " << round;
   }
   posix_spawn_file_actions_destroy(&quiet);
 }
