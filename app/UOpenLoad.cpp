@@ -25,7 +25,7 @@ namespace {
 
 const char kOpenFilter[] = "標準CSVファイル(*.csv)|*.csv|SPC-51ファイル(*.dbl)|*.dbl|すべて(*.*)|*.*";
 
-QString Bytes(std::string_view text) { return DisplayText(std::string(text)); }
+QString Bytes(std::string_view text) { return DisplayText(text); }
 
 }  // namespace
 
@@ -63,7 +63,7 @@ std::optional<LoadOutcome> TOpen::LoadFile(const std::string& path, FileKind kin
 }
 
 void TOpen::ShowReadResult(const std::string& timeLabel) {
-  LabelTime->setText(QString::fromStdString(DisplayTextUtf8(timeLabel)));
+  LabelTime->setText(DisplayText(timeLabel));
   LabelTime->adjustSize();
   TrackBar1->setMaximum(record_.SampleCount);
   if (record_.SourceKind == FileKind::Spc51) {

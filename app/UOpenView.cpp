@@ -16,10 +16,10 @@
 #include "app/UOpen.h"
 #include "app/WavePlot.h"
 #include "components/Version.h"
-#include "components/qt/DisplayText.h"
 #include "components/qt/TkBtn.h"
 #include "image/PngObject.h"
 #include "io/NumberText.h"
+#include "io/ShiftJisText.h"
 #include "io/WriteCsv.h"
 
 namespace {
@@ -197,7 +197,7 @@ void TOpen::MyWave1MouseMove(int x, int y) {
                           : 0.0f;
   const float seconds = static_cast<float>(static_cast<double>(step - view_.Start) / record_.Rate);
   if (view_.SingleChannel && step > 0) {
-    const std::string unit = DisplayTextUtf8(std::string(SlotText(record_.Units[view_.SingleIndex])));
+    const std::string unit = DisplayUtf8(SlotText(record_.Units[view_.SingleIndex]));
     Label16->setText(QString::fromStdString(
         Printf("X = %d(step),  %.2f(sec)    Y = %.2f(%s)", step, seconds, value, unit.c_str())));
   } else {

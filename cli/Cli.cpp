@@ -12,7 +12,6 @@
 #include "analysis/RecordLoading.h"
 #include "analysis/ResultRows.h"
 #include "components/Version.h"
-#include "components/qt/DisplayText.h"
 #include "io/NumberText.h"
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
@@ -89,8 +88,6 @@ int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLab
       return kExitFailure;
   }
 }
-
-std::string DisplayUtf8(const std::string& bytes) { return DisplayTextUtf8(bytes); }
 
 std::string JsonString(const std::string& utf8) {
   std::string out = "\"";

@@ -62,9 +62,6 @@ FileKind ChosenFileKind(const CliOptions& options);
 // the return value is the exit status; kExitOk otherwise.
 int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLabel, std::FILE* err);
 
-// Text as the window shows it: valid UTF-8 stays, other bytes are read as Shift-JIS.
-std::string DisplayUtf8(const std::string& bytes);
-
 // A JSON string literal, quotes included, for UTF-8 text.
 std::string JsonString(const std::string& utf8);
 

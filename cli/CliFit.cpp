@@ -8,6 +8,7 @@
 #include "analysis/DampedFit.h"
 #include "analysis/ResultRows.h"
 #include "cli/Cli.h"
+#include "io/ShiftJisText.h"
 #include "io/NumberText.h"
 #include "io/ResultsFile.h"
 
@@ -64,8 +65,8 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
     return kExitFailure;
   }
 
-  std::string row = RowOf(DisplayUtf8(std::string(fileName)), options.channel,
-                          DisplayUtf8(std::string(channelName)), r);
+  std::string row = RowOf(DisplayUtf8(fileName), options.channel,
+                          DisplayUtf8(channelName), r);
   row.resize(row.size() - 2);  // the CR LF of the file
   if (!options.json) {
     std::fprintf(out, "%s\n", row.c_str());

@@ -2,6 +2,7 @@
 #include <charconv>
 
 #include "cli/Cli.h"
+#include "io/ShiftJisText.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ std::string TextArray(const std::array<TextSlot<N>, kMaxChannels>& slots, int co
   std::string out = "[";
   for (int k = 0; k < count; ++k) {
     if (k > 0) out += ", ";
-    out += JsonString(DisplayUtf8(std::string(SlotText(slots[k]))));
+    out += JsonString(DisplayUtf8(SlotText(slots[k])));
   }
   return out + "]";
 }
@@ -30,7 +31,7 @@ int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
   if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
 
   const bool spc51 = record.SourceKind == FileKind::Spc51;
-  std::string json = "{\"file\": " + JsonString(DisplayUtf8(std::string(SlotText(record.FileName))));
+  std::string json = "{\"file\": " + JsonString(DisplayUtf8(SlotText(record.FileName)));
   json += ", \"type\": ";
   json += spc51 ? "\"dbl\"" : "\"csv\"";
   json += ", \"channels\": " + std::to_string(record.ChannelCount);

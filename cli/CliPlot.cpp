@@ -4,9 +4,9 @@
 #include "analysis/BandPass.h"
 #include "analysis/DampedFit.h"
 #include "cli/Cli.h"
+#include "cli/ImageCanvas.h"
 #include "components/DrawView.h"
 #include "components/FitOverlay.h"
-#include "components/qt/QtCanvas.h"
 #include "image/PngObject.h"
 #include "io/NumberText.h"
 
@@ -36,8 +36,12 @@ int RunPlot(const CliOptions& options, std::FILE*, std::FILE* err) {
   ApplyWidthSeconds(view, options.width);
   view.PlotBackground = options.white ? kWhitePlotBackground : kPlotBackground;
 
-  QtCanvas canvas(kViewWidth, kViewHeight);
-  TMyWave wave(canvas);
+  const ImageCanvas canvas(kViewWidth, kViewHeight);
+  if (canvas.Get() == nullptr) {
+    PrintError(err, canvas.Error());
+    return kExitFailure;
+  }
+  TMyWave wave(*canvas.Get());
   ViewBandPass bandPass;
   bandPass.On = options.bandPass;
   const BandEdges edges = EdgesFromCentre(options.centre, options.ratio);
@@ -58,7 +62,7 @@ int RunPlot(const CliOptions& options, std::FILE*, std::FILE* err) {
   }
 
   TPNGObject png;
-  png.Assign(canvas.Image());
+  png.Assign(canvas.Get()->Image());
   const PngResult saved = png.SaveToFile(options.positional[1]);
   if (!saved.ok) {
     PrintError(err, saved.message);

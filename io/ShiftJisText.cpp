@@ -17,7 +17,7 @@ bool IsAscii(std::string_view text) {
 // next to the file writes it serves.
 class Converter {
  public:
-  Converter() : cd_(iconv_open("CP932", "UTF-8")) {}
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
   ~Converter() {
     if (ok()) iconv_close(cd_);
   }
@@ -34,7 +34,7 @@ class Converter {
 
 std::string ShiftJisText(std::string_view text) {
   if (IsAscii(text) || !IsValidUtf8(text)) return std::string(text);
-  Converter converter;
+  Converter converter("CP932", "UTF-8");
   if (!converter.ok()) return std::string(text);
   // A character of code page 932 takes at most two bytes, never more than its
   // UTF-8 form (two to four bytes outside ASCII).
@@ -47,5 +47,30 @@ std::string ShiftJisText(std::string_view text) {
     return std::string(text);  // a character without a code
   }
   out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::string DisplayUtf8(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  Converter converter("UTF-8", "CP932");
+  if (!converter.ok()) return std::string(bytes);
+  constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+  std::string out;
+  // Every Shift-JIS byte becomes at most three bytes of UTF-8.
+  std::string buffer(3 * bytes.size() + 3, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  while (inLeft > 0) {
+    char* next = buffer.data();
+    std::size_t outLeft = buffer.size();
+    const std::size_t done = iconv(converter.get(), &in, &inLeft, &next, &outLeft);
+    out.append(buffer.data(), buffer.size() - outLeft);
+    if (done != static_cast<std::size_t>(-1)) break;
+    // A byte that starts no character, or a lead byte cut off at the end.
+    out += kReplacement;
+    ++in;
+    --inLeft;
+    iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+  }
   return out;
 }

@@ -11,3 +11,12 @@
 // 932 comes back in those codes; anything else (bytes already in Shift-JIS, a
 // character code page 932 lacks) comes back as the same bytes.
 std::string ShiftJisText(std::string_view text);
+
+// Text bytes as the program shows them, in UTF-8. Record texts keep the bytes
+// they were stored with: UTF-8 from our own files, Shift-JIS (code page 932)
+// from data files written on Japanese systems. Text whose bytes are valid
+// UTF-8 as a whole stays as it is; any other text is read as Shift-JIS, a byte
+// that starts no character becoming U+FFFD. The decision is made for the whole
+// text, because Shift-JIS double-byte characters can contain byte pairs that
+// would also pass as UTF-8.
+std::string DisplayUtf8(std::string_view bytes);

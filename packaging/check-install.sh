@@ -2,7 +2,8 @@
 # Installs the build into a temporary DESTDIR under /usr, as the package lays it
 # out, and checks the installed tree: the desktop entry and the metainfo pass
 # their validators and name what is installed, every icon is a PNG of its size,
-# the man page renders without warnings and the installed command line runs.
+# the man page renders without warnings and the installed command line runs and
+# draws.
 # Usage: check-install.sh BUILD_DIR APP_ID VERSION "ICON_SIZES"
 set -euo pipefail
 build=$1 app_id=$2 version=$3 icon_sizes=$4
@@ -58,6 +59,13 @@ fi
 
 reported=$("$usr/bin/oscalyx-cli" --version) || fail "the installed oscalyx-cli --version exits with $?"
 [ "$reported" = "oscalyx-cli $version" ] || fail "the installed oscalyx-cli --version prints '$reported'"
+# The command line loads its drawing module from the installed tree.
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+if "$usr/bin/oscalyx-cli" plot "$source_dir/sample/sample0.csv" "$root/plot.png" --start 2000 --fit 2>"$root/plot.err"; then
+  cmp -s "$root/plot.png" "$source_dir/docs/sample0-fit.png" || fail "the installed oscalyx-cli plot draws another picture"
+else
+  fail "the installed oscalyx-cli plot fails: $(cat "$root/plot.err")"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) of the installed tree failed"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "components/qt/DisplayText.h"
+#include "io/ShiftJisText.h"
 
 namespace {
 
@@ -376,8 +377,10 @@ TEST(DisplayTextTest, Utf8IsKeptAndOtherBytesAreReadAsShiftJis) {
   // 減衰特性 in Shift-JIS, and the NEC circled digit one.
   EXPECT_EQ(DisplayText("\x8C\xB8\x90\x8A\x93\xC1\x90\xAB"), QStringLiteral("減衰特性"));
   EXPECT_EQ(DisplayText("\x87\x40"), QString(QChar(0x2460)));
-  EXPECT_EQ(DisplayTextUtf8("\x83\xD6[rad/s]"), "ω[rad/s]");
-  EXPECT_EQ(DisplayTextUtf8("自由振動"), "自由振動");
+  EXPECT_EQ(DisplayUtf8("\x83\xD6[rad/s]"), "ω[rad/s]");
+  EXPECT_EQ(DisplayUtf8("自由振動"), "自由振動");
+  // A byte that starts no character, and a lead byte cut off at the end.
+  EXPECT_EQ(DisplayUtf8("A\x80" "B\x83"), "A\uFFFDB\uFFFD");
   EXPECT_EQ(DisplayText(""), QString());
 }
 

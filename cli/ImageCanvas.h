@@ -1,0 +1,27 @@
+// The picture the command line draws on: Qt's image canvas, from the module
+// loaded the first time a command draws (see components/qt/CanvasModule.h).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "components/Canvas.h"
+
+class ImageCanvas {
+ public:
+  // A white picture of the given size. On failure Get() is null and Error()
+  // says why, in Japanese.
+  ImageCanvas(int width, int height);
+  // Deletes the picture, then ends the GUI application the module started.
+  ~ImageCanvas();
+  ImageCanvas(const ImageCanvas&) = delete;
+  ImageCanvas& operator=(const ImageCanvas&) = delete;
+
+  Canvas* Get() const { return canvas_.get(); }
+  const std::string& Error() const { return error_; }
+
+ private:
+  std::unique_ptr<Canvas> canvas_;
+  void (*end_)() = nullptr;
+  std::string error_;
+};
