@@ -27,7 +27,7 @@
 inline constexpr double kSplitFactor = 536870913.0;
 
 // One output sample by the plain sequence; used for the few samples a vector
-// kernel leaves over. Defined in BandPass.cpp (baseline instruction set).
+// kernel leaves over. Defined in BandPassFir.cpp (baseline instruction set).
 float FirOutputScalar(int N, const double* hd, const double* xc, int i);
 
 // The split rounding for one value, as the vector kernels do it in every lane.

@@ -150,11 +150,17 @@ FitEvaluation EvaluateStretch(std::span<const float> samples, int rate, float dt
       const auto decay = static_cast<float>(model.Decay[k]);
       const auto c = static_cast<float>(model.Cos[k]);
       const auto s = static_cast<float>(model.Sin[k]);
+      // x = A·D·c with D = e^(-h·ωn·t), c = cos(q·ωn·t + Φ), s = sin(...),
+      // q = √(1 - h²), so dq/dh = -h/q.
       const double ad = static_cast<double>(p.A) * decay;
       float* row = &jacobian[static_cast<std::size_t>(k) * kFitParameters];
+      // ∂x/∂A  = D·c
       row[0] = static_cast<float>(static_cast<double>(decay) * c);
+      // ∂x/∂ωn = A·D·(-h·t)·c - A·D·s·(q·t)
       row[1] = static_cast<float>(-ad * p.H * tk * c - q * ad * tk * s);
+      // ∂x/∂h  = A·D·(-ωn·t)·c - A·D·s·(ωn·t·dq/dh) = -A·D·ωn·t·c + A·D·ωn·t·h·s/q
       row[2] = static_cast<float>(-ad * p.Wn * tk * c + ad * p.Wn * tk * p.H * s / q);
+      // ∂x/∂Φ  = -A·D·s
       row[3] = static_cast<float>(-ad * s);
       rhs[k] = static_cast<float>(y[k] - ad * c);
     }

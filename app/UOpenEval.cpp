@@ -19,10 +19,11 @@
 
 void TOpen::Button6Click() {
   Guard([this] {
-    // 1. The crosshair is not part of what the fit draws over.
+    // The crosshair is not part of what the fit draws over.
     EraseCursor();
     plot_->Refresh();
-    // 2, 3. Start and initial values, read afresh from their boxes.
+    // Start and initial values are read afresh from their boxes: the user may
+    // have typed into them since the last evaluation.
     const int start = StrToInt(Edit1->text());
     const double f0 = StrToFloat(EdInitF->text());
     const double h0 = StrToFloat(EdInitH->text());
@@ -46,17 +47,14 @@ void TOpen::Button6Click() {
     }
     const FitResult& result = evaluation.Result;
 
-    // 8. Accept or reject: labels, averages, scatter plot, next initial values.
+    // A poor fit is drawn, labelled and recorded like a good one; only the
+    // acceptance decides what feeds the averages and the next initial values.
     AcceptanceStep(result);
-
-    // 9, 10, 12. Fit points, fitted curve and the result lines over the view.
     DrawFitOverlay(plot_->Wave(), evaluation);
-    // 11.
     Label15->setText(QString::number(result.Passes));
-    // 13. The results row, on disk at once.
+    // The results row and the log row are on disk before the handler returns.
     WriteResultsRow(channel, result);
     LogEvaluation(channel, start, f0, h0, evaluation);
-    // 14, 15.
     Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));
     view_.CursorDrawn = false;
     plot_->PlotCanvas().SetPenColor({255, 0, 0});
