@@ -129,13 +129,13 @@ void TOpen::BuildControls() {
   RadioSpc51 = new QRadioButton("SPC-51 (*.dbl)", RadioGroup1);
   RadioSpc51->setObjectName("RadioGroup1Item1");
   RadioSpc51->setGeometry(8, 40, 128, 20);
-  connect(RadioCsv, &QRadioButton::toggled, this, [this](bool) { RadioGroup1Click(); });
+  Connect(RadioCsv, &QRadioButton::toggled, [this] { RadioGroup1Click(); });
 
   BtnFile = MakeButton(central, "ファイル", 382, 35, 75, 25, "BtnFile", "ファイルデータの読み込み");
-  connect(BtnFile, &QPushButton::clicked, this, [this] { BtnFileClick(); });
+  Connect(BtnFile, &QPushButton::clicked, [this] { BtnFileClick(); });
   BtnFilter = MakeButton(central, "フィルタ", 382, 68, 75, 25, "BtnFilter", "バンドパスフィルタON/OFF");
   BtnFilter->setEnabled(false);
-  connect(BtnFilter, &QPushButton::clicked, this, [this] { BtnFilterClick(); });
+  Connect(BtnFilter, &QPushButton::clicked, [this] { BtnFilterClick(); });
 
   // The position group: start, slider, arrows, step, width, channels, export.
   GroupBox2 = new QGroupBox("表示位置", central);
@@ -146,17 +146,17 @@ void TOpen::BuildControls() {
   Edit1->setObjectName("Edit1");
   Edit1->setGeometry(8, 20, 64, 22);
   Edit1->setToolTip("波形表示開始点");
-  connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
+  Connect(Edit1, &QLineEdit::textChanged, [this] { Edit1Change(); });
   Button4 = MakeButton(GroupBox2, "←", 76, 19, 28, 24, "Button4", "時刻を戻す");
-  connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+  Connect(Button4, &QPushButton::clicked, [this] { Button4Click(); });
   Button5 = MakeButton(GroupBox2, "→", 106, 19, 28, 24, "Button5", "時刻を進める");
-  connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+  Connect(Button5, &QPushButton::clicked, [this] { Button5Click(); });
   TrackBar1 = new QSlider(Qt::Horizontal, GroupBox2);
   TrackBar1->setObjectName("TrackBar1");
   TrackBar1->setGeometry(6, 48, 130, 22);
   TrackBar1->setRange(0, 100);
   TrackBar1->setValue(0);
-  connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
+  Connect(TrackBar1, &QSlider::valueChanged, [this] { TrackBar1Change(); });
   Label11 = new QLabel("ステップ", GroupBox2);
   Label11->setObjectName("Label11");
   Label11->setGeometry(8, 78, 56, 18);
@@ -178,7 +178,7 @@ void TOpen::BuildControls() {
     WidthItems[i]->setGeometry(6, 16 + 20 * i, 72, 20);
     WidthGroup->addButton(WidthItems[i], i);
   }
-  connect(WidthGroup, &QButtonGroup::idClicked, this, [this](int) { RadioGroup2Click(); });
+  Connect(WidthGroup, &QButtonGroup::idClicked, [this] { RadioGroup2Click(); });
 
   GroupBox3 = new QGroupBox("表示チャンネル", GroupBox2);
   GroupBox3->setObjectName("GroupBox3");
@@ -190,32 +190,32 @@ void TOpen::BuildControls() {
     CB[k]->setGeometry(6 + 42 * (k / 4), 16 + 18 * (k % 4), 40, 18);
   }
   Button8 = MakeButton(GroupBox3, "クリア", 4, 90, 40, 24, "Button8", "すべてのチェックをはずす");
-  connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
+  Connect(Button8, &QPushButton::clicked, [this] { Button8Click(); });
   Button10 = MakeButton(GroupBox3, "すべて", 46, 90, 40, 24, "Button10", "すべてのチェックを入れる");
-  connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
+  Connect(Button10, &QPushButton::clicked, [this] { Button10Click(); });
   GroupBox3->installEventFilter(this);
 
   Button2 = MakeButton(GroupBox2, "グラフ", 8, 138, 70, 26, "Button2", "波形グラフを描く");
-  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+  Connect(Button2, &QPushButton::clicked, [this] { Button2Click(); });
   Button3 = MakeButton(GroupBox2, "コピー", 84, 138, 70, 26, "Button3", "クリップボードへコピー");
-  connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+  Connect(Button3, &QPushButton::clicked, [this] { Button3Click(); });
   Button7 = MakeButton(GroupBox2, "保　存", 160, 138, 70, 26, "Button7", "PNGファイルとして保存");
-  connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
+  Connect(Button7, &QPushButton::clicked, [this] { Button7Click(); });
 
   plot_ = new WavePlot(kViewWidth, kViewHeight, central);
   plot_->setObjectName("MyWave1");
   plot_->move(24, 216);
   plot_->onMouseMove = [this](int x, int y) { Guard([&] { MyWave1MouseMove(x, y); }); };
-  plot_->onMouseDown = [this](int, int) { Guard([&] { MyWave1Click(); }); };
+  plot_->onMouseDown = [this](int, int) { Guard([this] { MyWave1Click(); }); };
   Label16 = MakeLabel("", 376, 624, "Label16");
   Label16->setMinimumWidth(320);
 
   Button9 = MakeButton(central, "評　価", 200, 184, 75, 25, "Button9", "減衰曲線の評価");
   Button9->setEnabled(false);
-  connect(Button9, &QPushButton::clicked, this, [this] { Button9Click(); });
+  Connect(Button9, &QPushButton::clicked, [this] { Button9Click(); });
   Button6 = MakeButton(central, "実行(削除不可)", 0, 0, 90, 25, "Button6");
   Button6->setVisible(false);
-  connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+  Connect(Button6, &QPushButton::clicked, [this] { Button6Click(); });
   TkBtn1 = new TTkBtn(central);
   TkBtn1->setObjectName("TkBtn1");
   TkBtn1->setGeometry(192, 552, 388, 52);
@@ -224,10 +224,10 @@ void TOpen::BuildControls() {
   TkBtn1->SetBevelWidth(3);
   TkBtn1->setEnabled(false);
   TkBtn1->setVisible(false);
-  TkBtn1->onClick = [this] { TkBtn1Click(); };
+  TkBtn1->onClick = [this] { Guard([this] { TkBtn1Click(); }); };
   Button11 = MakeButton(central, "散布図", 32, 184, 75, 25, "Button11", "振動数-減衰比");
   Button11->setEnabled(false);
-  connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
+  Connect(Button11, &QPushButton::clicked, [this] { Button11Click(); });
 
   MakeLabel("振動数 f(Hz)", 208, 138);
   MakeLabel("減衰比 h", 232, 160);
@@ -265,17 +265,17 @@ void TOpen::BuildControls() {
   CBWhite->setObjectName("CBWhite");
   CBWhite->setGeometry(672, 192, 110, 20);
   CBWhite->setToolTip("グラフ地色指定");
-  connect(CBWhite, &QCheckBox::clicked, this, [this] { CBWhiteClick(); });
+  Connect(CBWhite, &QCheckBox::clicked, [this] { CBWhiteClick(); });
 
   Button1 = MakeButton(central, "終　了", 704, 624, 75, 25, "Button1");
-  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  Connect(Button1, &QPushButton::clicked, [this] { Button1Click(); });
 }
 
 void TOpen::BuildMenu() {
   auto action = [this](QMenu* menu, const QString& text, const char* name, std::function<void()> handler) {
     QAction* item = menu->addAction(text);
     item->setObjectName(name);
-    connect(item, &QAction::triggered, this, [this, handler] { Guard(handler); });
+    Connect(item, &QAction::triggered, std::move(handler));
     return item;
   };
   QMenu* file = menuBar()->addMenu("ファイル");

@@ -120,7 +120,13 @@ class TOpen : public QMainWindow {
   QPushButton* MakeButton(QWidget* parent, const QString& text, int x, int y, int w, int h,
                           const QString& name, const QString& hint = QString());
   // Runs a handler with the application's general error handler around it.
+  // Every control reaches its handler through it (Connect); handlers do not
+  // catch errors themselves.
   void Guard(const std::function<void()>& handler);
+  template <typename Sender, typename Signal>
+  void Connect(Sender* sender, Signal signal, std::function<void()> handler) {
+    connect(sender, signal, this, [this, handler = std::move(handler)] { Guard(handler); });
+  }
   // Loads a file into a fresh record (filtered with `band` when given). A
   // file that cannot be read, or a band the record does not allow, is
   // reported and nothing is returned.

@@ -18,48 +18,46 @@
 #include "components/FitOverlay.h"
 
 void TOpen::Button6Click() {
-  Guard([this] {
-    // The crosshair is not part of what the fit draws over.
-    EraseCursor();
-    plot_->Refresh();
-    // Start and initial values are read afresh from their boxes: the user may
-    // have typed into them since the last evaluation.
-    const int start = StrToInt(Edit1->text());
-    const double f0 = StrToFloat(EdInitF->text());
-    const double h0 = StrToFloat(EdInitH->text());
-    const int channel = view_.SingleIndex;
-    if (channel < 0 || channel >= record_.ChannelCount) return;
+  // The crosshair is not part of what the fit draws over.
+  EraseCursor();
+  plot_->Refresh();
+  // Start and initial values are read afresh from their boxes: the user may
+  // have typed into them since the last evaluation.
+  const int start = StrToInt(Edit1->text());
+  const double f0 = StrToFloat(EdInitF->text());
+  const double h0 = StrToFloat(EdInitH->text());
+  const int channel = view_.SingleIndex;
+  if (channel < 0 || channel >= record_.ChannelCount) return;
 
-    FitEvaluation evaluation;
-    {
-      WaitCursor wait;
-      const std::vector<float>& samples = record_.Samples[channel];
-      const std::size_t count = std::min(samples.size(), static_cast<std::size_t>(std::max(record_.SampleCount, 0)));
-      evaluation = EvaluateStretch(std::span<const float>(samples.data(), count), record_.Rate, record_.Dt, start,
-                                   view_.WidthSeconds, f0, h0);
-    }
-    if (!evaluation.Ok()) {
-      // Nothing of a failed evaluation is drawn, shown or recorded in the
-      // results; the log keeps that the stretch could not be evaluated.
-      ReportFitFailure(*evaluation.Failure, platform_);
-      if (IsLoggedFailure(*evaluation.Failure)) LogEvaluation(channel, start, f0, h0, evaluation);
-      return;
-    }
-    const FitResult& result = evaluation.Result;
+  FitEvaluation evaluation;
+  {
+    WaitCursor wait;
+    const std::vector<float>& samples = record_.Samples[channel];
+    const std::size_t count = std::min(samples.size(), static_cast<std::size_t>(std::max(record_.SampleCount, 0)));
+    evaluation = EvaluateStretch(std::span<const float>(samples.data(), count), record_.Rate, record_.Dt, start,
+                                 view_.WidthSeconds, f0, h0);
+  }
+  if (!evaluation.Ok()) {
+    // Nothing of a failed evaluation is drawn, shown or recorded in the
+    // results; the log keeps that the stretch could not be evaluated.
+    ReportFitFailure(*evaluation.Failure, platform_);
+    if (IsLoggedFailure(*evaluation.Failure)) LogEvaluation(channel, start, f0, h0, evaluation);
+    return;
+  }
+  const FitResult& result = evaluation.Result;
 
-    // A poor fit is drawn, labelled and recorded like a good one; only the
-    // acceptance decides what feeds the averages and the next initial values.
-    AcceptanceStep(result);
-    DrawFitOverlay(plot_->Wave(), evaluation);
-    Label15->setText(QString::number(result.Passes));
-    // The results row and the log row are on disk before the handler returns.
-    WriteResultsRow(channel, result);
-    LogEvaluation(channel, start, f0, h0, evaluation);
-    Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));
-    view_.CursorDrawn = false;
-    plot_->PlotCanvas().SetPenColor({255, 0, 0});
-    plot_->Refresh();
-  });
+  // A poor fit is drawn, labelled and recorded like a good one; only the
+  // acceptance decides what feeds the averages and the next initial values.
+  AcceptanceStep(result);
+  DrawFitOverlay(plot_->Wave(), evaluation);
+  Label15->setText(QString::number(result.Passes));
+  // The results row and the log row are on disk before the handler returns.
+  WriteResultsRow(channel, result);
+  LogEvaluation(channel, start, f0, h0, evaluation);
+  Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));
+  view_.CursorDrawn = false;
+  plot_->PlotCanvas().SetPenColor({255, 0, 0});
+  plot_->Refresh();
 }
 
 void TOpen::AcceptanceStep(const FitResult& result) {

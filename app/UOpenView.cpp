@@ -35,13 +35,11 @@ std::string Printf(const char* format, auto... values) {
 }  // namespace
 
 void TOpen::Edit1Change() {
-  Guard([this] {
-    const int typed = StrToInt(Edit1->text());
-    TrackBar1->setValue(typed);
-    // A start beyond the record is shown as the start actually drawn, so that
-    // the box and the evaluation, which reads it, agree with the picture.
-    if (TrackBar1->value() != typed) Edit1->setText(QString::number(TrackBar1->value()));
-  });
+  const int typed = StrToInt(Edit1->text());
+  TrackBar1->setValue(typed);
+  // A start beyond the record is shown as the start actually drawn, so that
+  // the box and the evaluation, which reads it, agree with the picture.
+  if (TrackBar1->value() != typed) Edit1->setText(QString::number(TrackBar1->value()));
 }
 
 void TOpen::TrackBar1Change() {
@@ -107,7 +105,7 @@ void TOpen::StepClick(int step) {
 }
 
 bool TOpen::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == GroupBox3 && event->type() == QEvent::MouseButtonRelease) GroupBox3Click();
+  if (watched == GroupBox3 && event->type() == QEvent::MouseButtonRelease) Guard([this] { GroupBox3Click(); });
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -130,36 +128,36 @@ void TOpen::CBWhiteClick() {
 }
 
 void TOpen::RedrawView() {
-  Guard([this] {
-    for (int k = 0; k < kMaxChannels; ++k) view_.Channels[k] = CB[k]->isChecked();
-    bool startIsNumber = true;
-    std::string conversionError;
-    try {
-      view_.Start = StrToInt(Edit1->text());
-    } catch (const ConversionError& error) {
-      startIsNumber = false;
-      conversionError = error.what();
-    }
-    ViewBandPass bandPass;
-    bandPass.On = center_ != nullptr && center_->BandOn();
-    bandPass.LowHz = bandLow_;
-    bandPass.HighHz = bandHigh_;
-    lastDraw_ = DrawView(plot_->Wave(), record_, view_, bandPass, startIsNumber);
-    ++redrawCount_;
-    plot_->Refresh();
-    if (lastDraw_.CheckedCount == 1) {
-      Button9->setEnabled(true);
-      TkBtn1->setEnabled(true);
-      TkBtn1->setVisible(true);
-    } else if (lastDraw_.CheckedCount >= 2) {
-      Button9->setEnabled(false);
-      TkBtn1->setEnabled(false);
-      TkBtn1->setVisible(false);
-      Label15->setText("");
-      Label19->setText("");
-    }
-    if (!startIsNumber) throw ConversionError(conversionError);
-  });
+  for (int k = 0; k < kMaxChannels; ++k) view_.Channels[k] = CB[k]->isChecked();
+  bool startIsNumber = true;
+  std::string conversionError;
+  try {
+    view_.Start = StrToInt(Edit1->text());
+  } catch (const ConversionError& error) {
+    startIsNumber = false;
+    conversionError = error.what();
+  }
+  ViewBandPass bandPass;
+  bandPass.On = center_ != nullptr && center_->BandOn();
+  bandPass.LowHz = bandLow_;
+  bandPass.HighHz = bandHigh_;
+  SelectChannels(view_, record_.ChannelCount);
+  lastDraw_ = DrawView(plot_->Wave(), record_, view_, bandPass, startIsNumber);
+  view_.CursorDrawn = false;  // the new picture has no crosshair
+  ++redrawCount_;
+  plot_->Refresh();
+  if (lastDraw_.CheckedCount == 1) {
+    Button9->setEnabled(true);
+    TkBtn1->setEnabled(true);
+    TkBtn1->setVisible(true);
+  } else if (lastDraw_.CheckedCount >= 2) {
+    Button9->setEnabled(false);
+    TkBtn1->setEnabled(false);
+    TkBtn1->setVisible(false);
+    Label15->setText("");
+    Label19->setText("");
+  }
+  if (!startIsNumber) throw ConversionError(conversionError);
 }
 
 void TOpen::EraseCursor() {

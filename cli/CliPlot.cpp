@@ -47,6 +47,7 @@ int RunPlot(const CliOptions& options, std::FILE*, std::FILE* err) {
   const BandEdges edges = EdgesFromCentre(options.centre, options.ratio);
   bandPass.LowHz = edges.Lower;
   bandPass.HighHz = edges.Upper;
+  SelectChannels(view, record.ChannelCount);
   DrawView(wave, record, view, bandPass);
 
   if (options.fit) {

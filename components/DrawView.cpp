@@ -52,16 +52,10 @@ long long WindowSamples(int rate, float widthSeconds) {
   return samples >= kLimit ? static_cast<long long>(kLimit) : static_cast<long long>(samples);
 }
 
-DrawViewResult DrawView(TMyWave& wave, const WaveData& record, ViewWindow& view,
-                        const ViewBandPass& bandPass, bool startIsNumber, bool skipRepeats) {
-  Canvas& canvas = wave.GetCanvas();
-  DrawViewResult result;
-  // The new picture carries no crosshair.
-  view.CursorDrawn = false;
-
+int SelectChannels(ViewWindow& view, int channelCount) {
   // Only boxes of channels the record has count: a box left checked beyond the
   // channel count must not select a channel that does not exist.
-  const int channelCount = std::clamp(record.ChannelCount, 0, kMaxChannels);
+  channelCount = std::clamp(channelCount, 0, kMaxChannels);
   int checked = 0;
   int firstChecked = 0;
   for (int c = channelCount - 1; c >= 0; --c) {
@@ -70,14 +64,24 @@ DrawViewResult DrawView(TMyWave& wave, const WaveData& record, ViewWindow& view,
       firstChecked = c;
     }
   }
+  if (checked > 0) view.SingleChannel = checked == 1;
+  if (checked == 1) view.SingleIndex = firstChecked;
+  return checked;
+}
+
+DrawViewResult DrawView(TMyWave& wave, const WaveData& record, const ViewWindow& view,
+                        const ViewBandPass& bandPass, bool startIsNumber, bool skipRepeats) {
+  Canvas& canvas = wave.GetCanvas();
+  DrawViewResult result;
+  const int channelCount = std::clamp(record.ChannelCount, 0, kMaxChannels);
+  int checked = 0;
+  for (int c = 0; c < channelCount; ++c) checked += view.Channels[c] ? 1 : 0;
   result.CheckedCount = checked;
   if (checked == 0) {
     wave.Clear(view.PlotBackground);
     result.LastFrame = wave.Frame();
     return result;
   }
-  view.SingleChannel = checked == 1;
-  if (checked == 1) view.SingleIndex = firstChecked;
 
   const int height = wave.Height();
   const int strips = std::max(checked, kMinimumStrips);

@@ -82,13 +82,20 @@ float NiceFullScale(int n, const float* values);
 // trunc(rate * widthSeconds) in double precision, never negative.
 long long WindowSamples(int rate, float widthSeconds);
 
-// Redraws the whole view. Updates view.SingleChannel and view.SingleIndex when
-// at least one channel is checked, and marks the crosshair as not drawn (the
-// new picture has none). With startIsNumber false (the start box holds no
-// integer) it stops after clearing and writing the file name; the window then
-// reports the conversion error. The traces are drawn in copy mode; with
-// skipRepeats they leave out segments already drawn in their pixel column,
-// which gives the same picture faster (see TMyWave::SkipRepeatedSegments).
-DrawViewResult DrawView(TMyWave& wave, const WaveData& record, ViewWindow& view,
+// The channels the view shows are the checked boxes among the record's
+// channels. With exactly one, the view holds it as the single channel (the
+// one an evaluation works on); with several there is none; with none checked
+// the previous single channel stays, as the picture is only cleared. Returns
+// the number of channels shown. Called before every redraw.
+int SelectChannels(ViewWindow& view, int channelCount);
+
+// Redraws the whole view as `view` describes it (channels as SelectChannels
+// left them); the new picture carries no crosshair. With startIsNumber false
+// (the start box holds no integer) it stops after clearing and writing the
+// file name; the window then reports the conversion error. The traces are
+// drawn in copy mode; with skipRepeats they leave out segments already drawn
+// in their pixel column, which gives the same picture faster (see
+// TMyWave::SkipRepeatedSegments).
+DrawViewResult DrawView(TMyWave& wave, const WaveData& record, const ViewWindow& view,
                         const ViewBandPass& bandPass, bool startIsNumber = true,
                         bool skipRepeats = true);

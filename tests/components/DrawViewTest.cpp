@@ -202,8 +202,8 @@ TEST_F(DrawViewTest, NoCheckedChannelOnlyClears) {
   ViewWindow view = ViewOf(0);
   view.SingleChannel = true;
   view.SingleIndex = 1;
-  view.CursorDrawn = true;
   view.PlotBackground = kWhitePlotBackground;
+  EXPECT_EQ(SelectChannels(view, record.ChannelCount), 0);
   const DrawViewResult result = DrawView(wave, record, view, bandPass);
   EXPECT_EQ(result.CheckedCount, 0);
   ASSERT_EQ(canvas.Calls().size(), 1u);
@@ -211,23 +211,21 @@ TEST_F(DrawViewTest, NoCheckedChannelOnlyClears) {
   EXPECT_EQ(canvas.Calls()[0].brush, kWhitePlotBackground);
   EXPECT_TRUE(view.SingleChannel);  // left as the last drawing set it
   EXPECT_EQ(view.SingleIndex, 1);
-  EXPECT_FALSE(view.CursorDrawn);   // the cleared picture has no crosshair
 }
 
 TEST_F(DrawViewTest, SingleChannelFlagFollowsTheCheckedBoxes) {
   WaveData record = MakeRecord(4, 1000, 100);
   ViewWindow view;
   view.Channels[2] = true;
-  view.CursorDrawn = true;
+  EXPECT_EQ(SelectChannels(view, record.ChannelCount), 1);
   DrawView(wave, record, view, bandPass);
   EXPECT_TRUE(view.SingleChannel);
   EXPECT_EQ(view.SingleIndex, 2);
-  EXPECT_FALSE(view.CursorDrawn);
   EXPECT_NE(canvas.FindText("CH3"), nullptr);
   EXPECT_EQ(AxisRows(canvas), std::vector<int>{200});
 
   view.Channels[0] = true;
-  DrawView(wave, record, view, bandPass);
+  EXPECT_EQ(SelectChannels(view, record.ChannelCount), 2);
   EXPECT_FALSE(view.SingleChannel);
 
   // A box beyond the record's channels selects nothing.
@@ -235,6 +233,7 @@ TEST_F(DrawViewTest, SingleChannelFlagFollowsTheCheckedBoxes) {
   view = ViewWindow{};
   view.Channels[1] = true;
   view.Channels[6] = true;
+  EXPECT_EQ(SelectChannels(view, record.ChannelCount), 1);
   const DrawViewResult result = DrawView(wave, record, view, bandPass);
   EXPECT_EQ(result.CheckedCount, 1);
   EXPECT_TRUE(view.SingleChannel);
@@ -260,6 +259,7 @@ TEST_F(DrawViewTest, Spc51RecordsAndTheBandPassAreLabelled) {
 TEST_F(DrawViewTest, StartThatIsNoNumberStopsAfterTheFileName) {
   const WaveData record = MakeRecord(2, 1000, 100);
   ViewWindow view = ViewOf(1);
+  SelectChannels(view, record.ChannelCount);
   const DrawViewResult result = DrawView(wave, record, view, bandPass, false);
   EXPECT_FALSE(result.Completed);
   EXPECT_TRUE(view.SingleChannel);
