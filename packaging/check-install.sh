@@ -59,6 +59,9 @@ fi
 
 reported=$("$usr/bin/oscalyx-cli" --version) || fail "the installed oscalyx-cli --version exits with $?"
 [ "$reported" = "oscalyx-cli $version" ] || fail "the installed oscalyx-cli --version prints '$reported'"
+for sample in sample0.csv sample1.dbl; do
+  [ -f "$usr/share/oscalyx/sample/$sample" ] || fail "the sample $sample is not installed where the help text says"
+done
 # The command line loads its drawing module from the installed tree.
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 if "$usr/bin/oscalyx-cli" plot "$source_dir/sample/sample0.csv" "$root/plot.png" --start 2000 --fit 2>"$root/plot.err"; then
