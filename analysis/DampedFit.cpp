@@ -86,27 +86,27 @@ float DampedModel(float a, float wn, float h, float phi, float t) {
 FitEvaluation EvaluateStretch(std::span<const float> samples, int rate, float dt, std::int64_t start,
                               float widthSeconds, double f0, double h0, int maxPasses) {
   if (rate <= 0 || !(dt > 0.0f) || !std::isfinite(dt)) {
-    return Failed(FitFailureKind::BadInput, "サンプリング周波数が正しくありません");
+    return Failed(FitFailureKind::BadInput, "サンプリング周波数が正しくありません。");
   }
   // Width in samples as the view computes it: the product in double, truncated.
   const double width = static_cast<double>(rate) * widthSeconds;
   if (!(width >= 0.0) || width > std::numeric_limits<std::int32_t>::max()) {
-    return Failed(FitFailureKind::BadInput, "表示時間幅が正しくありません");
+    return Failed(FitFailureKind::BadInput, "表示時間幅が正しくありません。");
   }
   if (!std::isfinite(f0) || !std::isfinite(h0)) {
-    return Failed(FitFailureKind::BadInput, "初期値が正しくありません");
+    return Failed(FitFailureKind::BadInput, "初期値が正しくありません。");
   }
   const auto n = static_cast<std::int32_t>(width);
   const std::int32_t step = n / kFitPoints == 0 ? 1 : n / kFitPoints;
 
   const auto count = static_cast<std::int64_t>(samples.size());
   if (start < 0 || start >= count) {
-    return Failed(FitFailureKind::StartOutside, "評価開始点がデータの範囲外です");
+    return Failed(FitFailureKind::StartOutside, "評価開始点がデータの範囲外です。");
   }
   // With fewer than 100 displayed samples the points run on past the stretch,
   // so the end of the record is checked for the last point, not the stretch.
   if (start + static_cast<std::int64_t>(kFitPoints - 1) * step >= count) {
-    return Failed(FitFailureKind::PointsPastEnd, "評価点がデータの終わりを越えています");
+    return Failed(FitFailureKind::PointsPastEnd, "評価点がデータの終わりを越えています。");
   }
 
   FitEvaluation out;
@@ -122,7 +122,7 @@ FitEvaluation EvaluateStretch(std::span<const float> samples, int rate, float dt
   for (int k = 0; k < kFitPoints; ++k) {
     const float y = samples[static_cast<std::size_t>(start + static_cast<std::int64_t>(k) * step)];
     if (!std::isfinite(y)) {
-      return Failed(FitFailureKind::BadSamples, "評価点に数値でないデータがあります");
+      return Failed(FitFailureKind::BadSamples, "評価点に数値でないデータがあります。");
     }
     points.Values[k] = y;
     t[k] = static_cast<float>(k * static_cast<double>(points.Delta));
@@ -183,12 +183,12 @@ FitEvaluation EvaluateStretch(std::span<const float> samples, int rate, float dt
     errorOld = errorNew;
   }
   if (!settled) {
-    return Failed(FitFailureKind::PassLimit, "評価が収束しません（繰返回数が上限に達しました）");
+    return Failed(FitFailureKind::PassLimit, "評価が収束しません（繰返回数が上限に達しました）。");
   }
   // A pass that carries h to 1 or beyond leaves an undefined model; it is the
   // same fault as a damping ratio out of range at the start of a pass.
   if (std::isfinite(p.H) && static_cast<double>(p.H) * p.H >= 1.0) return DampingFailure();
-  if (!IsFinite(p)) return Failed(FitFailureKind::Diverged, "評価が発散しました");
+  if (!IsFinite(p)) return Failed(FitFailureKind::Diverged, "評価が発散しました。");
 
   FitResult& r = out.Result;
   r.A = p.A;

@@ -153,9 +153,9 @@ bool TGFormat::FullScalesAcceptable() {
     if (!value) continue;
     std::string message;
     if (*value <= 0.0) {
-      message = std::string(scale.name) + " は 0 より大きい値にしてください";
+      message = std::string(scale.name) + " は 0 より大きい値にしてください。";
     } else if (!FitsSinglePrecision(*value, scale.grid->Position())) {
-      message = std::string(scale.name) + " の値が範囲外です";
+      message = std::string(scale.name) + " の値が範囲外です（単精度の数で表せる大きさにしてください）。";
     }
     if (!message.empty()) {
       platform_.ShowMessage(message, "書式設定エラー", MessageIcon::Warning);

@@ -118,8 +118,8 @@ bool TGraph::AddPoint(float f, float h) {
     if (!fullNoticeGiven_) {
       fullNoticeGiven_ = true;
       platform_.ShowMessage(
-          "散布図のデータは100点までです\n"
-          "これ以降の評価結果は散布図と平均値に加えません（リセットで再開できます）",
+          "散布図のデータは100点までです。\n"
+          "これ以降の評価結果は散布図と平均値に加えません（リセットで再開できます）。",
           "散布図", MessageIcon::Information);
     }
     return false;

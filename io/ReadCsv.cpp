@@ -121,11 +121,11 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
     if (lineCount == 0 && !IsTextLine(line)) return Refused(kNotTextMessage);
     ++lineCount;
   }
-  if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした");
+  if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした。");
   if (lineCount < kHeaderLines) {
-    return Refused("CSVファイルの行数が足りません（見出しの4行が必要です）");
+    return Refused("CSVファイルの行数が足りません（見出しの4行が必要です）。");
   }
-  if (lineCount - kHeaderLines > INT_MAX) return Refused("データの行数が多すぎます");
+  if (lineCount - kHeaderLines > INT_MAX) return Refused("データの行数が多すぎます。");
   const int allocated = static_cast<int>(lineCount - kHeaderLines);
 
   reader.Rewind();
@@ -137,7 +137,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   reader.Next(line);
   if (line.starts_with(kUtf8Bom)) line.remove_prefix(kUtf8Bom.size());
   fresh.channelCount = std::min(SplitNameLine(line, cells), kMaxChannels);
-  if (fresh.channelCount < 1) return Refused("1行目にチャンネル名がありません");
+  if (fresh.channelCount < 1) return Refused("1行目にチャンネル名がありません。");
   for (int k = 0; k < fresh.channelCount; ++k) CopyToSlot(cells[k].View(), fresh.names[k]);
 
   // Line 2: the sampling rate in its first cell.
@@ -145,7 +145,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   SplitLine(line, cells);
   const long long rate = ParseInteger(cells[0].View());
   if (rate <= 0 || rate > INT_MAX) {
-    return Refused("サンプリング周波数（2行目）が正しくありません。1以上の整数が必要です");
+    return Refused("サンプリング周波数（2行目）が正しくありません。1以上の整数が必要です。");
   }
   fresh.rate = static_cast<int>(rate);
 
@@ -157,7 +157,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
 
   const unsigned long long bytes =
       static_cast<unsigned long long>(allocated) * static_cast<unsigned long long>(fresh.channelCount) * sizeof(float);
-  if (!FitsInMemory(bytes)) return Refused("データが大きすぎて、このコンピュータのメモリに読み込めません");
+  if (!FitsInMemory(bytes)) return Refused("データが大きすぎて、このコンピュータのメモリに読み込めません。");
   for (int k = 0; k < fresh.channelCount; ++k) fresh.samples[k].assign(static_cast<std::size_t>(allocated), 0.0f);
 
   // Second pass: one row per line. A short line keeps, for its missing
@@ -197,7 +197,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
     std::thread second([&] { secondEnd = convert(secondReader, half, allocated, secondValues, firstSet); });
     row = convert(reader, 0, half, values, nullptr);
     second.join();
-    if (secondReader.Failed()) return Refused("ファイルを最後まで読めませんでした");
+    if (secondReader.Failed()) return Refused("ファイルを最後まで読めませんでした。");
     if (row == half) {
       for (int k = 0; k < channels; ++k) {
         std::fill(fresh.samples[k].begin() + half, fresh.samples[k].begin() + std::min(firstSet[k], secondEnd),
@@ -208,7 +208,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   } else {
     row = convert(reader, 0, allocated, values, nullptr);
   }
-  if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした");
+  if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした。");
   fresh.sampleCount = row;
 
   record.ChannelCount = fresh.channelCount;

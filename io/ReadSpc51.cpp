@@ -91,27 +91,27 @@ ReadResult ReadSpc51(const std::string& path, WaveData& record) {
 
   unsigned char header[kSpc51HeaderSize];
   if (ReadFully(file.get(), header, sizeof header) != sizeof header) {
-    return Refused("SPC-51ファイルのヘッダが不完全です（512バイト未満）");
+    return Refused("SPC-51ファイルのヘッダが不完全です（512バイト未満）。");
   }
   const int channelCount = Int16At(header + kChannelCountOffset);
   const std::int32_t sampleCount = Int32At(header + kSampleCountOffset);
   const int rate = Int16At(header + kRateOffset);
   if (channelCount < 1 || channelCount > kMaxChannels) {
     return Refused("SPC-51ファイルのチャンネル数 " + std::to_string(channelCount) +
-                   " は扱えません（1～8チャンネル）");
+                   " は扱えません（1～8チャンネル）。");
   }
   if (sampleCount < 0) {
-    return Refused("SPC-51ファイルのデータ数 " + std::to_string(sampleCount) + " は正しくありません");
+    return Refused("SPC-51ファイルのデータ数 " + std::to_string(sampleCount) + " は正しくありません。");
   }
   if (rate <= 0) {
-    return Refused("SPC-51ファイルのサンプリング周波数 " + std::to_string(rate) + " は正しくありません");
+    return Refused("SPC-51ファイルのサンプリング周波数 " + std::to_string(rate) + " は正しくありません。");
   }
   // Raw counts and physical values: six bytes a sample.
   const unsigned long long bytes = static_cast<unsigned long long>(sampleCount) * channelCount *
                                    (sizeof(std::int16_t) + sizeof(float));
   if (!FitsInMemory(bytes)) {
     return Refused("データ数 " + std::to_string(sampleCount) +
-                   " が大きすぎて、このコンピュータのメモリに読み込めません");
+                   " が大きすぎて、このコンピュータのメモリに読み込めません。");
   }
 
   std::array<TextSlot<kNameSlot>, kMaxChannels> names{};
@@ -120,20 +120,20 @@ ReadResult ReadSpc51(const std::string& path, WaveData& record) {
   for (int k = 0; k < channelCount; ++k) {
     unsigned char channel[kSpc51ChannelHeaderSize];
     if (ReadFully(file.get(), channel, sizeof channel) != sizeof channel) {
-      return Refused("SPC-51ファイルのチャンネル情報が不完全です");
+      return Refused("SPC-51ファイルのチャンネル情報が不完全です。");
     }
     CopyToSlot(PaddedText(channel, kNameLength), names[k]);
     const std::string_view unit = PaddedText(channel + kUnitOffset, kUnitLength);
     CopyToSlot(unit, units[k]);
     const float calibration = FloatAt(channel + kCalibrationOffset);
     if (!std::isfinite(calibration)) {
-      return Refused("SPC-51ファイルのチャンネル" + std::to_string(k + 1) + "の校正係数が数値ではありません");
+      return Refused("SPC-51ファイルのチャンネル" + std::to_string(k + 1) + "の校正係数が数値ではありません。");
     }
     scales[k] = !unit.empty() && unit[0] == 'g' ? calibration : static_cast<float>(calibration * 1000.0);
     // A factor above about 3.4e35 overflows to infinity when multiplied by
     // 1000, and a count of 0 would then become NaN.
     if (!std::isfinite(scales[k])) {
-      return Refused("SPC-51ファイルのチャンネル" + std::to_string(k + 1) + "の校正係数が大きすぎます");
+      return Refused("SPC-51ファイルのチャンネル" + std::to_string(k + 1) + "の校正係数が大きすぎます。");
     }
   }
 

@@ -150,18 +150,18 @@ TEST(DampedFitTest, FailuresCarryTheirKindAndMessage) {
       {"h0 1.0", decay, 0, 5.0f, 1.0, FitFailureKind::DampingOutOfRange, "減衰係数の評価が異常です"},
       {"h0 -1.5", decay, 0, 5.0f, -1.5, FitFailureKind::DampingOutOfRange, "減衰係数の評価が異常です"},
       {"start before the record", decay, -1, 5.0f, 0.05, FitFailureKind::StartOutside,
-       "評価開始点がデータの範囲外です"},
+       "評価開始点がデータの範囲外です。"},
       {"start at the sample count", decay, 1000, 0.2f, 0.05, FitFailureKind::StartOutside,
-       "評価開始点がデータの範囲外です"},
+       "評価開始点がデータの範囲外です。"},
       // 1000 samples, step 5: the last point of start 505 would be sample 1000.
       {"last point past the end", decay, 505, 5.0f, 0.05, FitFailureKind::PointsPastEnd,
-       "評価点がデータの終わりを越えています"},
+       "評価点がデータの終わりを越えています。"},
       // Short width: 100 consecutive points from 950 run past sample 999.
       {"short width near the end", decay, 950, 0.3f, 0.05, FitFailureKind::PointsPastEnd,
-       "評価点がデータの終わりを越えています"},
+       "評価点がデータの終わりを越えています。"},
       {"sample not a number", withNan, 0, 5.0f, 0.05, FitFailureKind::BadSamples,
-       "評価点に数値でないデータがあります"},
-      {"negative width", decay, 0, -1.0f, 0.05, FitFailureKind::BadInput, "表示時間幅が正しくありません"},
+       "評価点に数値でないデータがあります。"},
+      {"negative width", decay, 0, -1.0f, 0.05, FitFailureKind::BadInput, "表示時間幅が正しくありません。"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -200,14 +200,14 @@ TEST(DampedFitTest, ReachingThePassBoundIsOurOwnFailure) {
   const FitEvaluation fit = EvaluateStretch(record, 100, 0.01f, 0, 5.0f, 2.2, 0.05, 40);
   ASSERT_FALSE(fit.Ok());
   EXPECT_EQ(fit.Failure->Kind, FitFailureKind::PassLimit);
-  EXPECT_EQ(fit.Failure->Message, "評価が収束しません（繰返回数が上限に達しました）");
+  EXPECT_EQ(fit.Failure->Message, "評価が収束しません（繰返回数が上限に達しました）。");
   // The same fit with room enough settles.
   EXPECT_TRUE(EvaluateStretch(record, 100, 0.01f, 0, 5.0f, 2.2, 0.05).Ok());
 }
 
 TEST(DampedFitTest, FailureReportShowsAWarningAndNeverEndsTheProgram) {
   FitFailure solver{FitFailureKind::SolverFailed, "最小二乗法評価が異常です", "評価エラー"};
-  FitFailure refusal{FitFailureKind::StartOutside, "評価開始点がデータの範囲外です", "評価エラー"};
+  FitFailure refusal{FitFailureKind::StartOutside, "評価開始点がデータの範囲外です。", "評価エラー"};
   RecordingPlatform platform;
   ReportFitFailure(refusal, platform);
   ReportFitFailure(solver, platform);

@@ -247,8 +247,8 @@ TEST_F(GraphWindowsTest, AFullScaleOfZeroOrLessIsRefusedUntouched) {
   InFormat<QLineEdit>("EdMaxY").setText("0");
   Apply();
   ASSERT_EQ(platform.messages.size(), 3u);
-  EXPECT_EQ(platform.messages[0].text, "MaxX は 0 より大きい値にしてください");
-  EXPECT_EQ(platform.messages[2].text, "MaxY は 0 より大きい値にしてください");
+  EXPECT_EQ(platform.messages[0].text, "MaxX は 0 より大きい値にしてください。");
+  EXPECT_EQ(platform.messages[2].text, "MaxY は 0 より大きい値にしてください。");
   const TMyGraph& scatter = graph->MyGraph1();
   EXPECT_EQ(scatter.NGridX, 5);
   EXPECT_EQ(scatter.VValueX, 1.0f);
@@ -266,7 +266,7 @@ TEST_F(GraphWindowsTest, FullScalesBeyondSinglePrecisionAreRefusedAlike) {
       platform.messages.clear();
       Apply();
       ASSERT_EQ(platform.messages.size(), 1u) << edit << " " << text;
-      EXPECT_EQ(platform.messages[0].text, std::string(edit + 2) + " の値が範囲外です");
+      EXPECT_EQ(platform.messages[0].text, std::string(edit + 2) + " の値が範囲外です（単精度の数で表せる大きさにしてください）。");
       EXPECT_EQ(graph->MyGraph1().VValueX, 1.0f);
       EXPECT_EQ(graph->MyGraph1().VValueY, 0.02f);
     }

@@ -430,7 +430,7 @@ TEST(CliResultsFile, RowsOfEveryFitAreOnDiskAndFailedFitsCreateNothing) {
   const std::vector<Failure> failures = {
       {{"--h0", "1.0"}, "減衰係数の評価が異常です"},
       {{"--start", "300"}, "最小二乗法評価が異常です"},
-      {{"--start", "1000"}, "評価開始点がデータの範囲外です"},
+      {{"--start", "1000"}, "評価開始点がデータの範囲外です。"},
   };
   for (const Failure& failure : failures) {
     std::vector<std::string> args = fit;

@@ -93,8 +93,8 @@ TEST(CliFit, FailuresPrintTheMessageAndTouchNothing) {
   };
   const Case cases[] = {
       {{"--start", "2000", "--h0", "1.0"}, "減衰係数の評価が異常です"},
-      {{"--start", "5600"}, "評価点がデータの終わりを越えています"},  // 6000 samples, step 5
-      {{"--start", "6000"}, "評価開始点がデータの範囲外です"},
+      {{"--start", "5600"}, "評価点がデータの終わりを越えています。"},  // 6000 samples, step 5
+      {{"--start", "6000"}, "評価開始点がデータの範囲外です。"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"fit", kSample0, "--channel", "1", "--results", results};

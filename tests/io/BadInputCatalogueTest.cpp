@@ -35,15 +35,15 @@ namespace {
 
 using namespace std::string_literals;
 
-const std::string kTooFewLines = "CSVファイルの行数が足りません（見出しの4行が必要です）";
-const std::string kBadRate = "サンプリング周波数（2行目）が正しくありません。1以上の整数が必要です";
+const std::string kTooFewLines = "CSVファイルの行数が足りません（見出しの4行が必要です）。";
+const std::string kBadRate = "サンプリング周波数（2行目）が正しくありません。1以上の整数が必要です。";
 const std::string kNotText =
     "標準CSV形式のテキストファイルではありません（UTF-16で保存されたファイルか、テキストでないファイルです）。";
-const std::string kShortHeader = "SPC-51ファイルのヘッダが不完全です（512バイト未満）";
-const std::string kShortChannelInfo = "SPC-51ファイルのチャンネル情報が不完全です";
+const std::string kShortHeader = "SPC-51ファイルのヘッダが不完全です（512バイト未満）。";
+const std::string kShortChannelInfo = "SPC-51ファイルのチャンネル情報が不完全です。";
 
 std::string ChannelCountMessage(int count) {
-  return "SPC-51ファイルのチャンネル数 " + std::to_string(count) + " は扱えません（1～8チャンネル）";
+  return "SPC-51ファイルのチャンネル数 " + std::to_string(count) + " は扱えません（1～8チャンネル）。";
 }
 
 // A damped oscillation of 3.7 Hz with damping ratio 0.04 and phase 0.7.
@@ -314,7 +314,7 @@ std::vector<BadInput> Catalogue(bool permissionsStopReads) {
                             ChannelCountMessage(count)));
   }
   table.push_back(Refusal("SPC-51 sample count -1", dbl, Spc([](Spc51Builder& f) { f.sampleCount = -1; }),
-                          "SPC-51ファイルのデータ数 -1 は正しくありません"));
+                          "SPC-51ファイルのデータ数 -1 は正しくありません。"));
   table.push_back(ReadAs("SPC-51 sample count 0", dbl, Spc([](Spc51Builder& f) { f.sampleCount = 0; }),
                          [](const WaveData& r, const ReadResult& result) {
                            EXPECT_EQ(r.ChannelCount, 3);
@@ -324,21 +324,21 @@ std::vector<BadInput> Catalogue(bool permissionsStopReads) {
                          }));
   table.push_back(Refusal("SPC-51 sample count 2^31 - 1", dbl,
                           Spc([](Spc51Builder& f) { f.sampleCount = std::numeric_limits<std::int32_t>::max(); }),
-                          "データ数 2147483647 が大きすぎて、このコンピュータのメモリに読み込めません"));
+                          "データ数 2147483647 が大きすぎて、このコンピュータのメモリに読み込めません。"));
   table.push_back(Refusal("SPC-51 rate 0", dbl, Spc([](Spc51Builder& f) { f.rate = 0; }),
-                          "SPC-51ファイルのサンプリング周波数 0 は正しくありません"));
+                          "SPC-51ファイルのサンプリング周波数 0 は正しくありません。"));
   table.push_back(Refusal("SPC-51 rate -100", dbl, Spc([](Spc51Builder& f) { f.rate = -100; }),
-                          "SPC-51ファイルのサンプリング周波数 -100 は正しくありません"));
+                          "SPC-51ファイルのサンプリング周波数 -100 は正しくありません。"));
   table.push_back(Refusal("SPC-51 NaN calibration", dbl,
                           Spc([](Spc51Builder& f) { f.channels[2].calibration = std::numeric_limits<float>::quiet_NaN(); }),
-                          "SPC-51ファイルのチャンネル3の校正係数が数値ではありません"));
+                          "SPC-51ファイルのチャンネル3の校正係数が数値ではありません。"));
   table.push_back(Refusal("SPC-51 infinite calibration", dbl,
                           Spc([](Spc51Builder& f) { f.channels[0].calibration = -std::numeric_limits<float>::infinity(); }),
-                          "SPC-51ファイルのチャンネル1の校正係数が数値ではありません"));
+                          "SPC-51ファイルのチャンネル1の校正係数が数値ではありません。"));
   // Finite, but a thousand times it is not: counts of 0 would read as NaN.
   table.push_back(Refusal("SPC-51 calibration 1e36 in kine", dbl,
                           Spc([](Spc51Builder& f) { f.channels[1].calibration = 1e36f; }),
-                          "SPC-51ファイルのチャンネル2の校正係数が大きすぎます"));
+                          "SPC-51ファイルのチャンネル2の校正係数が大きすぎます。"));
   table.push_back(ReadAs("SPC-51 calibration 1e36 in gal", dbl,
                          Spc([](Spc51Builder& f) { f.channels[0].calibration = 1e36f; }),
                          [](const WaveData& r, const ReadResult&) {
