@@ -104,16 +104,16 @@ TPngFilter TPNGObject::ChooseFilter(const std::vector<TPngFilter>& filters,
 }
 
 PngResult TPNGObject::Check() const {
-  if (!header_) return Failure("PNG に書き出す画像がありません");
+  if (!header_) return Failure("PNG に書き出す画像がありません。");
   const TChunkIHDR& ihdr = *header_;
   if (ihdr.Width == 0 || ihdr.Height == 0 || ihdr.Width > kPngMaxValue || ihdr.Height > kPngMaxValue)
-    return Failure("PNG に書き出す画像の大きさが不正です (" + std::to_string(ihdr.Width) + " x " +
-                   std::to_string(ihdr.Height) + ")");
+    return Failure("PNG に書き出す画像の大きさが不正です（" + std::to_string(ihdr.Width) + " × " +
+                   std::to_string(ihdr.Height) + "）。");
   if (ihdr.Pixels.size() != std::size_t{ihdr.Width} * kBytesPerPixel * ihdr.Height)
-    return Failure("PNG に書き出す画像の画素数が大きさと合いません");
+    return Failure("PNG に書き出す画像の画素数が大きさと合いません。");
   if (CompressionLevel < 0 || CompressionLevel > 9 || MaxIdatSize == 0 || MaxIdatSize > kPngMaxValue ||
       InterlaceMethod != TInterlaceMethod::imNone)
-    return Failure("PNG の書き出し設定が不正です");
+    return Failure("PNG の書き出し設定が不正です。");
   return {};
 }
 
@@ -145,7 +145,7 @@ PngResult TPNGObject::Encode(const ByteSink& sink) const {
 
   z_stream zs{};
   if (deflateInit2(&zs, CompressionLevel, Z_DEFLATED, kWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK)
-    return Failure("PNG の圧縮を開始できません");
+    return Failure("PNG の圧縮を開始できません。");
 
   png::IdatSplitter splitter(MaxIdatSize, [&](std::span<const std::uint8_t> payload) {
     chunk.clear();
@@ -184,13 +184,13 @@ PngResult TPNGObject::Encode(const ByteSink& sink) const {
   }
   if (deflateOk && !sinkFailed) deflateOk = pump(Z_FINISH);
   deflateEnd(&zs);
-  if (!deflateOk) return Failure("PNG の圧縮に失敗しました");
+  if (!deflateOk) return Failure("PNG の圧縮に失敗しました。");
   splitter.Finish();
 
   chunk.clear();
   png::AppendChunk(chunk, "IEND", {});
   put(chunk);
-  if (sinkFailed) return Failure("PNG データを書き込めません");
+  if (sinkFailed) return Failure("PNG データを書き込めません。");
   return {};
 }
 

@@ -1,3 +1,6 @@
+#include <QDialogButtonBox>
+
+#include "components/qt/Translations.h"
 #include "tests/support/MainWindowFixture.h"
 
 namespace {
@@ -349,6 +352,20 @@ TEST_F(MainWindowTest, LoadClearsTheReadoutAndTheOpenDialogStartsInTheLastFolder
   ASSERT_EQ(platform.requests.size(), 2u);
   EXPECT_EQ(platform.requests[0].directory, "");
   EXPECT_EQ(platform.requests[1].directory, std::string(OSCALYX_SOURCE_DIR) + "/sample");
+}
+
+TEST_F(MainWindowTest, FormulaButtonHasItsThreePixelBevel) {
+  EXPECT_EQ(open->TkBtn1->Look().BevelWidth, 3);
+  EXPECT_EQ(open->TkBtn1->geometry(), QRect(192, 552, 388, 52));
+}
+
+// Qt's own dialogs speak Japanese once its translation is installed, as the
+// program does at start-up.
+TEST_F(MainWindowTest, QtsOwnTextsAreJapanese) {
+  ASSERT_TRUE(InstallJapaneseTranslations(*QCoreApplication::instance()));
+  QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+  EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), "キャンセル");
+  EXPECT_EQ(buttons.button(QDialogButtonBox::Save)->text(), "保存");
 }
 
 }  // namespace
