@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "components/qt/WindowLook.h"
+
 TGraphImage::TGraphImage(Platform& platform, int width, int height, QWidget* parent)
     : QWidget(parent), canvas_(width, height), graph_(canvas_, platform) {
   setFixedSize(width, height);
@@ -11,7 +13,7 @@ TGraphImage::TGraphImage(Platform& platform, int width, int height, QWidget* par
 
 void TGraphImage::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.drawImage(0, 0, canvas_.Bitmap());
+  PaintExactPicture(painter, canvas_.Bitmap());
 }
 
 void TGraphImage::mousePressEvent(QMouseEvent* event) {

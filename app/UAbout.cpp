@@ -56,12 +56,13 @@ double Measured(double t) {
 
 }  // namespace
 
-QImage TAbout::Illustration() {
+QImage TAbout::Illustration(qreal devicePixelRatio) {
   constexpr int kSize = kPictureSize;
   constexpr int kAxisX = 10;          // time axis starts here
   constexpr int kAxisY = 84;          // zero line
   constexpr int kEnd = kSize - 6;     // last pixel of the curves
-  QImage image(kSize, kSize, QImage::Format_RGB32);
+  QImage image(qRound(kSize * devicePixelRatio), qRound(kSize * devicePixelRatio), QImage::Format_RGB32);
+  image.setDevicePixelRatio(devicePixelRatio);
   image.fill(QColor(255, 255, 255));
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing, true);
@@ -131,7 +132,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent) {
   ProgramIcon = new QLabel(Panel1);
   ProgramIcon->setObjectName("ProgramIcon");
   ProgramIcon->setGeometry(8, 16, kPictureSize, kPictureSize);
-  ProgramIcon->setPixmap(QPixmap::fromImage(Illustration()));
+  ProgramIcon->setPixmap(QPixmap::fromImage(Illustration(devicePixelRatioF())));
 
   auto label = [this](const char* name, const QString& text, int x, int y) {
     auto* l = new QLabel(text, Panel1);

@@ -26,7 +26,8 @@ class TAbout : public QDialog {
 
   // The 170 × 170 illustration: a noisy decaying oscillation (red), the curve
   // fitted to it (blue) with its fit points, light axes, the subject in green.
-  static QImage Illustration();
+  // Drawn at the given device pixel ratio (see FormulaPicture).
+  static QImage Illustration(qreal devicePixelRatio = 1.0);
 
   QWidget* Panel1 = nullptr;
   QLabel* ProgramIcon = nullptr;

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSlider>
 
 #include "analysis/ResultRows.h"
@@ -47,6 +48,7 @@ TOpen::TOpen(Platform& platform, QWidget* parent) : QMainWindow(parent), platfor
   setWindowTitle(kMainCaption);
   BuildControls();
   BuildMenu();
+  setAcceptDrops(true);
   FormCreate();
 }
 
@@ -220,7 +222,7 @@ void TOpen::BuildControls() {
   TkBtn1->setObjectName("TkBtn1");
   TkBtn1->setGeometry(192, 552, 388, 52);
   TkBtn1->setToolTip("減衰曲線の評価");
-  TkBtn1->SetPicture(FormulaPicture());
+  TkBtn1->SetPicture(FormulaPicture(devicePixelRatioF()));
   TkBtn1->SetBevelWidth(3);
   TkBtn1->setEnabled(false);
   TkBtn1->setVisible(false);
@@ -280,11 +282,13 @@ void TOpen::BuildMenu() {
   };
   QMenu* file = menuBar()->addMenu("ファイル");
   N2 = action(file, "開く", "N2", [this] { N2Click(); });
+  N2->setShortcut(QKeySequence::Open);
   CSV = action(file, "CSVファイル読込", "CSV", [this] { CSVClick(); });
   SPC511 = action(file, "SPC-51ファイル読込", "SPC511", [this] { SPC511Click(); });
   CSVF = action(file, "CSVファイルへ変換", "CSVF", [this] { CSVFClick(); });
   CSVF->setEnabled(false);
   N3 = action(file, "終了", "N3", [this] { N3Click(); });
+  N3->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   QMenu* edit = menuBar()->addMenu("編集");
   QMenu* steps = edit->addMenu("波形表示ステップ");
@@ -310,6 +314,18 @@ void TOpen::BuildMenu() {
 
   QMenu* help = menuBar()->addMenu("ヘルプ");
   N7 = action(help, "使い方", "N7", [this] { N7Click(); });
+  N7->setShortcut(QKeySequence(Qt::Key_F1));
+
+  // The picture's export has no menu item; its keys work while its buttons do.
+  auto shortcut = [this](QKeySequence keys, QPushButton* button) {
+    auto* key = new QShortcut(keys, this);
+    Connect(key, &QShortcut::activated, [button] {
+      if (button->isEnabled()) button->click();
+    });
+    return key;
+  };
+  SaveShortcut = shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), Button7);
+  CopyShortcut = shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), Button3);
   N8 = action(help, "バージョン情報", "N8", [this] { N8Click(); });
 }
 

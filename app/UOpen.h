@@ -29,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
 class QSlider;
 class TAbout;
 class TCenter;
@@ -55,6 +56,10 @@ class TOpen : public QMainWindow {
   void N2Click() { BtnFileClick(); }
   void CSVClick();
   void SPC511Click();
+  // A file dropped on the window or named on the command line: the file type
+  // follows its extension (".dbl" in any case is SPC-51, anything else CSV),
+  // set in the radio group, then the load flow runs as for the open dialog.
+  void OpenFile(const std::string& path);
   void N3Click();
   void Button1Click();
   void UpdateChannelBoxes();
@@ -111,6 +116,8 @@ class TOpen : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -233,4 +240,6 @@ class TOpen : public QMainWindow {
   QAction* DIV10 = nullptr;
   QAction* N7 = nullptr;
   QAction* N8 = nullptr;
+  QShortcut* SaveShortcut = nullptr;  // Ctrl+S: "保　存"
+  QShortcut* CopyShortcut = nullptr;  // Ctrl+Shift+C: "コピー" (Ctrl+C stays with the edit boxes)
 };

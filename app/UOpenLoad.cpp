@@ -2,12 +2,17 @@
 // window's state after a load.
 #include <QAction>
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QUrl>
 
 #include "analysis/Acceptance.h"
 #include "analysis/RecordLoading.h"
@@ -124,6 +129,43 @@ void TOpen::BtnFileClick() {
   if (path.empty()) return;
   openFolder_ = FolderOf(path);
   LoadPath(path);
+}
+
+void TOpen::OpenFile(const std::string& path) {
+  const bool spc51 = KindFromExtension(path) == FileKind::Spc51;
+  // Selecting the item runs RadioGroup1Click, as a click on it would.
+  (spc51 ? RadioSpc51 : RadioCsv)->setChecked(true);
+  record_.SourceKind = spc51 ? FileKind::Spc51 : FileKind::Csv;
+  openFolder_ = FolderOf(path);
+  LoadPath(path);
+}
+
+namespace {
+
+// The first dropped file that is a file: folders and other kinds of address
+// are passed over without a word.
+std::optional<std::string> DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return std::nullopt;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString path = url.toLocalFile();
+    if (QFileInfo(path).isDir()) continue;
+    return path.toStdString();
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void TOpen::dragEnterEvent(QDragEnterEvent* event) {
+  if (DroppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TOpen::dropEvent(QDropEvent* event) {
+  const std::optional<std::string> path = DroppedFile(event->mimeData());
+  if (!path) return;
+  event->acceptProposedAction();
+  Guard([this, &path] { OpenFile(*path); });
 }
 
 void TOpen::LoadPath(const std::string& path) {

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "components/qt/WindowLook.h"
+
 WavePlot::WavePlot(int width, int height, QWidget* parent)
     : QWidget(parent), canvas_(width, height), wave_(canvas_) {
   setFixedSize(width, height);
@@ -11,7 +13,7 @@ WavePlot::WavePlot(int width, int height, QWidget* parent)
 
 void WavePlot::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.drawImage(0, 0, canvas_.Bitmap());
+  PaintExactPicture(painter, canvas_.Bitmap());
 }
 
 void WavePlot::mouseMoveEvent(QMouseEvent* event) {

@@ -1,15 +1,20 @@
 // Start-up: the application, then the six windows in their fixed order; only
-// the main window is shown. An error that escapes is shown and ends the program.
+// the main window is shown, and loads the record named on the command line,
+// if any. An error that escapes is shown and ends the program.
 //
 // The application's title ("Oscalyx V2.0") is its name (task bar, window class),
 // never part of a caption: Qt appends a display name to every window title,
 // so none is set.
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <clocale>
+#include <cstdio>
 #include <exception>
 
+#include "app/Conversions.h"
 #include "app/UAbout.h"
 #include "app/UCenter.h"
 #include "app/UFormat.h"
@@ -22,6 +27,15 @@
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  // Qt has taken its own options out; what is left is at most one record to open.
+  const QStringList arguments = QCoreApplication::arguments();
+  if (arguments.size() > 2) {
+    std::fputs("oscalyx：引数が多すぎます。開く記録のファイルを１つだけ指定してください。\n"
+               "使い方：oscalyx [ファイル]\n"
+               "　ファイル　拡張子が .dbl ならSPC-51計測データ、それ以外は標準CSVとして開きます。\n",
+               stderr);
+    return 2;
+  }
   // Number texts are always written with a decimal point.
   std::setlocale(LC_NUMERIC, "C");
   try {
@@ -42,6 +56,11 @@ int main(int argc, char* argv[]) {
       open.move(screen->availableGeometry().center() - open.rect().center());
     }
     open.show();
+    if (arguments.size() == 2) {
+      // Once the window is up, the file loads as a dropped file would.
+      const std::string path = QFileInfo(arguments[1]).absoluteFilePath().toStdString();
+      QTimer::singleShot(0, &open, [&open, &platform, path] { RunGuarded(platform, [&] { open.OpenFile(path); }); });
+    }
     return QApplication::exec();
   } catch (const std::exception& error) {
     QMessageBox::critical(nullptr, kApplicationTitle, QString::fromUtf8(error.what()));

@@ -1,7 +1,6 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -59,15 +58,7 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
 }
 
 FileKind ChosenFileKind(const CliOptions& options) {
-  if (options.type) return *options.type;
-  const std::string& path = options.positional[0];
-  if (path.size() >= 4) {
-    std::string extension = path.substr(path.size() - 4);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".dbl") return FileKind::Spc51;
-  }
-  return FileKind::Csv;
+  return options.type ? *options.type : KindFromExtension(options.positional[0]);
 }
 
 int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLabel, std::FILE* err) {

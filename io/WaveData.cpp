@@ -81,6 +81,17 @@ std::string FolderOf(std::string_view path) {
   return std::string(cut == 0 ? path.substr(0, 1) : path.substr(0, cut));
 }
 
+FileKind KindFromExtension(std::string_view path) {
+  constexpr std::string_view kSpc51Extension = ".dbl";
+  if (path.size() < kSpc51Extension.size()) return FileKind::Csv;
+  const std::string_view tail = path.substr(path.size() - kSpc51Extension.size());
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
+    if (c != kSpc51Extension[i]) return FileKind::Csv;
+  }
+  return FileKind::Spc51;
+}
+
 bool SetRecordPath(WaveData& record, std::string_view path) {
   if (path.size() >= kPathSlot || path.find('\0') != std::string_view::npos) return false;
   CopyToSlot(path, record.Path);

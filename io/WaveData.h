@@ -68,6 +68,10 @@ std::string FileNameOf(std::string_view path);
 // "/data", "/sample0.csv" gives "/", a bare name gives "").
 std::string FolderOf(std::string_view path);
 
+// The reader a file's name suggests: SPC-51 for a name ending in ".dbl" (any
+// letter case), otherwise the standard CSV reader.
+FileKind KindFromExtension(std::string_view path);
+
 // Sets Path and FileName for a file the user chose. A path that does not fit
 // its slot is refused (false): cut, it would name another file.
 bool SetRecordPath(WaveData& record, std::string_view path);

@@ -195,8 +195,10 @@ void SetFormula(Typesetter& t) {
 
 }  // namespace
 
-QImage FormulaPicture() {
-  QImage image(kFormulaWidth, kFormulaHeight, QImage::Format_RGB32);
+QImage FormulaPicture(qreal devicePixelRatio) {
+  QImage image(qRound(kFormulaWidth * devicePixelRatio), qRound(kFormulaHeight * devicePixelRatio),
+               QImage::Format_RGB32);
+  image.setDevicePixelRatio(devicePixelRatio);
   image.fill(Qt::white);
 
   // The largest type whose formula fits inside the margins.

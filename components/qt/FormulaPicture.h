@@ -10,5 +10,7 @@
 constexpr int kFormulaWidth = 388;
 constexpr int kFormulaHeight = 52;
 
-// Needs a QGuiApplication (fonts).
-QImage FormulaPicture();
+// Needs a QGuiApplication (fonts). With a device pixel ratio above 1 the
+// picture holds that many more pixels each way (for a sharp button on a dense
+// screen) and keeps its logical size.
+QImage FormulaPicture(qreal devicePixelRatio = 1.0);

@@ -1,5 +1,6 @@
 #include "components/qt/WindowLook.h"
 
+#include <QPainter>
 #include <QWidget>
 
 QSize ClientSizeOf(QSize outer) { return {outer.width() - kFrameWidth, outer.height() - kFrameHeight}; }
@@ -15,4 +16,9 @@ void SetFormTextColour(QPalette& palette, const QColor& colour) {
   for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
     SetLiveTextColour(palette, role, colour);
   }
+}
+
+void PaintExactPicture(QPainter& painter, const QImage& picture) {
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  painter.drawImage(QRect(0, 0, picture.width(), picture.height()), picture);
 }

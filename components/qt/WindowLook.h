@@ -4,9 +4,11 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPalette>
 #include <QSize>
 
+class QPainter;
 class QWidget;
 
 // The frame the desktop puts around a window's client area: a sizing border
@@ -27,3 +29,9 @@ void SetLiveTextColour(QPalette& palette, QPalette::ColorRole role, const QColor
 
 // WindowText, ButtonText and Text of a window's palette, as above.
 void SetFormTextColour(QPalette& palette, const QColor& colour);
+
+// Shows an exact picture (a plot) at the top left of a widget of its size. On
+// a screen with more device pixels than logical ones each picture pixel
+// becomes a block of whole device pixels, never a blurred mixture: the
+// picture stays the exact one that is copied and saved.
+void PaintExactPicture(QPainter& painter, const QImage& picture);

@@ -1,4 +1,9 @@
 #include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
 
 #include "components/qt/Translations.h"
 #include "tests/support/MainWindowFixture.h"
@@ -366,6 +371,81 @@ TEST_F(MainWindowTest, QtsOwnTextsAreJapanese) {
   QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
   EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), "キャンセル");
   EXPECT_EQ(buttons.button(QDialogButtonBox::Save)->text(), "保存");
+}
+
+// ---- Opening by drop, shortcuts --------------------------------------------
+
+class DesktopTest : public MainWindowTest {
+ protected:
+  void Drop(const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(open.get(), &enter);
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(open.get(), &drop);
+  }
+  void Show() {
+    open->show();
+    open->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(open.get()));
+  }
+};
+
+TEST_F(DesktopTest, DroppedFilesLoadWithTheTypeTheirExtensionNames) {
+  // An SPC-51 file under an upper-case extension, dropped while CSV is selected.
+  const std::string dbl = dir.File("RUN.DBL");
+  std::filesystem::copy_file(kSample1, dbl);
+  Drop({QUrl::fromLocalFile(QString::fromStdString(dbl))});
+  EXPECT_TRUE(open->RadioSpc51->isChecked());
+  EXPECT_EQ(open->LabelFileName->text(), "RUN.DBL");
+  EXPECT_EQ(open->Record().ChannelCount, 3);
+  EXPECT_TRUE(open->CSVF->isEnabled());
+  EXPECT_TRUE(std::filesystem::exists(dir.File("減衰特性.csv")));
+
+  // Two files: the first is loaded, as a CSV file.
+  Drop({QUrl::fromLocalFile(QString::fromStdString(kSample0)), QUrl::fromLocalFile(QString::fromStdString(dbl))});
+  EXPECT_TRUE(open->RadioCsv->isChecked());
+  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+  EXPECT_EQ(open->Record().SampleCount, 6000);
+
+  // A folder and a web address change nothing and say nothing.
+  Drop({QUrl::fromLocalFile(QString::fromStdString(dir.path())), QUrl("https://example.org/a.csv")});
+  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(platform.requests.empty());  // no dialog was needed
+}
+
+TEST_F(DesktopTest, ShortcutsWorkWhileTheirControlsDo) {
+  Show();
+  EXPECT_EQ(open->N2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  EXPECT_EQ(open->N3->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+  EXPECT_EQ(open->N7->shortcut(), QKeySequence(Qt::Key_F1));
+
+  // Before a load the picture's buttons are off, and so are their keys.
+  platform.saveAnswer = dir.File("view.png");
+  QTest::keyClick(open.get(), Qt::Key_S, Qt::ControlModifier);
+  QTest::keyClick(open.get(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(platform.requests.empty());
+  EXPECT_TRUE(platform.clipboard.empty());
+
+  platform.openAnswer = kSample0;
+  QTest::keyClick(open.get(), Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+  QTest::keyClick(open.get(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("view.png")));
+  QTest::keyClick(open.get(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(platform.clipboard.size(), 1u);
+  // Plain Ctrl+C belongs to the edit boxes.
+  open->Edit1->setFocus();
+  QTest::keyClick(open->Edit1, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(platform.clipboard.size(), 1u);
+
+  QTest::keyClick(open.get(), Qt::Key_F1);
+  EXPECT_TRUE(howTo->isVisible());
+  howTo->hide();
+  QTest::keyClick(open.get(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(platform.quitRequests, 1);
 }
 
 }  // namespace

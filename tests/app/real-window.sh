@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # The program in a real X server: start it, wait for its main window, check its
 # caption as the window manager reads it and its size, press "終　了" and expect
-# a clean exit.
-# Usage: real-window.sh PATH/TO/oscalyx
+# a clean exit; start it again with a record to open, and with too many
+# arguments.
+# Usage: real-window.sh PATH/TO/oscalyx PATH/TO/sample0.csv
 set -euo pipefail
 program=$(realpath "$1")
+sample=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"  # the results file belongs to the folder the program starts in
 
 cat > "$work/session.sh" <<'SESSION'
 set -euo pipefail
-program=$1
+program=$1 sample=$2
 "$program" &
 pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name "^自由振動/減衰振動　Oscalyx Ver2.0$" | head -1)
@@ -30,7 +32,22 @@ timeout 20 tail --pid="$pid" -f /dev/null
 wait "$pid"
 echo "closed with status $?"
 [ -f "$PWD/減衰特性.csv" ] && { echo "a results file appeared without a load"; exit 1; }
+
+# A record named on the command line is loaded once the window is up: the load
+# creates the results file with its header.
+"$program" "$sample" &
+pid=$!
+timeout 30 xdotool search --sync --onlyvisible --name "^自由振動/減衰振動　Oscalyx Ver2.0$" >/dev/null
+for attempt in $(seq 100); do [ -s "$PWD/減衰特性.csv" ] && break; sleep 0.1; done
+kill "$pid"; wait "$pid" 2>/dev/null || true
+[ "$(head -c 9 "$PWD/減衰特性.csv")" = "filename," ] || { echo "the record given as argument was not loaded"; exit 1; }
+
+# Two records: a usage message and status 2, no window.
+status=0
+"$program" "$sample" "$sample" 2>"$PWD/usage.txt" || status=$?
+[ "$status" -eq 2 ] || { echo "two arguments gave status $status"; exit 1; }
+grep -q "使い方：oscalyx \[ファイル\]" "$PWD/usage.txt" || { echo "no usage message: $(cat "$PWD/usage.txt")"; exit 1; }
 exit 0
 SESSION
 
-timeout 90 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/session.sh" "$program"
+timeout 90 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/session.sh" "$program" "$sample"
