@@ -134,9 +134,10 @@ class TOpen : public QMainWindow {
   void Connect(Sender* sender, Signal signal, std::function<void()> handler) {
     connect(sender, signal, this, [this, handler = std::move(handler)] { Guard(handler); });
   }
-  // Loads a file into a fresh record (filtered with `band` when given). A
-  // file that cannot be read, or a band the record does not allow, is
-  // reported and nothing is returned.
+  // Loads a file into a fresh record (filtered with `band` when given), away
+  // from the window with progress and "中止". A file that cannot be read, or
+  // a band the record does not allow, is reported; then, and after "中止",
+  // nothing is returned.
   std::optional<LoadOutcome> LoadFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band);
   // The load flow from a chosen file on.
   void LoadPath(const std::string& path);

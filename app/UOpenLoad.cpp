@@ -21,12 +21,14 @@
 #include "app/UFormat.h"
 #include "app/UGraph.h"
 #include "app/UOpen.h"
-#include "app/WaitCursor.h"
 #include "app/WavePlot.h"
 #include "components/qt/DisplayText.h"
 #include "io/NumberText.h"
 
 namespace {
+
+constexpr char kReadingLabel[] = "読み込み中…";
+constexpr char kFilteringLabel[] = "フィルタ処理中…";
 
 const char kOpenFilter[] = "標準CSVファイル(*.csv)|*.csv|SPC-51ファイル(*.dbl)|*.dbl|すべて(*.*)|*.*";
 
@@ -54,10 +56,13 @@ void TOpen::SPC511Click() {
 std::optional<LoadOutcome> TOpen::LoadFile(const std::string& path, FileKind kind,
                                            const std::optional<BandEdges>& band) {
   LoadOutcome outcome;
-  {
-    WaitCursor wait;
-    outcome = LoadRecordFile(path, kind, band);
-  }
+  const bool completed = platform_.RunLongWork(kReadingLabel, [&](WorkReporter& reporter) {
+    outcome = LoadRecordFile(path, kind, band, &reporter.progress, [&reporter](LoadStage stage) {
+      reporter.Stage(stage == LoadStage::Reading ? kReadingLabel : kFilteringLabel);
+    });
+  });
+  // "中止": nothing was read as far as the window is concerned.
+  if (!completed || outcome.status == LoadOutcome::Status::Cancelled) return std::nullopt;
   if (!outcome.ok()) {
     // Nothing ends here: the loaded record, the view, the scatter store and
     // the results file stay as they were.

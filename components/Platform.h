@@ -3,10 +3,12 @@
 // puts Qt behind it; tests answer it themselves, so every handler runs headless.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "components/Canvas.h"
+#include "io/Progress.h"
 
 enum class MessageIcon { None, Information, Warning, Error };
 
@@ -15,6 +17,13 @@ struct FileDialogRequest {
   int filterIndex = 1;      // 1-based preset filter
   bool promptOverwrite = false;
   std::string directory;    // folder the dialog opens in; empty: the dialog's own choice
+};
+
+// What long work gets from the window: where to report how far it has come
+// (and learn that "中止" was pressed), and how to name the stage it is in.
+struct WorkReporter {
+  Progress progress;                              // fraction of the current stage
+  std::function<void(const std::string&)> Stage;  // a new stage ("フィルタ処理中…"), from 0 again
 };
 
 class Platform {
@@ -26,6 +35,13 @@ class Platform {
   virtual std::string OpenFileName(const FileDialogRequest& request) = 0;
   virtual std::string SaveFileName(const FileDialogRequest& request) = 0;
   virtual void CopyImageToClipboard(const RgbImage& image) = 0;
+  // Runs `work` away from the window, which keeps repainting while nothing
+  // else can be pressed; when it lasts longer than a moment, a progress
+  // dialog titled with `label` shows how far it has come and offers "中止".
+  // Returns when the work has returned; false when "中止" was pressed, in
+  // which case the work stopped at its next block boundary and the caller
+  // keeps nothing of it. `work` must not touch the window.
+  virtual bool RunLongWork(const std::string& label, const std::function<void(WorkReporter&)>& work) = 0;
   // Ends the program once the current event has been handled: only the exit
   // button and the menu item ask for it; no failure does.
   virtual void RequestQuit() = 0;

@@ -6,9 +6,15 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTimer>
+#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 QImage ToQImage(const RgbImage& image) {
   QImage out(image.width, image.height, QImage::Format_RGB888);
@@ -77,4 +83,80 @@ void QtPlatform::CopyImageToClipboard(const RgbImage& image) {
 void QtPlatform::RequestQuit() {
   // After the current event: the handler that asked finishes first.
   QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+}
+
+namespace {
+
+// The progress dialog appears only for work that lasts longer than this.
+constexpr int kProgressDelayMs = 300;
+constexpr int kProgressPollMs = 40;
+constexpr int kProgressSteps = 1000;
+
+}  // namespace
+
+bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(WorkReporter&)>& work) {
+  // The worker writes these; the window's timer reads them.
+  std::atomic<bool> cancel{false};
+  std::atomic<bool> done{false};
+  std::atomic<double> fraction{0.0};
+  std::mutex stageMutex;
+  QString stage = QString::fromStdString(label);
+
+  WorkReporter reporter;
+  reporter.progress.Cancel = &cancel;
+  reporter.progress.Report = [&fraction](double f) { fraction.store(f, std::memory_order_relaxed); };
+  reporter.Stage = [&](const std::string& text) {
+    const std::lock_guard<std::mutex> lock(stageMutex);
+    stage = QString::fromStdString(text);
+    fraction.store(0.0, std::memory_order_relaxed);
+  };
+
+  QProgressDialog dialog(QString::fromStdString(label), "中止", 0, kProgressSteps, parent_);
+  dialog.setWindowTitle(QCoreApplication::applicationName());
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setAutoClose(false);
+  dialog.setAutoReset(false);
+  dialog.setMinimumDuration(0);
+  dialog.hide();  // shown by the timer below, once the work has lasted
+  QObject::connect(&dialog, &QProgressDialog::canceled, [&cancel, &dialog] {
+    cancel.store(true);
+    dialog.setLabelText("中止しています…");
+  });
+
+  QEventLoop loop;
+  QElapsedTimer clock;
+  clock.start();
+  QTimer poll;
+  poll.setInterval(kProgressPollMs);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (done.load()) {
+      loop.quit();
+      return;
+    }
+    if (!dialog.isVisible() && clock.elapsed() >= kProgressDelayMs) loop.quit();  // time to show the dialog
+    if (dialog.isVisible() && !cancel.load()) {
+      const std::lock_guard<std::mutex> lock(stageMutex);
+      dialog.setLabelText(stage);
+      dialog.setValue(static_cast<int>(fraction.load(std::memory_order_relaxed) * kProgressSteps));
+    }
+  });
+
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  std::thread worker([&] {
+    work(reporter);
+    done.store(true);
+  });
+  poll.start();
+  // Until the dialog shows, the window repaints but takes no input; then the
+  // modal dialog keeps every other window from being pressed.
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  if (!done.load()) {
+    dialog.show();
+    loop.exec();
+  }
+  worker.join();
+  poll.stop();
+  dialog.hide();
+  QApplication::restoreOverrideCursor();
+  return !cancel.load();
 }

@@ -16,6 +16,7 @@ class QtPlatform final : public Platform {
   std::string OpenFileName(const FileDialogRequest& request) override;
   std::string SaveFileName(const FileDialogRequest& request) override;
   void CopyImageToClipboard(const RgbImage& image) override;
+  bool RunLongWork(const std::string& label, const std::function<void(WorkReporter&)>& work) override;
   void RequestQuit() override;
 
   // "説明(*.ext)|*.ext|..." as Qt's ";;"-separated name filters.

@@ -2,6 +2,7 @@
 // pictures and quit requests, and returns preset file names.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -28,11 +29,30 @@ class RecordingPlatform : public Platform {
   }
   void CopyImageToClipboard(const RgbImage& image) override { clipboard.push_back(image); }
   void RequestQuit() override { ++quitRequests; }
+  // Runs the work at once on this thread, recording its stages and reports;
+  // presses "中止" at report number cancelAtReport (1-based; 0: never).
+  bool RunLongWork(const std::string& label, const std::function<void(WorkReporter&)>& work) override {
+    std::atomic<bool> cancel{false};
+    int reports = 0;
+    WorkReporter reporter;
+    reporter.progress.Cancel = &cancel;
+    reporter.progress.Report = [&](double fraction) {
+      progress.push_back(fraction);
+      if (++reports == cancelAtReport) cancel.store(true);
+    };
+    reporter.Stage = [this](const std::string& text) { stages.push_back(text); };
+    stages.push_back(label);
+    work(reporter);
+    return !cancel.load();
+  }
 
   std::vector<Message> messages;
   std::vector<FileDialogRequest> requests;
   std::vector<RgbImage> clipboard;
   int quitRequests = 0;
+  int cancelAtReport = 0;
+  std::vector<std::string> stages;  // labels and stages of long work, in order
+  std::vector<double> progress;     // every report of long work
   std::string openAnswer;
   std::string saveAnswer;
 };
