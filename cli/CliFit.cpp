@@ -1,47 +1,6 @@
 // oscalyx-cli fit: one evaluation of a channel's stretch, as the window's
 // "評　価" does it, printed as the results-file row or as JSON.
-#include <charconv>
-#include <cmath>
-#include <filesystem>
-#include <string_view>
-
-#include "analysis/Acceptance.h"
-#include "analysis/DampedFit.h"
 #include "cli/Cli.h"
-#include "io/NumberText.h"
-#include "io/ResultsFile.h"
-
-namespace {
-
-// "%.9g" in the C locale: enough digits for a single-precision value to read
-// back unchanged. JSON has no spelling for infinities or NaN: those are null.
-std::string JsonReal(float value) {
-  if (!std::isfinite(value)) return "null";
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
-                                    std::chars_format::general, 9);
-  return std::string(buffer, result.ptr);
-}
-
-std::string RowOf(std::string_view fileName, int channel, std::string_view name, const FitResult& r) {
-  return FormatResultRow(fileName, channel, name, r.A, r.Wn, r.H, r.Phi, r.Ratio);
-}
-
-// Appends the row in the results file's own bytes, with the header first when
-// the file is new.
-bool AppendToResults(const std::string& path, const std::string& row, std::FILE* err) {
-  std::error_code ignored;
-  const bool isNew = !std::filesystem::exists(path, ignored);
-  std::FILE* file = std::fopen(path.c_str(), "ab");
-  bool ok = file != nullptr;
-  if (ok && isNew) ok = std::fputs(ResultsHeaderLine().c_str(), file) >= 0;
-  if (ok) ok = std::fwrite(row.data(), 1, row.size(), file) == row.size();
-  if (file != nullptr && std::fclose(file) != 0) ok = false;
-  if (!ok) PrintError(err, "結果ファイルに書き込めません: " + path);
-  return ok;
-}
-
-}  // namespace
 
 int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
   WaveData record;
@@ -52,42 +11,16 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   const int index = options.channel - 1;
-  // Without --f0, what a load writes into the initial-frequency box, read back
-  // from its text as the evaluation reads the box.
-  const double f0 = options.f0 ? *options.f0 : ParseDecimal(InitialFrequencyText(record.Rate));
-
-  const FitEvaluation fit = EvaluateStretch(record.Samples[index], record.Rate, record.Dt, options.start,
-                                            options.width, f0, options.h0);
-  if (!fit.Ok()) {
-    PrintError(err, fit.Failure->Message);
+  const CliEvaluation evaluation = EvaluateChannel(record, index, options, options.start);
+  if (!evaluation.Fit.Ok()) {
+    PrintError(err, evaluation.Fit.Failure->Message);
     return kExitFailure;
   }
-  const FitResult& r = fit.Result;
-
-  const std::string_view fileName = SlotText(record.FileName);
-  const std::string_view channelName = SlotText(record.Names[index]);
-  if (!options.results.empty() &&
-      !AppendToResults(options.results, RowOf(fileName, options.channel, channelName, r), err)) {
+  const FitResult& r = evaluation.Fit.Result;
+  if (!options.results.empty() && !AppendResultsRows(options.results, {FileRow(record, index, r)}, err)) {
     return kExitFailure;
   }
-
-  std::string row = RowOf(DisplayUtf8(std::string(fileName)), options.channel,
-                          DisplayUtf8(std::string(channelName)), r);
-  row.resize(row.size() - 2);  // the CR LF of the file
-  if (!options.json) {
-    std::fprintf(out, "%s\n", row.c_str());
-    return kExitOk;
-  }
-  std::string json = "{\"A\": " + JsonReal(r.A);
-  json += ", \"wn\": " + JsonReal(r.Wn);
-  json += ", \"f\": " + JsonReal(r.F);
-  json += ", \"T\": " + JsonReal(r.T);
-  json += ", \"h\": " + JsonReal(r.H);
-  json += ", \"phi\": " + JsonReal(r.Phi);
-  json += ", \"ratio\": " + JsonReal(r.Ratio);
-  json += ", \"passes\": " + std::to_string(r.Passes);
-  json += IsAccepted(r.Ratio) ? ", \"accepted\": true" : ", \"accepted\": false";
-  json += ", \"row\": " + JsonString(row) + "}\n";
-  std::fputs(json.c_str(), out);
+  const std::string row = DisplayRow(record, index, r);
+  std::fprintf(out, "%s\n", options.json ? FitJson(evaluation, row).c_str() : row.c_str());
   return kExitOk;
 }

@@ -1,4 +1,5 @@
 #include <QGuiApplication>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <memory>
@@ -25,7 +26,9 @@ int main(int argc, char* argv[]) {
   // never a display; the other commands need neither.
   std::unique_ptr<QGuiApplication> app;
   int qtArgc = 1;
-  if (!args.empty() && args[0] == "plot") {
+  const bool draws = !args.empty() && (args[0] == "plot" || (args[0] == "sweep" && std::find(args.begin(), args.end(),
+                                                                                               "--plot") != args.end()));
+  if (draws) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     app = std::make_unique<QGuiApplication>(qtArgc, argv);
   }
