@@ -33,6 +33,7 @@ constexpr int kCircleRadius = 3;  // pixels
 // Runs work(i) for i = 0 ... count - 1 on a fixed number of threads, each
 // taking the next index when it is free, so slow and fast evaluations mix.
 void ForEachIndex(std::int64_t count, unsigned threads, const std::function<void(std::int64_t)>& work) {
+  if (count <= 0) return;
   std::atomic<std::int64_t> next{0};
   auto worker = [&] {
     for (std::int64_t i = next++; i < count; i = next++) work(i);
@@ -131,7 +132,7 @@ bool WriteSweepPlot(const std::string& path, const AcceptedPoints& points, std::
 
 std::vector<SweepLine> SweepStarts(const WaveData& record, int index, const CliOptions& options, std::int64_t first,
                                    std::int64_t count, unsigned threads) {
-  std::vector<SweepLine> lines(static_cast<std::size_t>(count));
+  std::vector<SweepLine> lines(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
   ForEachIndex(count, std::max(threads, 1u), [&](std::int64_t i) {
     const std::int64_t start = first + i * options.every;
     lines[static_cast<std::size_t>(i)] = LineOf(record, index, start, EvaluateChannel(record, index, options, start));
