@@ -73,11 +73,16 @@ std::optional<FitStandardErrors> EvaluationStandardErrors(const FitPointSet& poi
     const double c = std::cos(angle);
     const double s = std::sin(angle);
     const double ad = a * decay;
+    // The columns of J, with D = e^(−h·ωn·t) and angle = q·ωn·t + Φ:
+    //   ∂x/∂A  = D·cos
+    //   ∂x/∂ωn = A·D·(−h·t·cos − q·t·sin)          as ∂D/∂ωn = −h·t·D, ∂angle/∂ωn = q·t
+    //   ∂x/∂h  = A·D·(−ωn·t·cos + ωn·t·(h/q)·sin)  as ∂D/∂h = −ωn·t·D, ∂angle/∂h = ωn·t·dq/dh, dq/dh = −h/q
+    //   ∂x/∂Φ  = −A·D·sin
     const std::array<double, kFitParameters> row = {
-        decay * c,                             // ∂x/∂A
-        -ad * h * t * c - ad * q * t * s,      // ∂x/∂ωn: ∂D/∂ωn = −h·t·D, ∂angle/∂ωn = q·t
-        -ad * wn * t * c + ad * wn * t * (h / q) * s,  // ∂x/∂h: ∂D/∂h = −ωn·t·D, ∂angle/∂h = ωn·t·dq/dh, dq/dh = −h/q
-        -ad * s,                               // ∂x/∂Φ
+        decay * c,
+        -ad * h * t * c - ad * q * t * s,
+        -ad * wn * t * c + ad * wn * t * (h / q) * s,
+        -ad * s,
     };
     const double r = points.Values[k] - ad * c;
     sumSquares += r * r;

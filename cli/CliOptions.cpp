@@ -56,7 +56,7 @@ const std::set<std::string>& OptionsOf(const std::string& command) {
   static const std::set<std::string> none{};
   static const std::set<std::string> fit{"--channel", "--start", "--width", "--f0", "--h0", "--results", "--json"};
   static const std::set<std::string> plot{"--channels", "--start", "--width", "--white", "--fit", "--f0", "--h0"};
-  static const std::set<std::string> sweep{"--channel", "--from", "--to",   "--every",   "--width",
+  static const std::set<std::string> sweep{"--channel", "--from", "--to",      "--every", "--width",
                                            "--f0",      "--h0",   "--results", "--plot"};
   static const std::set<std::string> rd{"--channel", "--level", "--length", "--fit", "--f0", "--h0"};
   if (command == "fit") return fit;
@@ -154,7 +154,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     } else if (arg == "--to") {
       if (!ParseInt(value, options.to) || options.to < 0) return fail("--to takes a sample number of 0 or more");
     } else if (arg == "--every") {
-      if (!ParseInt(value, options.every) || options.every < 1) return fail("--every takes a number of samples of 1 or more");
+      if (!ParseInt(value, options.every) || options.every < 1) return fail("--every takes a number of samples above 0");
     } else if (arg == "--plot") {
       if (value.empty()) return fail("--plot takes a path");
       options.plot = value;
@@ -176,8 +176,8 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
   if (options.positional.size() != PositionalCount(options.command)) {
     return fail(options.command + " takes " + (PositionalCount(options.command) == 2 ? "FILE and OUT" : "FILE"));
   }
-  if (options.command != "info" && options.command != "convert" && options.command != "plot" &&
-      seen.count("--channel") == 0) {
+  const bool evaluates = options.command == "fit" || options.command == "sweep" || options.command == "rd";
+  if (evaluates && seen.count("--channel") == 0) {
     return fail(options.command + " needs --channel K");
   }
   if (options.command == "sweep") {

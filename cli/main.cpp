@@ -26,9 +26,9 @@ int main(int argc, char* argv[]) {
   // never a display; the other commands need neither.
   std::unique_ptr<QGuiApplication> app;
   int qtArgc = 1;
-  const bool draws = !args.empty() && (args[0] == "plot" || (args[0] == "sweep" && std::find(args.begin(), args.end(),
-                                                                                               "--plot") != args.end()));
-  if (draws) {
+  const bool sweepPlot =
+      !args.empty() && args[0] == "sweep" && std::find(args.begin(), args.end(), "--plot") != args.end();
+  if (!args.empty() && (args[0] == "plot" || sweepPlot)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     app = std::make_unique<QGuiApplication>(qtArgc, argv);
   }
