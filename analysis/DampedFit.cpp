@@ -125,7 +125,7 @@ FitEvaluation EvaluateStretch(std::span<const float> samples, int rate, float dt
       return Failed(FitFailureKind::BadSamples, "評価点に数値でないデータがあります。");
     }
     points.Values[k] = y;
-    t[k] = static_cast<float>(k * static_cast<double>(points.Delta));
+    t[k] = FitPointTime(points, k);
     sumSquares = static_cast<float>(sumSquares + static_cast<double>(y) * y);
   }
   const std::array<float, kFitPoints>& y = points.Values;

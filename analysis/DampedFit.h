@@ -70,6 +70,12 @@ struct FitPointSet {
   float Delta = 0.0f;                      // step·dt, s, single precision
 };
 
+// Time of fit point k, k·Δ rounded to single precision: the times the passes
+// fit against.
+inline float FitPointTime(const FitPointSet& points, int k) {
+  return static_cast<float>(k * static_cast<double>(points.Delta));
+}
+
 struct FitEvaluation {
   std::optional<FitFailure> Failure;  // set: nothing of the fit may be shown or recorded
   FitResult Result;

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <set>
 
+#include "analysis/Acceptance.h"
 #include "analysis/BandPass.h"
 #include "analysis/RecordLoading.h"
 #include "analysis/ResultRows.h"
@@ -15,6 +16,7 @@
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
 #include "io/ResultsFile.h"
+#include "io/ShiftJisText.h"
 #include "io/SystemErrorText.h"
 
 namespace {
@@ -38,6 +40,8 @@ int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
   if (options.command == "info") return RunInfo(options, out, err);
   if (options.command == "convert") return RunConvert(options, out, err);
   if (options.command == "fit") return RunFit(options, out, err);
+  if (options.command == "sweep") return RunSweep(options, out, err);
+  if (options.command == "rd") return RunRd(options, out, err);
   return RunPlot(options, out, err);
 }
 
@@ -121,7 +125,7 @@ bool AppendResultsRows(const std::string& path, const std::vector<std::string>& 
 }
 
 std::string EvaluationLogRow(const CliOptions& options, const WaveData& record, int channel, std::int64_t start,
-                             double f0, double h0, const FitEvaluation& evaluation) {
+                             const CliEvaluation& evaluation) {
   LogEntry entry;
   entry.When = std::time(nullptr);
   entry.FileName = SlotText(record.FileName);
@@ -130,8 +134,68 @@ std::string EvaluationLogRow(const CliOptions& options, const WaveData& record, 
   entry.Start = start;
   entry.WidthSeconds = options.width;
   if (options.bandPass) entry.Band = EdgesFromCentre(options.centre, options.ratio);
-  entry.F0 = f0;
-  entry.H0 = h0;
-  entry.Evaluation = &evaluation;
+  entry.F0 = evaluation.F0;
+  entry.H0 = options.h0;
+  entry.Evaluation = &evaluation.Fit;
+  if (evaluation.Errors) {
+    entry.SeF = evaluation.Errors->F;
+    entry.SeH = evaluation.Errors->H;
+  }
   return FormatLogRow(entry);
+}
+
+CliEvaluation EvaluateChannel(const WaveData& record, int index, const CliOptions& options, std::int64_t start) {
+  CliEvaluation evaluation;
+  // Without --f0, what a load puts into the initial-frequency box.
+  evaluation.F0 = options.f0 ? *options.f0 : InitialFrequency(record.Rate);
+  evaluation.Fit = EvaluateStretch(record.Samples[static_cast<std::size_t>(index)], record.Rate, record.Dt, start,
+                                   options.width, evaluation.F0, options.h0);
+  if (evaluation.Fit.Ok()) evaluation.Errors = EvaluationStandardErrors(evaluation.Fit.Points, evaluation.Fit.Result);
+  return evaluation;
+}
+
+std::string FileRow(const WaveData& record, int index, const FitResult& r) {
+  return FormatResultsFileRow(SlotText(record.FileName), index + 1,
+                              SlotText(record.Names[static_cast<std::size_t>(index)]), r);
+}
+
+std::string DisplayRow(const WaveData& record, int index, const FitResult& r) {
+  std::string row = FormatResultRow(DisplayUtf8(SlotText(record.FileName)), index + 1,
+                                    DisplayUtf8(SlotText(record.Names[static_cast<std::size_t>(index)])), r);
+  row.resize(row.size() - 2);  // the CR LF of the file
+  return row;
+}
+
+std::string RealText(double value) {
+  char buffer[40];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 9);
+  return std::string(buffer, result.ptr);
+}
+
+namespace {
+
+// JSON has no spelling for infinities or NaN: those are null.
+std::string JsonReal(double value) { return std::isfinite(value) ? RealText(value) : "null"; }
+
+}  // namespace
+
+std::string FitJson(const CliEvaluation& evaluation, const std::string& displayRow) {
+  const FitResult& r = evaluation.Fit.Result;
+  std::string json = "{\"A\": " + JsonReal(r.A);
+  json += ", \"wn\": " + JsonReal(r.Wn);
+  json += ", \"f\": " + JsonReal(r.F);
+  json += ", \"T\": " + JsonReal(r.T);
+  json += ", \"h\": " + JsonReal(r.H);
+  json += ", \"phi\": " + JsonReal(r.Phi);
+  json += ", \"ratio\": " + JsonReal(r.Ratio);
+  json += ", \"passes\": " + std::to_string(r.Passes);
+  json += IsAccepted(r.Ratio) ? ", \"accepted\": true" : ", \"accepted\": false";
+  json += ", \"row\": " + JsonString(displayRow);
+  if (const auto& se = evaluation.Errors) {
+    json += ", \"se\": {\"A\": " + JsonReal(se->A) + ", \"wn\": " + JsonReal(se->Wn) + ", \"f\": " + JsonReal(se->F) +
+            ", \"h\": " + JsonReal(se->H) + ", \"phi\": " + JsonReal(se->Phi) + "}";
+  } else {
+    json += ", \"se\": null";
+  }
+  return json + "}";
 }

@@ -1,16 +1,19 @@
 // oscalyx-cli: the window's readers, filter, evaluation, plot and PNG writer
 // without a window. Each command lives in its own file (CliInfo.cpp,
-// CliConvert.cpp, CliFit.cpp, CliPlot.cpp) and shares the option parsing and the
-// loading below.
+// CliConvert.cpp, CliFit.cpp, CliPlot.cpp, CliSweep.cpp, CliRd.cpp) and shares
+// the option parsing, the loading and the output helpers below.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analysis/DampedFit.h"
+#include "analysis/StandardErrors.h"
 #include "io/WaveData.h"
 
 // Exit statuses.
@@ -19,23 +22,29 @@ constexpr int kExitFailure = 1;  // the file cannot be opened or read, the evalu
 constexpr int kExitUsage = 2;    // unknown command or option, missing or malformed value, channel out of range
 
 struct CliOptions {
-  std::string command;                 // info, convert, fit, plot
-  std::vector<std::string> positional; // FILE, and OUT for convert and plot
+  std::string command;                 // info, convert, fit, plot, sweep, rd
+  std::vector<std::string> positional; // FILE, and OUT for convert, plot and rd
   std::optional<FileKind> type;        // --type; otherwise chosen by the file's extension
   bool bandPass = false;               // --bandpass C R
   float centre = 0.0f;
   float ratio = 0.0f;
-  int channel = 0;                     // --channel K, 1-based (fit)
+  int channel = 0;                     // --channel K, 1-based (fit, sweep, rd)
   std::vector<int> channels;           // --channels LIST, 1-based (plot); empty: all
   int start = 0;                       // --start S, first sample
   float width = 5.0f;                  // --width W, seconds, single precision as the view holds it
   std::optional<double> f0;            // --f0 F; otherwise rate × 0.02 as a load sets it
   double h0 = 0.03;                    // --h0 H
-  std::string results;                 // --results PATH (fit)
-  std::string log;                     // --log PATH (fit): the evaluation log
+  std::string results;                 // --results PATH (fit, sweep)
+  std::string log;                     // --log PATH (fit, sweep): the evaluation log
   bool json = false;                   // --json (fit)
   bool white = false;                  // --white (plot)
-  bool fit = false;                    // --fit (plot)
+  bool fit = false;                    // --fit (plot, rd)
+  int from = 0;                        // --from S, first start (sweep)
+  int to = 0;                          // --to E, last start at most (sweep)
+  int every = 0;                       // --every N, samples between starts (sweep)
+  std::string plot;                    // --plot OUT.png (sweep)
+  double level = 1.41;                 // --level L, trigger level in σ (rd)
+  float length = 5.0f;                 // --length W, signature seconds, single precision (rd)
 };
 
 struct CliParse {
@@ -78,13 +87,53 @@ bool AppendLogRows(const std::string& what, const std::string& path, std::string
 // AppendLogRows for the results file and its header.
 bool AppendResultsRows(const std::string& path, const std::vector<std::string>& rows, std::FILE* err);
 
+// One evaluation as fit, sweep and rd make it: the fit of the stretch from
+// `start` (--width, --h0, and --f0 or what a load puts into the initial-value
+// box) and, when it succeeded, its standard errors.
+struct CliEvaluation {
+  FitEvaluation Fit;
+  std::optional<FitStandardErrors> Errors;
+  double F0 = 0.0;  // the initial frequency it started from
+};
+CliEvaluation EvaluateChannel(const WaveData& record, int index, const CliOptions& options, std::int64_t start);
+
 // The evaluation log's row of one evaluation of channel index `channel` from
 // `start`, as the window logs it (the band of --bandpass, the initial values
 // used, the time now).
 std::string EvaluationLogRow(const CliOptions& options, const WaveData& record, int channel, std::int64_t start,
-                             double f0, double h0, const FitEvaluation& evaluation);
+                             const CliEvaluation& evaluation);
+
+// The results-file row of an evaluation as fit prints it: names shown as UTF-8,
+// no line end.
+std::string DisplayRow(const WaveData& record, int index, const FitResult& result);
+// The same row in the results file's own bytes, with its CR LF.
+std::string FileRow(const WaveData& record, int index, const FitResult& result);
+
+// "%.9g" in the C locale: a single-precision value reads back unchanged.
+std::string RealText(double value);
+// fit --json's object for a successful evaluation, without a line end.
+std::string FitJson(const CliEvaluation& evaluation, const std::string& displayRow);
+
+// One line of sweep's output and what the rest of the command needs of it.
+struct SweepLine {
+  std::string Text;        // the CSV line without its line end
+  std::string ResultsRow;  // the results-file row (file bytes, CR LF); empty when the start failed
+  std::string LogRow;      // the evaluation log's row; empty when nothing was evaluated
+  bool Evaluated = false;
+  bool Accepted = false;
+  float AbsA = 0.0f;  // |A|, f and h for the plot
+  float F = 0.0f;
+  float H = 0.0f;
+};
+
+// The evaluations of `count` starts first, first + every, ... (--every) on
+// `threads` threads, in start order.
+std::vector<SweepLine> SweepStarts(const WaveData& record, int index, const CliOptions& options, std::int64_t first,
+                                   std::int64_t count, unsigned threads);
 
 int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunConvert(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunPlot(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err);

@@ -14,6 +14,11 @@ const char kCliUsage[] =
     "                    [--start S] [--width W] [--f0 F] [--h0 H] [--results PATH] [--log PATH] [--json]\n"
     "oscalyx-cli plot    FILE OUT.png                 [--type csv|dbl] [--bandpass C R]\n"
     "                    [--channels LIST] [--start S] [--width W] [--white] [--fit] [--f0 F] [--h0 H]\n"
+    "oscalyx-cli sweep   FILE --channel K --from S --to E --every N\n"
+    "                    [--type csv|dbl] [--bandpass C R] [--width W] [--f0 F] [--h0 H]\n"
+    "                    [--results PATH] [--log PATH] [--plot OUT.png]\n"
+    "oscalyx-cli rd      FILE OUT.csv --channel K     [--type csv|dbl] [--bandpass C R]\n"
+    "                    [--level L] [--length W] [--fit] [--f0 F] [--h0 H]\n"
     "oscalyx-cli --help | --version\n";
 
 namespace {
@@ -43,19 +48,31 @@ bool ParseChannelList(const std::string& text, std::vector<int>& channels) {
   return !channels.empty();
 }
 
+const std::set<std::string> kCommands{"info", "convert", "fit", "plot", "sweep", "rd"};
+
 // Which options each command takes besides --type and --bandpass.
 const std::set<std::string>& OptionsOf(const std::string& command) {
-  static const std::set<std::string> info{}, convert{};
+  static const std::set<std::string> none{};
   static const std::set<std::string> fit{"--channel", "--start", "--width", "--f0",
                                          "--h0",      "--results", "--log",  "--json"};
   static const std::set<std::string> plot{"--channels", "--start", "--width", "--white", "--fit", "--f0", "--h0"};
+  static const std::set<std::string> sweep{"--channel", "--from", "--to",      "--every", "--width",
+                                           "--f0",      "--h0",   "--results", "--log",   "--plot"};
+  static const std::set<std::string> rd{"--channel", "--level", "--length", "--fit", "--f0", "--h0"};
   if (command == "fit") return fit;
   if (command == "plot") return plot;
-  return command == "info" ? info : convert;
+  if (command == "sweep") return sweep;
+  if (command == "rd") return rd;
+  return none;
+}
+
+// Options that take no value.
+bool IsFlag(const std::string& option) {
+  return option == "--json" || option == "--white" || option == "--fit";
 }
 
 std::size_t PositionalCount(const std::string& command) {
-  return command == "convert" || command == "plot" ? 2 : 1;
+  return command == "convert" || command == "plot" || command == "rd" ? 2 : 1;
 }
 
 }  // namespace
@@ -78,10 +95,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
   }
   CliOptions& options = parse.options;
   options.command = args[0];
-  if (options.command != "info" && options.command != "convert" && options.command != "fit" &&
-      options.command != "plot") {
-    return fail("unknown command '" + options.command + "'");
-  }
+  if (kCommands.count(options.command) == 0) return fail("unknown command '" + options.command + "'");
   const std::set<std::string>& allowed = OptionsOf(options.command);
   std::set<std::string> seen;
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -94,7 +108,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
       return fail("unknown option '" + arg + "' for " + options.command);
     }
     if (!seen.insert(arg).second) return fail("option '" + arg + "' given twice");
-    const std::size_t needed = arg == "--bandpass" ? 2 : (arg == "--json" || arg == "--white" || arg == "--fit") ? 0 : 1;
+    const std::size_t needed = arg == "--bandpass" ? 2 : IsFlag(arg) ? 0 : 1;
     if (needed > 0 && i + needed >= args.size()) {
       return fail("option '" + arg + "' needs a value");
     }
@@ -138,6 +152,21 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     } else if (arg == "--log") {
       if (value.empty()) return fail("--log takes a path");
       options.log = value;
+    } else if (arg == "--from") {
+      if (!ParseInt(value, options.from) || options.from < 0) return fail("--from takes a sample number of 0 or more");
+    } else if (arg == "--to") {
+      if (!ParseInt(value, options.to) || options.to < 0) return fail("--to takes a sample number of 0 or more");
+    } else if (arg == "--every") {
+      if (!ParseInt(value, options.every) || options.every < 1) return fail("--every takes a number of samples above 0");
+    } else if (arg == "--plot") {
+      if (value.empty()) return fail("--plot takes a path");
+      options.plot = value;
+    } else if (arg == "--level") {
+      if (!ParseReal(value, real) || !(real > 0.0)) return fail("--level takes a number above 0");
+      options.level = real;
+    } else if (arg == "--length") {
+      if (!ParseReal(value, real)) return fail("--length takes a number of seconds");
+      options.length = static_cast<float>(real);
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg == "--white") {
@@ -150,7 +179,16 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
   if (options.positional.size() != PositionalCount(options.command)) {
     return fail(options.command + " takes " + (PositionalCount(options.command) == 2 ? "FILE and OUT" : "FILE"));
   }
-  if (options.command == "fit" && options.channel == 0) return fail("fit needs --channel K");
+  const bool evaluates = options.command == "fit" || options.command == "sweep" || options.command == "rd";
+  if (evaluates && seen.count("--channel") == 0) {
+    return fail(options.command + " needs --channel K");
+  }
+  if (options.command == "sweep") {
+    if (seen.count("--from") == 0 || seen.count("--to") == 0 || seen.count("--every") == 0) {
+      return fail("sweep needs --from S, --to E and --every N");
+    }
+    if (options.to < options.from) return fail("sweep needs E of --to at or after S of --from");
+  }
   parse.action = CliParse::Action::Run;
   return parse;
 }

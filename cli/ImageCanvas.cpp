@@ -32,17 +32,15 @@ ImageCanvas::ImageCanvas(int width, int height) {
     return;
   }
   auto create = reinterpret_cast<Canvas* (*)(int, int)>(::dlsym(module, kNewCanvasSymbol));
-  end_ = reinterpret_cast<void (*)()>(::dlsym(module, kEndCanvasesSymbol));
-  if (create == nullptr || end_ == nullptr) {
+  delete_ = reinterpret_cast<void (*)(Canvas*)>(::dlsym(module, kDeleteCanvasSymbol));
+  if (create == nullptr || delete_ == nullptr) {
     error_ = "描画用のモジュールが正しくありません。";
-    end_ = nullptr;
     return;
   }
-  canvas_.reset(create(width, height));
-  if (!canvas_) error_ = "描画の準備ができません（Qtのアプリケーションを開始できません）。";
+  canvas_ = create(width, height);
+  if (canvas_ == nullptr) error_ = "描画の準備ができません（Qtのアプリケーションを開始できません）。";
 }
 
 ImageCanvas::~ImageCanvas() {
-  canvas_.reset();
-  if (end_ != nullptr) end_();
+  if (canvas_ != nullptr) delete_(canvas_);
 }

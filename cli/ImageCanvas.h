@@ -2,7 +2,6 @@
 // loaded the first time a command draws (see components/qt/CanvasModule.h).
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "components/Canvas.h"
@@ -12,16 +11,17 @@ class ImageCanvas {
   // A white picture of the given size. On failure Get() is null and Error()
   // says why, in Japanese.
   ImageCanvas(int width, int height);
-  // Deletes the picture, then ends the GUI application the module started.
+  // Deletes the picture (the last one ends the GUI application the module
+  // started).
   ~ImageCanvas();
   ImageCanvas(const ImageCanvas&) = delete;
   ImageCanvas& operator=(const ImageCanvas&) = delete;
 
-  Canvas* Get() const { return canvas_.get(); }
+  Canvas* Get() const { return canvas_; }
   const std::string& Error() const { return error_; }
 
  private:
-  std::unique_ptr<Canvas> canvas_;
-  void (*end_)() = nullptr;
+  Canvas* canvas_ = nullptr;
+  void (*delete_)(Canvas*) = nullptr;
   std::string error_;
 };

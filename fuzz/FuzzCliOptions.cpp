@@ -14,10 +14,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CliParse parse = ParseCliArguments(args);
   if (parse.action == CliParse::Action::Run) {
     const CliOptions& options = parse.options;
-    const std::size_t expected = options.command == "convert" || options.command == "plot" ? 2 : 1;
+    const std::size_t expected =
+        options.command == "convert" || options.command == "plot" || options.command == "rd" ? 2 : 1;
     if (options.positional.size() != expected) __builtin_trap();
     if (options.bandPass && !(options.ratio > 0.0f && options.ratio < 1.0f && options.centre > 0.0f)) __builtin_trap();
     if (!(options.width > 0.0f)) __builtin_trap();
+    if (options.command == "sweep" && !(options.from >= 0 && options.to >= options.from && options.every >= 1)) {
+      __builtin_trap();
+    }
+    if (!(options.level > 0.0)) __builtin_trap();
   }
   return 0;
 }

@@ -9,6 +9,7 @@
 namespace {
 
 std::unique_ptr<QGuiApplication> startedApplication;
+int liveCanvases = 0;
 
 // Qt's own warnings (a missing runtime folder and the like) are no business of
 // a batch tool's caller; real errors still go to stderr.
@@ -28,11 +29,14 @@ extern "C" Canvas* OscalyxNewImageCanvas(int width, int height) {
     startedApplication = std::make_unique<QGuiApplication>(argc, argv);
   }
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return nullptr;
+  ++liveCanvases;
   return new QtCanvas(width, height);
 }
 
-extern "C" void OscalyxEndImageCanvases() {
-  if (startedApplication) {
+extern "C" void OscalyxDeleteImageCanvas(Canvas* canvas) {
+  if (canvas == nullptr) return;
+  delete canvas;
+  if (--liveCanvases == 0 && startedApplication) {
     startedApplication.reset();
     qInstallMessageHandler(nullptr);
   }

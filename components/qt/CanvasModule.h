@@ -10,12 +10,12 @@ class Canvas;
 // The module's file name, and the names of its two entry points.
 inline constexpr char kCanvasModuleName[] = "liboscalyx-canvas.so";
 inline constexpr char kNewCanvasSymbol[] = "OscalyxNewImageCanvas";
-inline constexpr char kEndCanvasesSymbol[] = "OscalyxEndImageCanvases";
+inline constexpr char kDeleteCanvasSymbol[] = "OscalyxDeleteImageCanvas";
 
 extern "C" {
 // A white picture of the given size; null when no GUI application can start.
-// The caller deletes it, before calling OscalyxEndImageCanvases.
 Canvas* OscalyxNewImageCanvas(int width, int height);
-// Ends the application the module started, if it started one.
-void OscalyxEndImageCanvases();
+// Deletes a picture; with the last one gone, ends the application the module
+// started, if it started one.
+void OscalyxDeleteImageCanvas(Canvas* canvas);
 }

@@ -12,6 +12,7 @@
 
 #include "analysis/DampedFit.h"
 #include "analysis/ResultRows.h"
+#include "analysis/StandardErrors.h"
 #include "io/ReadCsv.h"
 #include "io/ResultsFile.h"
 #include "tests/support/CliRun.h"
@@ -67,6 +68,20 @@ TEST(CliFit, JsonCarriesTheSinglePrecisionValuesExactly) {
   EXPECT_EQ(JsonNumber(run.out, "passes"), r.Passes);
   EXPECT_NE(run.out.find("\"accepted\": true, \"row\": \"sample0.csv,1ch,P1,"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.back(), '\n');
+
+  // The standard errors of this evaluation, last, as one object.
+  const auto se = EvaluationStandardErrors(fit.Points, fit.Result);
+  ASSERT_TRUE(se.has_value());
+  const std::size_t at = run.out.find(", \"se\": {");
+  ASSERT_NE(at, std::string::npos) << run.out;
+  const std::string errors = run.out.substr(at + 8);
+  EXPECT_EQ(errors.substr(errors.size() - 3), "}}\n");
+  EXPECT_DOUBLE_EQ(JsonNumber(errors, "A"), std::stod(RealText(se->A)));
+  EXPECT_DOUBLE_EQ(JsonNumber(errors, "wn"), std::stod(RealText(se->Wn)));
+  EXPECT_DOUBLE_EQ(JsonNumber(errors, "f"), std::stod(RealText(se->F)));
+  EXPECT_DOUBLE_EQ(JsonNumber(errors, "h"), std::stod(RealText(se->H)));
+  EXPECT_DOUBLE_EQ(JsonNumber(errors, "phi"), std::stod(RealText(se->Phi)));
+  EXPECT_GT(se->F, 0.0);
 }
 
 TEST(CliFit, ResultsFileGetsHeaderOnceAndRowsInFileBytes) {

@@ -1,0 +1,84 @@
+#include "analysis/RandomDecrement.h"
+
+#include <cmath>
+
+namespace {
+
+// Samples between two progress reports.
+constexpr std::size_t kProgressBlock = std::size_t{1} << 20;
+
+RandomDecrementSignature Failed(RandomDecrementFailureKind kind, const char* message) {
+  RandomDecrementSignature out;
+  out.Failure = RandomDecrementFailure{kind, message};
+  return out;
+}
+
+}  // namespace
+
+RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rate, double levelSigmas,
+                                         float lengthSeconds, const Progress* progress) {
+  if (!(levelSigmas > 0.0) || !std::isfinite(levelSigmas)) {
+    return Failed(RandomDecrementFailureKind::BadLevel, "トリガレベルは0より大きい数にしてください。");
+  }
+  const std::size_t n = samples.size();
+  const double length = static_cast<double>(rate) * lengthSeconds;
+  if (!(length >= static_cast<double>(kMinSignatureSamples))) {
+    return Failed(RandomDecrementFailureKind::TooShort, "信号の長さが短すぎます（2サンプル以上必要です）。");
+  }
+  if (length > static_cast<double>(n)) {
+    return Failed(RandomDecrementFailureKind::TooLong, "信号の長さがデータの長さを超えています。");
+  }
+  const auto m = static_cast<std::size_t>(length);
+
+  // Sums in double in the order of the samples.
+  double sum = 0.0;
+  for (const float v : samples) sum += v;
+  const double mean = sum / static_cast<double>(n);
+  double sumSquares = 0.0;
+  for (const float v : samples) {
+    const double x = v - mean;
+    sumSquares += x * x;
+  }
+
+  RandomDecrementSignature out;
+  out.Sigma = std::sqrt(sumSquares / static_cast<double>(n));
+  out.Level = levelSigmas * out.Sigma;
+  out.Length = static_cast<std::int32_t>(m);
+  const double level = out.Level;
+
+  // Each segment is added as a whole, so every D_k sums its terms in trigger order.
+  std::vector<double> sums(m, 0.0);
+  double previous = samples[0] - mean;
+  for (std::size_t i = 1; i + m <= n; ++i) {
+    if (progress != nullptr && i % kProgressBlock == 0) {
+      if (progress->Cancelled()) return Failed(RandomDecrementFailureKind::Cancelled, "中止しました。");
+      progress->At(static_cast<double>(i) / static_cast<double>(n));
+    }
+    const double current = samples[i] - mean;
+    if (previous < level && level <= current) {
+      const float* segment = samples.data() + i;
+      for (std::size_t k = 0; k < m; ++k) sums[k] += segment[k] - mean;
+      ++out.Triggers;
+    }
+    previous = current;
+  }
+  if (out.Triggers == 0) return Failed(RandomDecrementFailureKind::NoTrigger, "トリガ点がありません");
+
+  out.Values.resize(m);
+  const auto triggers = static_cast<double>(out.Triggers);
+  for (std::size_t k = 0; k < m; ++k) out.Values[k] = static_cast<float>(sums[k] / triggers);
+  if (progress != nullptr) progress->At(1.0);
+  return out;
+}
+
+WaveData SignatureRecord(const WaveData& source, int channel, const RandomDecrementSignature& signature) {
+  WaveData record;
+  record.ChannelCount = 1;
+  record.SampleCount = signature.Length;
+  record.Rate = source.Rate;
+  record.Dt = source.Dt;
+  record.Names[0] = source.Names[static_cast<std::size_t>(channel)];
+  record.Units[0] = source.Units[static_cast<std::size_t>(channel)];
+  record.Samples[0] = signature.Values;
+  return record;
+}

@@ -1,0 +1,58 @@
+// Random-decrement signature of an ambient record: the mean of all segments
+// that start where the record crosses a level upwards. For a linear system
+// driven by broadband noise the signature is a free decay with the system's
+// frequency and damping, so it can be evaluated like a measured one.
+//
+// Definition, kept exactly so that others can reproduce the signature:
+// x_i = sample in double minus the mean; σ = √(Σx_i² / n); level a = L·σ;
+// triggers are the i with 1 ≤ i, i + M ≤ n and x_(i−1) < a ≤ x_i;
+// D_k = Σ x_(i+k) / T over the T triggers, summed in double in trigger order,
+// divided in double and stored in single precision, k = 0 … M − 1.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "io/Progress.h"
+#include "io/WaveData.h"
+
+constexpr double kDefaultTriggerLevel = 1.41;     // in σ
+constexpr float kDefaultSignatureSeconds = 5.0f;  // signature length, s
+constexpr std::int64_t kMinSignatureSamples = 2;
+
+enum class RandomDecrementFailureKind {
+  BadLevel,   // L ≤ 0 or not a number
+  TooShort,   // M < 2
+  TooLong,    // M > n
+  NoTrigger,  // no up-crossing of the level with room for a whole segment
+  Cancelled,  // the caller asked to stop
+};
+
+struct RandomDecrementFailure {
+  RandomDecrementFailureKind Kind = RandomDecrementFailureKind::NoTrigger;
+  std::string Message;  // UTF-8, ready to show
+};
+
+struct RandomDecrementSignature {
+  std::optional<RandomDecrementFailure> Failure;
+  std::int64_t Triggers = 0;  // T
+  double Sigma = 0.0;         // σ of the mean-free record
+  double Level = 0.0;         // a = L·σ
+  std::int32_t Length = 0;    // M, samples of the signature
+  std::vector<float> Values;  // D_0 … D_(M−1)
+
+  bool Ok() const { return !Failure.has_value(); }
+};
+
+// The signature of `samples` (one channel, `rate` samples/s) at level
+// levelSigmas·σ, lengthSeconds long: M = trunc(rate × lengthSeconds), the
+// product in double as the view computes its width.
+RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rate, double levelSigmas,
+                                         float lengthSeconds, const Progress* progress = nullptr);
+
+// The signature as a one-channel record, as the conversion writes it and the
+// readers take it: the source channel's name and unit, the source rate.
+WaveData SignatureRecord(const WaveData& source, int channel, const RandomDecrementSignature& signature);

@@ -1,0 +1,214 @@
+// oscalyx-cli sweep: the evaluation of successive starts of one channel, each
+// exactly as fit makes it, spread over all cores and printed in start order;
+// optionally f and h against the amplitude as two graphs in one PNG.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include "analysis/Acceptance.h"
+#include "analysis/ResultRows.h"
+#include "cli/Cli.h"
+#include "cli/ImageCanvas.h"
+#include "components/MyGraph.h"
+#include "components/Platform.h"
+#include "image/PngObject.h"
+
+namespace {
+
+// Starts evaluated between two outputs: bounds the memory of a long sweep
+// while every core still gets hundreds of evaluations per block.
+constexpr std::int64_t kSweepBlock = 512;
+
+constexpr char kSweepHeader[] = "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,error\n";
+// A failed start leaves A ... se_h empty.
+constexpr char kEmptyFields[] = ",,,,,,,,,,,";
+
+constexpr int kGraphSize = TMyGraph::kDefaultWidth;  // each graph is square
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kMarkerPen{255, 0, 0};
+constexpr int kMarkerPenWidth = 2;
+constexpr int kCircle = 0;        // marker type of TMyGraph
+constexpr int kCircleRadius = 3;  // pixels
+
+// Runs work(i) for i = 0 ... count - 1 on a fixed number of threads, each
+// taking the next index when it is free, so slow and fast evaluations mix.
+void ForEachIndex(std::int64_t count, unsigned threads, const std::function<void(std::int64_t)>& work) {
+  if (count <= 0) return;
+  std::atomic<std::int64_t> next{0};
+  auto worker = [&] {
+    for (std::int64_t i = next++; i < count; i = next++) work(i);
+  };
+  const unsigned helpers = static_cast<unsigned>(std::min<std::int64_t>(threads, count)) - 1;
+  std::vector<std::thread> pool;
+  pool.reserve(helpers);
+  for (unsigned t = 0; t < helpers; ++t) pool.emplace_back(worker);
+  worker();
+  for (std::thread& thread : pool) thread.join();
+}
+
+SweepLine LineOf(const WaveData& record, int index, std::int64_t start, const CliEvaluation& evaluation) {
+  SweepLine line;
+  line.Text = std::to_string(start);
+  if (!evaluation.Fit.Ok()) {
+    line.Text += kEmptyFields + ("," + evaluation.Fit.Failure->Message);
+    return line;
+  }
+  const FitResult& r = evaluation.Fit.Result;
+  line.Evaluated = true;
+  line.Accepted = IsAccepted(r.Ratio);
+  line.AbsA = std::fabs(r.A);
+  line.F = r.F;
+  line.H = r.H;
+  line.ResultsRow = FileRow(record, index, r);
+  for (const float value : {r.A, r.Wn, r.F, r.T, r.H, r.Phi, r.Ratio}) line.Text += "," + RealText(value);
+  line.Text += "," + std::to_string(r.Passes) + (line.Accepted ? ",1," : ",0,");
+  if (evaluation.Errors) line.Text += RealText(evaluation.Errors->F) + "," + RealText(evaluation.Errors->H);
+  else line.Text += ",";
+  line.Text += ",";  // no error
+  return line;
+}
+
+// The graphs ask nothing of a desktop: linear scales never show a message.
+class NoDesktop final : public Platform {
+ public:
+  void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
+  std::string OpenFileName(const FileDialogRequest&) override { return {}; }
+  std::string SaveFileName(const FileDialogRequest&) override { return {}; }
+  void CopyImageToClipboard(const RgbImage&) override {}
+  bool RunLongWork(const std::string&, const std::function<void(WorkReporter&)>& work) override {
+    WorkReporter reporter;
+    work(reporter);
+    return true;
+  }
+  void RequestQuit() override {}
+};
+
+// One 300 × 300 graph of ys against xs with scales just above the data, on
+// `canvas`.
+RgbImage GraphImage(Canvas& canvas, const std::vector<float>& xs, const std::vector<float>& ys, const char* titleY) {
+  // The canvas as new, whatever the graph before it left.
+  canvas.SetPenColor({0, 0, 0});
+  canvas.SetPenWidth(1);
+  canvas.SetPenStyle(PenStyle::Solid);
+  canvas.SetPenMode(PenMode::Copy);
+  canvas.SetBrushColor(kWhite);
+  NoDesktop desktop;
+  TMyGraph graph(canvas, desktop);
+  graph.TitleX = "振幅 |A|";
+  graph.TitleY = titleY;
+  const int n = static_cast<int>(xs.size());
+  if (n > 0) {
+    graph.XScaleUnit(n, xs.data());
+    graph.YScaleUnit1(n, ys.data());
+  }
+  graph.Clear(kWhite);
+  graph.DrawWaku();
+  canvas.SetPenColor(kMarkerPen);
+  canvas.SetPenWidth(kMarkerPenWidth);
+  graph.PlotGraph(n, xs.data(), ys.data(), kCircle, kCircleRadius);
+  return canvas.Image();
+}
+
+// The accepted evaluations the plot shows.
+struct AcceptedPoints {
+  std::vector<float> Amplitudes;  // |A|
+  std::vector<float> Fs;
+  std::vector<float> Hs;
+};
+
+// f against |A| on the left, h against |A| on the right.
+bool WriteSweepPlot(const std::string& path, const AcceptedPoints& points, std::FILE* err) {
+  const std::vector<float>& amplitudes = points.Amplitudes;
+  const std::vector<float>& fs = points.Fs;
+  const std::vector<float>& hs = points.Hs;
+  const ImageCanvas canvas(kGraphSize, kGraphSize);
+  if (canvas.Get() == nullptr) {
+    PrintError(err, canvas.Error());
+    return false;
+  }
+  const RgbImage left = GraphImage(*canvas.Get(), amplitudes, fs, "固有振動数[Hz]");
+  const RgbImage right = GraphImage(*canvas.Get(), amplitudes, hs, "減衰比");
+  RgbImage picture;
+  picture.width = 2 * kGraphSize;
+  picture.height = kGraphSize;
+  picture.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
+  const std::size_t rowBytes = static_cast<std::size_t>(kGraphSize) * 3;
+  for (int y = 0; y < kGraphSize; ++y) {
+    auto row = picture.pixels.begin() + static_cast<std::ptrdiff_t>(2 * rowBytes * y);
+    std::copy_n(left.pixels.begin() + static_cast<std::ptrdiff_t>(rowBytes * y), rowBytes, row);
+    std::copy_n(right.pixels.begin() + static_cast<std::ptrdiff_t>(rowBytes * y), rowBytes,
+                row + static_cast<std::ptrdiff_t>(rowBytes));
+  }
+  TPNGObject png;
+  png.Assign(picture);
+  // Written under a temporary name and renamed into place.
+  const PngResult saved = png.SaveToFile(path);
+  if (!saved.ok) PrintError(err, saved.message);
+  return saved.ok;
+}
+
+}  // namespace
+
+std::vector<SweepLine> SweepStarts(const WaveData& record, int index, const CliOptions& options, std::int64_t first,
+                                   std::int64_t count, unsigned threads) {
+  std::vector<SweepLine> lines(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
+  ForEachIndex(count, std::max(threads, 1u), [&](std::int64_t i) {
+    const std::int64_t start = first + i * options.every;
+    const CliEvaluation evaluation = EvaluateChannel(record, index, options, start);
+    SweepLine& line = lines[static_cast<std::size_t>(i)];
+    line = LineOf(record, index, start, evaluation);
+    if (!options.log.empty() && (evaluation.Fit.Ok() || IsLoggedFailure(*evaluation.Fit.Failure))) {
+      line.LogRow = EvaluationLogRow(options, record, index, start, evaluation);
+    }
+  });
+  return lines;
+}
+
+int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
+  WaveData record;
+  std::string timeLabel;
+  if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
+  if (options.channel < 1 || options.channel > record.ChannelCount) {
+    PrintError(err, "oscalyx-cli: --channel must be between 1 and " + std::to_string(record.ChannelCount));
+    return kExitUsage;
+  }
+  const int index = options.channel - 1;
+  const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
+  const std::int64_t total = (static_cast<std::int64_t>(options.to) - options.from) / options.every + 1;
+
+  std::fputs(kSweepHeader, out);
+  std::int64_t evaluated = 0;
+  AcceptedPoints accepted;
+  for (std::int64_t done = 0; done < total; done += kSweepBlock) {
+    const std::int64_t count = std::min(kSweepBlock, total - done);
+    const std::vector<SweepLine> lines =
+        SweepStarts(record, index, options, options.from + done * options.every, count, threads);
+    std::vector<std::string> rows;
+    std::vector<std::string> logRows;
+    for (const SweepLine& line : lines) {
+      std::fprintf(out, "%s\n", line.Text.c_str());
+      if (!line.LogRow.empty()) logRows.push_back(line.LogRow);
+      if (!line.Evaluated) continue;
+      ++evaluated;
+      rows.push_back(line.ResultsRow);
+      if (!line.Accepted) continue;
+      accepted.Amplitudes.push_back(line.AbsA);
+      accepted.Fs.push_back(line.F);
+      accepted.Hs.push_back(line.H);
+    }
+    if (!options.results.empty() && !rows.empty() && !AppendResultsRows(options.results, rows, err)) {
+      return kExitFailure;
+    }
+    if (!options.log.empty() && !logRows.empty() &&
+        !AppendLogRows("評価記録", options.log, EvaluationLogHeader(), logRows, err)) {
+      return kExitFailure;
+    }
+  }
+  if (evaluated == 0) {
+    PrintError(err, "評価できた開始点がありません。");
+    return kExitFailure;
+  }
+  if (!options.plot.empty() && !WriteSweepPlot(options.plot, accepted, err)) return kExitFailure;
+  return kExitOk;
+}

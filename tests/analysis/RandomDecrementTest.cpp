@@ -1,0 +1,85 @@
+#include "analysis/RandomDecrement.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "analysis/DampedFit.h"
+#include "tests/support/AmbientRecord.h"
+
+namespace {
+
+// Mean 0 and σ = 1 exactly. Up-crossings of 0.5 (and of 1) at i = 3, 5 and
+// 8; the record starts above the level, which is no crossing.
+const std::vector<float> kSquare = {1, -1, -1, 1, -1, 1, -1, -1, 1, 1};
+
+TEST(RandomDecrementTest, TriggersNeedAPredecessorAndAWholeSegment) {
+  struct Case {
+    double level;
+    float seconds;  // at 1 sample/s: M
+    std::int64_t triggers;
+    std::vector<float> values;
+  };
+  const Case cases[] = {
+      {0.5, 2.0f, 3, {1.0f, -1.0f / 3}},  // i = 8: its segment ends on the last sample
+      {0.5, 3.0f, 2, {1.0f, -1.0f, 0.0f}},  // i = 8 would pass the end
+      {1.0, 2.0f, 3, {1.0f, -1.0f / 3}},  // a sample equal to the level triggers
+  };
+  for (const Case& c : cases) {
+    const RandomDecrementSignature rd = RandomDecrement(kSquare, 1, c.level, c.seconds);
+    ASSERT_TRUE(rd.Ok()) << rd.Failure->Message;
+    EXPECT_EQ(rd.Sigma, 1.0);
+    EXPECT_EQ(rd.Level, c.level);
+    EXPECT_EQ(rd.Triggers, c.triggers);
+    EXPECT_EQ(rd.Length, static_cast<std::int32_t>(c.values.size()));
+    EXPECT_EQ(rd.Values, c.values) << c.level << " " << c.seconds;
+  }
+}
+
+TEST(RandomDecrementTest, RefusalsAndARecordWithoutCrossing) {
+  struct Case {
+    std::vector<float> samples;
+    double level;
+    float seconds;
+    RandomDecrementFailureKind kind;
+    const char* message;
+  };
+  // A falling ramp crosses no level upwards; a level above the largest value
+  // is never reached.
+  const Case cases[] = {
+      {{5, 4, 3, 2, 1, 0, -1, -2}, 0.5, 2.0f, RandomDecrementFailureKind::NoTrigger, "トリガ点がありません"},
+      {kSquare, 1.01, 2.0f, RandomDecrementFailureKind::NoTrigger, "トリガ点がありません"},
+      {kSquare, 0.0, 2.0f, RandomDecrementFailureKind::BadLevel, "トリガレベルは0より大きい数にしてください。"},
+      {kSquare, 0.5, 1.9f, RandomDecrementFailureKind::TooShort, "信号の長さが短すぎます（2サンプル以上必要です）。"},
+      {kSquare, 0.5, 11.0f, RandomDecrementFailureKind::TooLong, "信号の長さがデータの長さを超えています。"},
+  };
+  for (const Case& c : cases) {
+    const RandomDecrementSignature rd = RandomDecrement(c.samples, 1, c.level, c.seconds);
+    ASSERT_FALSE(rd.Ok());
+    EXPECT_EQ(rd.Failure->Kind, c.kind);
+    EXPECT_EQ(rd.Failure->Message, c.message);
+    EXPECT_TRUE(rd.Values.empty());
+  }
+  // The whole record as one segment is allowed: only i = 0 could start it.
+  EXPECT_EQ(RandomDecrement(kSquare, 1, 0.5, 10.0f).Failure->Kind, RandomDecrementFailureKind::NoTrigger);
+}
+
+TEST(RandomDecrementTest, SignatureOfAnAmbientRecordShowsTheSystem) {
+  constexpr double kF = 1.85, kH = 0.04;
+  constexpr int kRate = 100;
+  const std::vector<float> record = AmbientResponse(kF, kH, kRate, 1000000, 0x2545F4914F6CDD1Dull);
+  const RandomDecrementSignature rd = RandomDecrement(record, kRate, kDefaultTriggerLevel, kDefaultSignatureSeconds);
+  ASSERT_TRUE(rd.Ok()) << rd.Failure->Message;
+  EXPECT_EQ(rd.Length, 500);
+  EXPECT_GT(rd.Triggers, 1000);
+  EXPECT_NEAR(rd.Level, 1.41 * rd.Sigma, 1e-12);
+  EXPECT_GE(rd.Values[0], rd.Level);  // every segment starts at or above the level
+
+  const FitEvaluation fit = EvaluateStretch(rd.Values, kRate, 1.0f / kRate, 0, 5.0f, 2.0, 0.03);
+  ASSERT_TRUE(fit.Ok()) << fit.Failure->Message;
+  EXPECT_NEAR(fit.Result.F, kF, 0.01 * kF);
+  EXPECT_NEAR(fit.Result.H, kH, 0.2 * kH);
+}
+
+}  // namespace
