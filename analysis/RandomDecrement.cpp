@@ -15,20 +15,32 @@ RandomDecrementSignature Failed(RandomDecrementFailureKind kind, const char* mes
 
 }  // namespace
 
-RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rate, double levelSigmas,
-                                         float lengthSeconds, const Progress* progress) {
+std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double levelSigmas, float lengthSeconds, int rate,
+                                                                   std::size_t sampleCount) {
   if (!(levelSigmas > 0.0) || !std::isfinite(levelSigmas)) {
-    return Failed(RandomDecrementFailureKind::BadLevel, "トリガレベルは0より大きい数にしてください。");
+    return RandomDecrementFailure{RandomDecrementFailureKind::BadLevel, "トリガレベルは0より大きい数にしてください。"};
   }
-  const std::size_t n = samples.size();
   const double length = static_cast<double>(rate) * lengthSeconds;
   if (!(length >= static_cast<double>(kMinSignatureSamples))) {
-    return Failed(RandomDecrementFailureKind::TooShort, "信号の長さが短すぎます（2サンプル以上必要です）。");
+    return RandomDecrementFailure{RandomDecrementFailureKind::TooShort,
+                                  "信号の長さが短すぎます（2サンプル以上必要です）。"};
   }
-  if (length > static_cast<double>(n)) {
-    return Failed(RandomDecrementFailureKind::TooLong, "信号の長さがデータの長さを超えています。");
+  if (length > static_cast<double>(sampleCount)) {
+    return RandomDecrementFailure{RandomDecrementFailureKind::TooLong, "信号の長さがデータの長さを超えています。"};
   }
-  const auto m = static_cast<std::size_t>(length);
+  return std::nullopt;
+}
+
+RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rate, double levelSigmas,
+                                         float lengthSeconds, const Progress* progress) {
+  const std::size_t n = samples.size();
+  if (std::optional<RandomDecrementFailure> problem =
+          RandomDecrementSettingProblem(levelSigmas, lengthSeconds, rate, n)) {
+    RandomDecrementSignature refused;
+    refused.Failure = std::move(problem);
+    return refused;
+  }
+  const auto m = static_cast<std::size_t>(static_cast<double>(rate) * lengthSeconds);
 
   // Sums in double in the order of the samples.
   double sum = 0.0;

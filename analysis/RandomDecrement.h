@@ -47,6 +47,12 @@ struct RandomDecrementSignature {
   bool Ok() const { return !Failure.has_value(); }
 };
 
+// Why a setting cannot give a signature of a record of `sampleCount` samples
+// at `rate` (level not above 0, fewer than 2 samples, longer than the record);
+// nothing when it can.
+std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double levelSigmas, float lengthSeconds, int rate,
+                                                                   std::size_t sampleCount);
+
 // The signature of `samples` (one channel, `rate` samples/s) at level
 // levelSigmas·σ, lengthSeconds long: M = trunc(rate × lengthSeconds), the
 // product in double as the view computes its width.

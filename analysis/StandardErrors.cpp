@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 
+#include "io/NumberText.h"
+
 namespace {
 
 using Matrix4 = std::array<std::array<double, kFitParameters>, kFitParameters>;
@@ -109,4 +111,14 @@ std::optional<FitStandardErrors> EvaluationStandardErrors(const FitPointSet& poi
   out.H = se[2];
   out.Phi = se[3];
   return out;
+}
+
+std::string FrequencyIntervalText(const FitResult& result, const FitStandardErrors& errors) {
+  // The f of the label: ωn / 2π rounded to single precision.
+  return "f = " + FormatFixed(static_cast<float>(result.Wn * kHzPerRadian), 3) + " ± " + FormatFixed(kStudentT95 * errors.F, 3) +
+         " Hz（95%）";
+}
+
+std::string DampingIntervalText(const FitResult& result, const FitStandardErrors& errors) {
+  return "h = " + FormatFixed(result.H, 4) + " ± " + FormatFixed(kStudentT95 * errors.H, 4) + "（95%）";
 }

@@ -16,6 +16,7 @@
 #include "components/Platform.h"
 #include "analysis/BandPass.h"
 #include "analysis/RecordLoading.h"
+#include "analysis/StandardErrors.h"
 #include "io/ResultsFile.h"
 #include "io/WaveData.h"
 
@@ -94,7 +95,8 @@ class TOpen : public QMainWindow {
   void WriteResultsRow(int channel, const FitResult& result);
   // The evaluation log's row of an evaluation (finished, or failed on a valid
   // stretch), appended under the log's lock.
-  void LogEvaluation(int channel, int start, double f0, double h0, const FitEvaluation& evaluation);
+  void LogEvaluation(int channel, int start, double f0, double h0, const FitEvaluation& evaluation,
+                     const std::optional<FitStandardErrors>& errors = std::nullopt);
 
   void CenterPassClick();
   void BtnFilterClick() { CenterPassClick(); }

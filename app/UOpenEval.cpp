@@ -8,6 +8,7 @@
 #include "analysis/Acceptance.h"
 #include "analysis/DampedFit.h"
 #include "analysis/ResultRows.h"
+#include "analysis/StandardErrors.h"
 #include "app/Conversions.h"
 #include "app/UCenter.h"
 #include "app/UGraph.h"
@@ -49,11 +50,16 @@ void TOpen::Button6Click() {
   // A poor fit is drawn, labelled and recorded like a good one; only the
   // acceptance decides what feeds the averages and the next initial values.
   AcceptanceStep(result);
+  // The red labels' hints give the 95 % intervals of an accepted f and h.
+  const std::optional<FitStandardErrors> errors = EvaluationStandardErrors(evaluation.Points, result);
+  const bool intervals = IsAccepted(result.Ratio) && errors.has_value();
+  Label28->setToolTip(intervals ? QString::fromStdString(FrequencyIntervalText(result, *errors)) : QString());
+  Label29->setToolTip(intervals ? QString::fromStdString(DampingIntervalText(result, *errors)) : QString());
   DrawFitOverlay(plot_->Wave(), evaluation);
   Label15->setText(QString::number(result.Passes));
   // The results row and the log row are on disk before the handler returns.
   WriteResultsRow(channel, result);
-  LogEvaluation(channel, start, f0, h0, evaluation);
+  LogEvaluation(channel, start, f0, h0, evaluation, errors);
   Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));
   view_.CursorDrawn = false;
   plot_->PlotCanvas().SetPenColor({255, 0, 0});
@@ -86,7 +92,8 @@ void TOpen::WriteResultsRow(int channel, const FitResult& result) {
   }
 }
 
-void TOpen::LogEvaluation(int channel, int start, double f0, double h0, const FitEvaluation& evaluation) {
+void TOpen::LogEvaluation(int channel, int start, double f0, double h0, const FitEvaluation& evaluation,
+                          const std::optional<FitStandardErrors>& errors) {
   LogEntry entry;
   entry.When = std::time(nullptr);
   entry.FileName = SlotText(record_.FileName);
@@ -98,6 +105,10 @@ void TOpen::LogEvaluation(int channel, int start, double f0, double h0, const Fi
   entry.F0 = f0;
   entry.H0 = h0;
   entry.Evaluation = &evaluation;
+  if (errors) {
+    entry.SeF = errors->F;
+    entry.SeH = errors->H;
+  }
   const AppendResult appended = AppendLocked(logPath_, EvaluationLogHeader(), {FormatLogRow(entry)});
   // Evaluation goes on without the log; said once, as every later row would repeat it.
   if (!appended.ok() && !logWarningGiven_) {

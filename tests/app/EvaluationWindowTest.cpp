@@ -1,6 +1,7 @@
 // The evaluation's recording steps in the main window: labels, averages,
 // scatter plot, next initial values and results rows.
 #include <algorithm>
+#include <regex>
 
 #include "analysis/DampedFit.h"
 #include "io/ShiftJisText.h"
@@ -143,6 +144,26 @@ TEST_F(EvaluationWindowTest, LogKeepsEveryEvaluationAcrossLoads) {
   // The results file holds the second record's evaluation only.
   const std::string results = Results();
   EXPECT_EQ(std::count(results.begin(), results.end(), '\n'), 2);
+}
+
+TEST_F(EvaluationWindowTest, AcceptedResultsShowTheirIntervalsInTheHints) {
+  Load(kSample0);
+  open->Edit1->setText("2000");
+  open->Button9Click();
+  ASSERT_EQ(open->Label28->text(), "1.600");
+  const std::regex f(R"(f = 1\.600 ± 0\.00\d Hz（95%）)");
+  const std::regex h(R"(h = 0\.0251 ± 0\.00\d\d（95%）)");
+  EXPECT_TRUE(std::regex_match(open->Label28->toolTip().toStdString(), f)) << open->Label28->toolTip().toStdString();
+  EXPECT_TRUE(std::regex_match(open->Label29->toolTip().toStdString(), h)) << open->Label29->toolTip().toStdString();
+  // The log carries the standard errors too.
+  const std::string log = TempDir::Read(dir.File("評価記録.csv"));
+  EXPECT_TRUE(std::regex_search(log, std::regex(R"(,0\.\d{4},0\.\d{5}\r\n$)"))) << log;
+
+  open->Edit1->setText("100");  // ambient noise: rejected, and no interval is offered
+  open->Button9Click();
+  EXPECT_EQ(open->Label28->text(), "failed");
+  EXPECT_TRUE(open->Label28->toolTip().isEmpty());
+  EXPECT_TRUE(open->Label29->toolTip().isEmpty());
 }
 
 }  // namespace

@@ -38,8 +38,9 @@ std::string JsonField(const std::string& json, const std::string& key) {
 TEST(CliSweep, RowsAreFitsAtTheSameStarts) {
   TempDir dir;
   const std::string results = dir.File("sweep.csv");
+  const std::string log = dir.File("log.csv");
   const CliRunResult sweep = RunCliCaptured({"sweep", kSample0, "--channel", "1", "--from", "2000", "--to", "5650",
-                                             "--every", "1200", "--h0", "0.04", "--results", results});
+                                             "--every", "1200", "--h0", "0.04", "--results", results, "--log", log});
   ASSERT_EQ(sweep.status, 0) << sweep.err;
   const std::vector<std::string> lines = Split(sweep.out, '\n');
   ASSERT_EQ(lines.size(), 6u);  // header, 2000, 3200, 4400, 5600, and the empty rest after the last LF
@@ -70,6 +71,14 @@ TEST(CliSweep, RowsAreFitsAtTheSameStarts) {
     EXPECT_EQ(row[12], "");
   }
   EXPECT_EQ(TempDir::Read(results), TempDir::Read(fitResults));
+  // The log: its header, and a row per start whose stretch was evaluated (5600
+  // reaches past the record: nothing to log), in start order.
+  const std::vector<std::string> logged = Split(TempDir::Read(log), '\n');
+  ASSERT_EQ(logged.size(), 5u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NE(logged[static_cast<std::size_t>(i) + 1].find(std::string(",sample0.csv,1,P1,") + starts[i] + ",5,"),
+              std::string::npos);
+  }
 }
 
 TEST(CliSweep, NothingEvaluatedIsAFailureAndBadRangesAreRefused) {
