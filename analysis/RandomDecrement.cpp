@@ -63,8 +63,8 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rat
   double previous = samples[0] - mean;
   for (std::size_t i = 1; i + m <= n; ++i) {
     if (progress != nullptr && i % kProgressBlock == 0) {
-      if (progress->Cancelled()) return Failed(RandomDecrementFailureKind::Cancelled, "中止しました。");
       progress->At(static_cast<double>(i) / static_cast<double>(n));
+      if (progress->Cancelled()) return Failed(RandomDecrementFailureKind::Cancelled, "中止しました。");
     }
     const double current = samples[i] - mean;
     if (previous < level && level <= current) {
@@ -93,4 +93,10 @@ WaveData SignatureRecord(const WaveData& source, int channel, const RandomDecrem
   record.Units[0] = source.Units[static_cast<std::size_t>(channel)];
   record.Samples[0] = signature.Values;
   return record;
+}
+
+std::string SignatureFileName(std::string_view fileName, int channelNumber) {
+  const std::size_t dot = fileName.rfind('.');
+  const std::string_view stem = dot == std::string_view::npos || dot == 0 ? fileName : fileName.substr(0, dot);
+  return std::string(stem) + "_ch" + std::to_string(channelNumber) + "_rd.csv";
 }

@@ -14,6 +14,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/Progress.h"
@@ -58,6 +59,10 @@ std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double level
 // product in double as the view computes its width.
 RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rate, double levelSigmas,
                                          float lengthSeconds, const Progress* progress = nullptr);
+
+// The name a signature is offered under: "<name without extension>_ch<K>_rd.csv"
+// ("sample0.csv", channel 1: "sample0_ch1_rd.csv").
+std::string SignatureFileName(std::string_view fileName, int channelNumber);
 
 // The signature as a one-channel record, as the conversion writes it and the
 // readers take it: the source channel's name and unit, the source rate.

@@ -21,26 +21,27 @@ const QColor kTextColour(0, 128, 0);  // green
 constexpr int kFontPixels = 13;
 constexpr const char* kUiFamily = "IPAPGothic";  // stands in for the Windows UI font
 
-constexpr const char* kRefusalTitle = "入力エラー";
-
 }  // namespace
+
+void SetSettingsDialogLook(QDialog& dialog, QSize outerSize) {
+  dialog.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  SetOuterSize(dialog, outerSize);
+  dialog.setModal(true);
+  QFont font(QString::fromLatin1(kUiFamily));
+  font.setPixelSize(kFontPixels);
+  font.setBold(true);
+  dialog.setFont(font);
+  QPalette colours = dialog.palette();
+  colours.setColor(QPalette::Window, kBackground);
+  SetLiveTextColour(colours, QPalette::WindowText, kTextColour);
+  dialog.setPalette(colours);
+  dialog.setAutoFillBackground(true);
+}
 
 TCenter::TCenter(Platform& platform, QWidget* parent) : QDialog(parent), platform_(platform) {
   setObjectName("Center");
   setWindowTitle("バンドパスフィルタ特性");
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  SetOuterSize(*this, {kOuterWidth, kOuterHeight});
-  setModal(true);
-
-  QFont font(QString::fromLatin1(kUiFamily));
-  font.setPixelSize(kFontPixels);
-  font.setBold(true);
-  setFont(font);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, kBackground);
-  SetLiveTextColour(colours, QPalette::WindowText, kTextColour);
-  setPalette(colours);
-  setAutoFillBackground(true);
+  SetSettingsDialogLook(*this, {kOuterWidth, kOuterHeight});
 
   auto label = [this](const QString& text, int x, int y) {
     auto* l = new QLabel(text, this);
@@ -96,7 +97,7 @@ void TCenter::Button1Click() {
       const auto centre = static_cast<float>(StrToFloat(EdCenter->text()));
       const auto ratio = static_cast<float>(StrToFloat(EdRatio->text()));
       if (const std::optional<std::string> problem = BandSettingProblem(centre, ratio, dt_)) {
-        platform_.ShowMessage(*problem, kRefusalTitle, MessageIcon::Warning);
+        platform_.ShowMessage(*problem, kInputErrorTitle, MessageIcon::Warning);
         return;
       }
       const BandEdges edges = EdgesFromCentre(centre, ratio);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSize>
 #include <QString>
 
 class Platform;
@@ -13,6 +14,12 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+// The look of the settings dialogs (this one and the random-decrement
+// dialog): a modal dialog of the given outer size on a pale pink background
+// with bold green text, and its refusal title.
+void SetSettingsDialogLook(QDialog& dialog, QSize outerSize);
+inline constexpr char kInputErrorTitle[] = "入力エラー";
 
 class TCenter : public QDialog {
   Q_OBJECT

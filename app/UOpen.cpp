@@ -22,6 +22,7 @@
 #include "app/UFormat.h"
 #include "app/UGraph.h"
 #include "app/UHowTo.h"
+#include "app/URandomDec.h"
 #include "app/WavePlot.h"
 #include "components/Version.h"
 #include "components/qt/FormulaPicture.h"
@@ -302,6 +303,9 @@ void TOpen::BuildMenu() {
   StepItems[1]->setChecked(true);
   CenterPass = action(edit, "バンドパスフィルタ", "CenterPass", [this] { CenterPassClick(); });
   CenterPass->setEnabled(false);
+  RD = action(edit, "RD法（ランダムデクリメント）…", "RD", [this] { RDClick(); });
+  RD->setEnabled(false);
+  RandomDec = new TRandomDec(platform_, this);
   QMenu* scale = edit->addMenu("表示時間幅");
   TIMESCALE = scale->menuAction();
   TIMESCALE->setObjectName("TIMESCALE");

@@ -36,6 +36,7 @@ class TAbout;
 class TCenter;
 class TGFormat;
 class TGraph;
+class TRandomDec;
 class THowTo;
 class TTkBtn;
 class WavePlot;
@@ -99,6 +100,11 @@ class TOpen : public QMainWindow {
                      const std::optional<FitStandardErrors>& errors = std::nullopt);
 
   void CenterPassClick();
+  // The random-decrement signature of the one channel shown: its dialog, a
+  // save dialog offering "<file>_ch<K>_rd.csv" in the record's folder, the
+  // signature written there (away from the window, with "中止") and opened
+  // as the user would open it.
+  void RDClick();
   void BtnFilterClick() { CenterPassClick(); }
   void CSVFClick();
 
@@ -141,6 +147,8 @@ class TOpen : public QMainWindow {
   // a band the record does not allow, is reported; then, and after "中止",
   // nothing is returned.
   std::optional<LoadOutcome> LoadFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band);
+  // The file type selected in the radio group, then the load flow.
+  void OpenFileAs(const std::string& path, FileKind kind);
   // The load flow from a chosen file on.
   void LoadPath(const std::string& path);
   // What a reader shows besides the record: time, slider range, channel boxes.
@@ -238,6 +246,8 @@ class TOpen : public QMainWindow {
   QAction* N3 = nullptr;
   std::array<QAction*, 4> StepItems{};  // N2001, N5001, N10001, N20001
   QAction* CenterPass = nullptr;
+  QAction* RD = nullptr;
+  TRandomDec* RandomDec = nullptr;  // the dialog of RD
   QAction* TIMESCALE = nullptr;
   QAction* DIV1 = nullptr;
   QAction* DIV10 = nullptr;

@@ -1,15 +1,20 @@
-// The band-pass dialog's after-close flow and the conversion to standard CSV.
+// The band-pass dialog's after-close flow, the random-decrement signature and
+// the conversion to standard CSV.
 #include <QAction>
 #include <QLabel>
 
 #include "analysis/BandPass.h"
+#include "analysis/RandomDecrement.h"
 #include "app/UCenter.h"
 #include "app/UOpen.h"
+#include "app/URandomDec.h"
 #include "app/WaitCursor.h"
 #include "io/WriteCsv.h"
 
 namespace {
 const char kCsvFilter[] = "標準CSVファイル(*.csv)|*.csv|すべて(*.*)|*.*";
+constexpr char kSignatureLabel[] = "RD法の計算中…";
+constexpr char kSignatureTitle[] = "RD法";
 }
 
 void TOpen::CenterPassClick() {
@@ -54,8 +59,45 @@ void TOpen::CenterPassClick() {
   RedrawView();
 }
 
+void TOpen::RDClick() {
+  if (!loaded_ || !view_.SingleChannel || view_.SingleIndex >= record_.ChannelCount) return;
+  const int channel = view_.SingleIndex;
+  RandomDec->SetRecord(record_.Rate, record_.SampleCount);
+  if (RandomDec->exec() != QDialog::Accepted) return;
+  const std::string chosen =
+      platform_.SaveFileName({kCsvFilter, 1, true, FolderOf(SlotText(record_.Path)),
+                              SignatureFileName(SlotText(record_.FileName), channel + 1)});
+  if (chosen.empty()) return;
+  const std::string path = WithDefaultExtension(chosen, ".csv");
+
+  RandomDecrementSignature signature;
+  std::optional<WriteResult> written;
+  platform_.RunLongWork(kSignatureLabel, [&](WorkReporter& reporter) {
+    signature = RandomDecrement(record_.Samples[static_cast<std::size_t>(channel)], record_.Rate,
+                                RandomDec->Level(), RandomDec->Length(), &reporter.progress);
+    if (signature.Ok() && !reporter.progress.Cancelled()) {
+      written = WriteCsv(path, SignatureRecord(record_, channel, signature));
+    }
+  });
+  // "中止" while computing leaves nothing: no file was written.
+  if (signature.Ok() && !written) return;
+  if (!signature.Ok()) {
+    if (signature.Failure->Kind != RandomDecrementFailureKind::Cancelled) {
+      platform_.ShowMessage(signature.Failure->Message, kSignatureTitle, MessageIcon::Warning);
+    }
+    return;
+  }
+  if (!written->ok) {
+    platform_.ShowMessage(written->message, kSignatureTitle, MessageIcon::Warning);
+    return;
+  }
+  // The signature is a standard CSV record like any other, opened as the user
+  // would open it, whatever its name.
+  OpenFileAs(path, FileKind::Csv);
+}
+
 void TOpen::CSVFClick() {
-  const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true, {}});
+  const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true, {}, {}});
   if (chosen.empty()) return;
   WriteResult result;
   {

@@ -130,17 +130,18 @@ void TOpen::CreateResultsFile() {
 void TOpen::BtnFileClick() {
   // The reader follows the file-type selection, never the file's extension.
   record_.SourceKind = RadioSpc51->isChecked() ? FileKind::Spc51 : FileKind::Csv;
-  const std::string path = platform_.OpenFileName({kOpenFilter, openFilterIndex_, false, openFolder_});
+  const std::string path = platform_.OpenFileName({kOpenFilter, openFilterIndex_, false, openFolder_, {}});
   if (path.empty()) return;
   openFolder_ = FolderOf(path);
   LoadPath(path);
 }
 
-void TOpen::OpenFile(const std::string& path) {
-  const bool spc51 = KindFromExtension(path) == FileKind::Spc51;
+void TOpen::OpenFile(const std::string& path) { OpenFileAs(path, KindFromExtension(path)); }
+
+void TOpen::OpenFileAs(const std::string& path, FileKind kind) {
   // Selecting the item runs RadioGroup1Click, as a click on it would.
-  (spc51 ? RadioSpc51 : RadioCsv)->setChecked(true);
-  record_.SourceKind = spc51 ? FileKind::Spc51 : FileKind::Csv;
+  (kind == FileKind::Spc51 ? RadioSpc51 : RadioCsv)->setChecked(true);
+  record_.SourceKind = kind;
   openFolder_ = FolderOf(path);
   LoadPath(path);
 }

@@ -146,6 +146,8 @@ void TOpen::RedrawView() {
   view_.CursorDrawn = false;  // the new picture has no crosshair
   ++redrawCount_;
   plot_->Refresh();
+  // The signature, like the evaluation, works on the one channel shown.
+  RD->setEnabled(loaded_ && lastDraw_.CheckedCount == 1);
   if (lastDraw_.CheckedCount == 1) {
     Button9->setEnabled(true);
     TkBtn1->setEnabled(true);
@@ -225,7 +227,7 @@ void TOpen::MyWave1Click() {
 void TOpen::Button3Click() { plot_->Wave().Copy(platform_); }
 
 void TOpen::Button7Click() {
-  const std::string chosen = platform_.SaveFileName({kPngFilter, 1, true, {}});
+  const std::string chosen = platform_.SaveFileName({kPngFilter, 1, true, {}, {}});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".png");
   TPNGObject png;

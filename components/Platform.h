@@ -17,6 +17,7 @@ struct FileDialogRequest {
   int filterIndex = 1;      // 1-based preset filter
   bool promptOverwrite = false;
   std::string directory;    // folder the dialog opens in; empty: the dialog's own choice
+  std::string fileName;     // name offered in a save dialog; empty: none
 };
 
 // What long work gets from the window: where to report how far it has come

@@ -72,6 +72,8 @@ std::string QtPlatform::SaveFileName(const FileDialogRequest& request) {
     dialog.selectNameFilter(filters[request.filterIndex - 1]);
   }
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.promptOverwrite);
+  if (!request.directory.empty()) dialog.setDirectory(QString::fromStdString(request.directory));
+  if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first().toStdString();
 }

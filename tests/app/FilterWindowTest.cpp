@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QTimer>
 
+#include "app/URandomDec.h"
 #include "io/ReadCsv.h"
+#include "tests/support/AmbientRecord.h"
 #include "tests/support/MainWindowFixture.h"
 
 namespace {
@@ -171,6 +173,77 @@ TEST_F(FilterWindowTest, BandTheReReadRecordCannotTakeLeavesEverythingAsItWas) {
   EXPECT_TRUE(open->Plot()->PlotCanvas().Image() == picture);
   EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
   EXPECT_TRUE(center->BandOn());
+}
+
+}  // namespace
+
+// ---- The random-decrement signature from the menu -----------------------------
+
+namespace {
+
+class SignatureWindowTest : public MainWindowTest {
+ protected:
+  // A one-channel ambient record of `count` samples at 100 samples/s.
+  std::string AmbientCsv(int count) {
+    WaveData record;
+    record.ChannelCount = 1;
+    record.SampleCount = count;
+    record.Rate = 100;
+    CopyToSlot("AMB", record.Names[0]);
+    CopyToSlot("gal", record.Units[0]);
+    record.Samples[0] = AmbientResponse(1.85, 0.04, 100, count, 7);
+    const std::string path = dir.File("ambient.csv");
+    EXPECT_TRUE(WriteCsv(path, record).ok);
+    return path;
+  }
+  // Opens the dialog from the menu and answers it with OK (or its close box
+  // once a refusal has been shown).
+  void RunSignature(const QString& level, const QString& length) {
+    QTimer::singleShot(0, open->RandomDec, [this, level, length] {
+      open->RandomDec->EdLevel->setText(level);
+      open->RandomDec->EdLength->setText(length);
+      open->RandomDec->Button1Click();
+      if (open->RandomDec->isVisible()) open->RandomDec->reject();
+    });
+    open->RD->trigger();
+  }
+};
+
+TEST_F(SignatureWindowTest, SignatureIsSavedBesideTheRecordAndOpened) {
+  Load(ThreeChannelCsv());
+  EXPECT_FALSE(open->RD->isEnabled());  // three channels shown
+  Load(AmbientCsv(60000));
+  ASSERT_TRUE(open->RD->isEnabled());
+  platform.saveAnswer = dir.File("signature");  // no extension: .csv is added
+  RunSignature("1.41", "5");
+  ASSERT_EQ(platform.requests.size(), 3u);  // two open dialogs, the save dialog
+  EXPECT_EQ(platform.requests[2].fileName, "ambient_ch1_rd.csv");
+  EXPECT_EQ(platform.requests[2].directory, dir.path());
+  EXPECT_TRUE(platform.messages.empty()) << platform.messages[0].text;
+  // The signature is now the loaded record, read as a standard CSV file.
+  EXPECT_EQ(open->LabelFileName->text(), "signature.csv");
+  EXPECT_EQ(open->Record().SampleCount, 500);
+  EXPECT_EQ(std::string(SlotText(open->Record().Names[0])), "AMB");
+  EXPECT_TRUE(open->RadioCsv->isChecked());
+  EXPECT_EQ(Results(), ResultsHeaderLine());
+}
+
+TEST_F(SignatureWindowTest, RefusedSettingsAndCancelLeaveEverythingAsItWas) {
+  Load(AmbientCsv((1 << 20) + 1000));  // long enough to report before it ends
+  const WaveData& record = open->Record();
+  const std::vector<float> before = record.Samples[0];
+  RunSignature("0", "5");
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].title, "入力エラー");
+  EXPECT_TRUE(platform.requests.size() == 1u);  // no save dialog
+
+  platform.saveAnswer = dir.File("cancelled.csv");
+  platform.cancelAtReport = 1;
+  RunSignature("1.41", "5");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("cancelled.csv")));
+  EXPECT_EQ(open->LabelFileName->text(), "ambient.csv");
+  EXPECT_EQ(record.Samples[0], before);
+  EXPECT_EQ(platform.messages.size(), 1u);
 }
 
 }  // namespace
