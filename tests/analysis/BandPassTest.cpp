@@ -67,6 +67,7 @@ const char* PathName(FirPath path) {
     case FirPath::Scalar: return "Scalar";
     case FirPath::Sse2: return "Sse2";
     case FirPath::Avx2: return "Avx2";
+    case FirPath::Avx512: return "Avx512";
   }
   return "?";
 }
@@ -166,7 +167,10 @@ INSTANTIATE_TEST_SUITE_P(
                     PathCase{FirPath::Sse2, FirRounding::Split},
                     PathCase{FirPath::Avx2, FirRounding::Convert},
                     PathCase{FirPath::Avx2, FirRounding::Split},
-                    PathCase{FirPath::Avx2, FirRounding::Auto}),
+                    PathCase{FirPath::Avx2, FirRounding::Auto},
+                    PathCase{FirPath::Avx512, FirRounding::Convert},
+                    PathCase{FirPath::Avx512, FirRounding::Split},
+                    PathCase{FirPath::Avx512, FirRounding::Auto}),
     [](const testing::TestParamInfo<PathCase>& info) {
       const char* rounding = info.param.Rounding == FirRounding::Auto      ? "Auto"
                              : info.param.Rounding == FirRounding::Convert ? "Convert"
@@ -185,7 +189,7 @@ TEST(FirRange, AutoFallsBackWhereSplittingWouldBeWrong) {
     bool special;
   };
   const Case cases[] = {{"tiny", 3e-36f, false}, {"huge", 3e37f, false}, {"infinity", 1.0f, true}};
-  for (const FirPath path : {FirPath::Sse2, FirPath::Avx2}) {
+  for (const FirPath path : {FirPath::Sse2, FirPath::Avx2, FirPath::Avx512}) {
     if (!FirPathAvailable(path)) continue;
     for (const Case& c : cases) {
       std::vector<float> x = base;
