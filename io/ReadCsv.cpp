@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 #include <thread>
@@ -14,13 +16,11 @@
 #include "io/FileHandle.h"
 #include "io/LineReader.h"
 #include "io/NumberText.h"
+#include "io/ProgressTicker.h"
 
 namespace {
 
 constexpr int kHeaderLines = 4;
-// Records of at least this many data lines are converted by two threads.
-constexpr int kSplitAtRows = 20000;
-constexpr long long kHalfStride = 1024;  // the first pass notes every 1024th line's offset
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr char kNotTextMessage[] =
@@ -101,34 +101,133 @@ std::string FileTimeLabel(long long modificationTime) {
   return text;
 }
 
-ReadResult ReadCsv(const std::string& path, WaveData& record) {
+namespace {
+
+// Files below this size are read by one thread: a second costs more than it saves.
+constexpr unsigned long long kSplitAtBytes = 256 * 1024;
+// How far past the middle of the file the second half's first line may start.
+constexpr std::size_t kSplitSearchBytes = 64 * 1024;
+// Lines between two looks at the cancel flag and reports of progress.
+constexpr int kLinesPerCheck = 4096;
+// The share of the whole read that the first pass, counting lines, takes.
+constexpr double kCountShare = 0.1;
+
+// Where the second half of the file starts: just after the first line feed at
+// or beyond the middle, which begins a line whatever came before it. 0 (no
+// second half) for a small file or one without a line feed near the middle.
+unsigned long long SecondHalfStart(int fd, unsigned long long size) {
+  if (size < kSplitAtBytes) return 0;
+  const unsigned long long middle = size / 2;
+  std::vector<char> look(kSplitSearchBytes);
+  const ssize_t got = ::pread(fd, look.data(), look.size(), static_cast<off_t>(middle));
+  if (got <= 0) return 0;
+  const auto* lf = static_cast<const char*>(std::memchr(look.data(), '\n', static_cast<std::size_t>(got)));
+  if (lf == nullptr) return 0;
+  const unsigned long long start = middle + static_cast<unsigned long long>(lf - look.data()) + 1;
+  return start < size ? start : 0;
+}
+
+// The progress of a read in two halves: each half counts the bytes it has
+// passed; only the calling thread's half reports, and either half stops when
+// the caller has asked or the other half gave up.
+class TwoHalves {
+ public:
+  TwoHalves(const Progress* progress, unsigned long long size) : ticker_(progress), progress_(progress), size_(size) {}
+
+  // Starts a pass: its share of the whole read and the share done before it.
+  void StartPass(double before, double share) {
+    before_ = before;
+    share_ = share;
+    secondBytes_ = 0;
+  }
+  // Called by a half every kLinesPerCheck lines with the bytes it has passed
+  // in this pass; false when it is to stop.
+  bool Check(bool first, unsigned long long bytes) {
+    if (progress_ != nullptr && progress_->Cancelled()) cancelled_ = true;
+    if (first) {
+      const double done = static_cast<double>(bytes + secondBytes_.load(std::memory_order_relaxed));
+      ticker_.At(before_ + share_ * done / static_cast<double>(size_));
+    } else {
+      secondBytes_.store(bytes, std::memory_order_relaxed);
+    }
+    return !cancelled_.load(std::memory_order_relaxed);
+  }
+  bool Cancelled() const { return cancelled_.load(); }
+  void Done() { ticker_.Done(); }
+
+ private:
+  ProgressTicker ticker_;
+  const Progress* progress_;
+  unsigned long long size_;
+  double before_ = 0.0;
+  double share_ = 1.0;
+  std::atomic<unsigned long long> secondBytes_{0};
+  std::atomic<bool> cancelled_{false};
+};
+
+// Counts the lines of [from, to) as LineReader hands them out. The first line
+// of the file (from = 0) must be a line of a text file.
+struct LineCount {
+  long long lines = 0;
+  bool notText = false;
+  bool failed = false;
+};
+
+LineCount CountLines(int fd, unsigned long long from, unsigned long long to, TwoHalves& halves, bool first) {
+  LineReader reader(fd, from, to);
+  std::string_view line;
+  LineCount count;
+  while (reader.Next(line)) {
+    if (count.lines == 0 && from == 0 && !IsTextLine(line)) {
+      count.notText = true;
+      return count;
+    }
+    if (++count.lines % kLinesPerCheck == 0 && !halves.Check(first, reader.Offset() - from)) return count;
+  }
+  count.failed = reader.Failed();
+  return count;
+}
+
+}  // namespace
+
+ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* progress) {
   // Without O_NONBLOCK, opening a named pipe waits for a writer that may never
   // come; it has no effect on regular files, the only kind read here.
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
+  const auto size = static_cast<unsigned long long>(info.st_size);
 
-  LineReader reader(file.get());
-  std::string_view line;
+  // Both passes go through the file in two halves at once on a large file:
+  // the second half starts at a line, so each half counts and converts its
+  // lines on its own.
+  const unsigned long long secondStart = SecondHalfStart(file.get(), size);
+  const unsigned long long firstEnd = secondStart != 0 ? secondStart : LineReader::kToTheEnd;
+  TwoHalves halves(progress, size);
 
-  // First pass: count the lines, noting where the second half of the data
-  // lines starts so that the second pass can convert both halves at once.
-  long long lineCount = 0;
-  std::vector<unsigned long long> lineStarts;  // file offset of every kHalfStride-th line
-  while (true) {
-    if (lineCount % kHalfStride == 0) lineStarts.push_back(reader.Offset());
-    if (!reader.Next(line)) break;
-    if (lineCount == 0 && !IsTextLine(line)) return Refused(kNotTextMessage);
-    ++lineCount;
+  // First pass: count the lines.
+  halves.StartPass(0.0, kCountShare);
+  LineCount firstCount;
+  LineCount secondCount;
+  {
+    std::jthread second;
+    if (secondStart != 0) {
+      second = std::jthread([&] { secondCount = CountLines(file.get(), secondStart, size, halves, false); });
+    }
+    firstCount = CountLines(file.get(), 0, firstEnd, halves, true);
   }
-  if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした");
+  if (halves.Cancelled()) return ReadCancelled();
+  if (firstCount.notText) return Refused(kNotTextMessage);
+  if (firstCount.failed || secondCount.failed) return Refused("ファイルを最後まで読めませんでした");
+  const long long lineCount = firstCount.lines + secondCount.lines;
   if (lineCount < kHeaderLines) {
     return Refused("CSVファイルの行数が足りません（見出しの4行が必要です）");
   }
   if (lineCount - kHeaderLines > INT_MAX) return Refused("データの行数が多すぎます");
   const int allocated = static_cast<int>(lineCount - kHeaderLines);
 
-  reader.Rewind();
+  LineReader reader(file.get(), 0, firstEnd);
+  std::string_view line;
   CsvRecord fresh;
   CellArray cells;
 
@@ -166,7 +265,10 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   float values[kMaxCells];
   for (int k = 0; k < kMaxCells; ++k) values[k] = static_cast<float>(ParseDecimal(cells[k].View()));
   const int channels = fresh.channelCount;
-  auto convert = [&fresh, channels](LineReader& lines, int firstRow, int endRow, float* carried, int* firstSet) {
+  halves.StartPass(kCountShare, 1.0 - kCountShare);
+  auto convert = [&fresh, &halves, channels](LineReader& lines, int firstRow, int endRow, float* carried,
+                                              int* firstSet, bool first) {
+    const unsigned long long start = lines.Offset();
     std::string_view text;
     int row = firstRow;
     while (row < endRow && lines.Next(text)) {
@@ -178,25 +280,29 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
         }
       }
       ++row;
+      if ((row - firstRow) % kLinesPerCheck == 0 && !halves.Check(first, lines.Offset() - start)) break;
     }
     return row;
   };
 
-  // The second half starts at a line noted by the first pass. Its rows before
-  // a channel's first cell carry the first half's last value, filled in after.
-  const long long halfLine = (kHeaderLines + allocated / 2) / kHalfStride * kHalfStride;
-  const bool split = allocated >= kSplitAtRows && halfLine > kHeaderLines;
-  const int half = split ? static_cast<int>(halfLine - kHeaderLines) : allocated;
+  // The second half's first row follows the first half's lines (at least 64:
+  // the half is 128 KB or more and a line at most 1999 characters). Its rows
+  // before a channel's first cell carry the first half's last value, filled
+  // in after.
   int row = 0;
-  if (split) {
-    LineReader secondReader(file.get(), lineStarts[static_cast<std::size_t>(halfLine / kHalfStride)]);
+  if (secondStart != 0) {
+    const int half = static_cast<int>(firstCount.lines - kHeaderLines);
+    LineReader secondReader(file.get(), secondStart, size);
     float secondValues[kMaxCells] = {};
     int firstSet[kMaxCells];
     std::fill(std::begin(firstSet), std::end(firstSet), allocated);
     int secondEnd = half;
-    std::thread second([&] { secondEnd = convert(secondReader, half, allocated, secondValues, firstSet); });
-    row = convert(reader, 0, half, values, nullptr);
-    second.join();
+    {
+      std::jthread second(
+          [&] { secondEnd = convert(secondReader, half, allocated, secondValues, firstSet, false); });
+      row = convert(reader, 0, half, values, nullptr, true);
+    }
+    if (halves.Cancelled()) return ReadCancelled();
     if (secondReader.Failed()) return Refused("ファイルを最後まで読めませんでした");
     if (row == half) {
       for (int k = 0; k < channels; ++k) {
@@ -206,7 +312,8 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
       row = secondEnd;
     }
   } else {
-    row = convert(reader, 0, allocated, values, nullptr);
+    row = convert(reader, 0, allocated, values, nullptr, true);
+    if (halves.Cancelled()) return ReadCancelled();
   }
   if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした");
   fresh.sampleCount = row;
@@ -220,6 +327,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
     fresh.samples[k].resize(static_cast<std::size_t>(fresh.sampleCount));
     record.Samples[k] = std::move(fresh.samples[k]);
   }
+  halves.Done();
 
   ReadResult result;
   result.timeLabel = FileTimeLabel(static_cast<long long>(info.st_mtime));
