@@ -389,7 +389,8 @@ FirRun ApplyFirChannels(int N, const float* h, std::span<float* const> channels,
     }
     work(0);
   }
-  if (stop.load()) return FirRun::Cancelled;
+  // A stop asked for after the last report is still in time.
+  if (stop.load() || ticker.Cancelled()) return FirRun::Cancelled;
   ticker.Done();
   return FirRun::Completed;
 }

@@ -75,7 +75,7 @@ void BM_FilterAllChannels(benchmark::State& state) {
 }
 BENCHMARK(BM_FilterAllChannels)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// One path forced: arg 0 = path (0 scalar, 1 SSE2, 2 AVX2), arg 1 = threads
+// One path forced: arg 0 = path (0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512), arg 1 = threads
 // (0: one per core), arg 2 = rounding (0 auto, 1 convert, 2 split).
 void BM_ApplyFirPath(benchmark::State& state) {
   const auto path = static_cast<FirPath>(state.range(0));
@@ -105,6 +105,8 @@ void BM_ApplyFirPath(benchmark::State& state) {
 }
 BENCHMARK(BM_ApplyFirPath)
     ->ArgNames({"path", "threads", "rounding"})
+    ->Args({3, 0, 0})
+    ->Args({3, 1, 0})
     ->Args({2, 0, 0})
     ->Args({2, 1, 0})
     ->Args({2, 0, 1})

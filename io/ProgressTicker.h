@@ -1,8 +1,9 @@
 // Passes the progress of one piece of work on to the caller's optional
 // Progress: never backwards, at most about kReports times over the whole work
-// (a report may post to a window, so it costs), and exactly 1 at the end of
-// work that completes. Used only on the thread that called the unit, so the
-// caller's Report is never called from two threads.
+// (a report may post to a window, so it costs), and 1 only once the work has
+// completed, so that a stop asked for at any earlier report is honoured. Used
+// only on the thread that called the unit: the caller's Report is never
+// called from two threads.
 #pragma once
 
 #include "io/Progress.h"
@@ -13,10 +14,10 @@ class ProgressTicker {
 
   explicit ProgressTicker(const Progress* progress) : progress_(progress) {}
 
-  // Reports `fraction` (0 to 1) when it lies a step beyond the last report.
+  // Reports `fraction` when it lies a step beyond the last report. 1 is left
+  // to Done: the work may still stop or fail after its last step.
   void At(double fraction) {
-    if (progress_ == nullptr || fraction < next_) return;
-    if (fraction > 1.0) fraction = 1.0;
+    if (progress_ == nullptr || fraction < next_ || fraction >= 1.0) return;
     progress_->At(fraction);
     last_ = fraction;
     next_ = fraction + 1.0 / kReports;

@@ -316,6 +316,8 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
     if (halves.Cancelled()) return ReadCancelled();
   }
   if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした");
+  // A stop asked for after the last report is still in time.
+  if (progress != nullptr && progress->Cancelled()) return ReadCancelled();
   fresh.sampleCount = row;
 
   record.ChannelCount = fresh.channelCount;

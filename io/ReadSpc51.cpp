@@ -157,11 +157,13 @@ ReadResult ReadSpc51(const std::string& path, WaveData& record, const Progress* 
   if (!ReadSpc51Counts(file.get(), channelCount, raw.data(), sampleCount, &countsPart)) return ReadCancelled();
   std::array<std::vector<float>, kMaxChannels> samples;
   for (int k = 0; k < channelCount; ++k) {
+    ticker.At(kCountsShare + (1.0 - kCountsShare) * k / channelCount);
     if (ticker.Cancelled()) return ReadCancelled();
     samples[k].resize(static_cast<std::size_t>(sampleCount));
     for (std::size_t i = 0; i < samples[k].size(); ++i) samples[k][i] = raw[k][i] * scales[k];
-    ticker.At(kCountsShare + (1.0 - kCountsShare) * (k + 1) / channelCount);
   }
+  // A stop asked for after the last report is still in time.
+  if (ticker.Cancelled()) return ReadCancelled();
 
   record.ChannelCount = channelCount;
   record.SampleCount = sampleCount;

@@ -46,7 +46,7 @@ Written WriteRecord(std::FILE* out, const WaveData& record, const Progress* prog
       if (ticker.Cancelled()) return Written::Cancelled;
       ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
       text.clear();
-      ticker.At(static_cast<double>(i + 1) / record.SampleCount);
+      ticker.At(static_cast<double>(i) / record.SampleCount);
     }
   }
   if (ok && !text.empty()) ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
@@ -55,8 +55,8 @@ Written WriteRecord(std::FILE* out, const WaveData& record, const Progress* prog
     error = errno != 0 ? errno : EIO;
     return Written::Failed;
   }
-  ticker.Done();
-  return Written::Whole;
+  // A stop asked for after the last report is still in time.
+  return ticker.Cancelled() ? Written::Cancelled : Written::Whole;
 }
 
 WriteResult Cancelled() {
@@ -73,7 +73,9 @@ WriteResult Failure(const std::string& what, int error) { return {false, what + 
 WriteResult WriteCsvTo(std::FILE* out, const WaveData& record, const Progress* progress) {
   int error = 0;
   switch (WriteRecord(out, record, progress, error)) {
-    case Written::Whole: return {};
+    case Written::Whole:
+      if (progress != nullptr) progress->At(1.0);
+      return {};
     case Written::Cancelled: return Cancelled();
     case Written::Failed: break;
   }
@@ -90,6 +92,7 @@ WriteResult WriteCsv(const std::string& path, const WaveData& record, const Prog
     case Written::Failed: return Failure("CSVファイル「" + path + "」に書き込めません", error);
   }
   if (!file.Commit()) return Failure("CSVファイル「" + path + "」に書き込めません", file.error());
+  if (progress != nullptr) progress->At(1.0);
   return {};
 }
 

@@ -14,6 +14,7 @@
 
 #include "analysis/BandPassKernels.h"
 #include "io/WaveData.h"
+#include "tests/support/ProgressProbe.h"
 
 namespace {
 
@@ -411,6 +412,48 @@ TEST(FilterAllChannels, FiltersEveryChannelLikeTheReference) {
     }
     EXPECT_EQ(record.Samples[3], original.Samples[3]);
   }
+}
+
+// Reports come from the calling thread while the others filter too; a stop
+// asked for at any report before the last ends the run as cancelled. With one
+// thread the reports are the same in every run, so the last but one is known.
+TEST(FilterAllChannels, ReportsUpToOneAndStopsWhenAsked) {
+  const BandEdges edges = EdgesFromCentre(2.5f, 0.1f);
+  const WaveData original = MakeRecord(3, 60000, 100);
+  const std::vector<float> h = Design(edges.Lower, edges.Upper, original.Dt);
+  WaveData plain = original;
+  ASSERT_TRUE(FilterAllChannels(plain, edges.Lower, edges.Upper).Ok);
+
+  for (const int threads : {1, 2}) {
+    FirOptions options;
+    options.Threads = threads;
+    WaveData reported = original;
+    std::vector<float*> channels = {reported.Samples[0].data(), reported.Samples[1].data(),
+                                    reported.Samples[2].data()};
+    ProgressProbe whole;
+    ASSERT_EQ(ApplyFirChannels(N, h.data(), channels, 60000, options, whole.get()), FirRun::Completed);
+    whole.ExpectCompleted(10);
+    EXPECT_TRUE(reported.Samples == plain.Samples) << threads;
+
+    const int reports = static_cast<int>(whole.reports.size());
+    std::vector<int> stops = {1, reports / 2};
+    if (threads == 1) stops.push_back(reports - 1);
+    for (const int stopAt : stops) {
+      WaveData record = original;
+      channels = {record.Samples[0].data(), record.Samples[1].data(), record.Samples[2].data()};
+      ProgressProbe probe(stopAt);
+      EXPECT_EQ(ApplyFirChannels(N, h.data(), channels, 60000, options, probe.get()), FirRun::Cancelled)
+          << threads << " threads, report " << stopAt;
+      EXPECT_LT(probe.reports.back(), 1.0) << threads << " threads, report " << stopAt;
+    }
+  }
+
+  WaveData record = original;
+  ProgressProbe probe(1);
+  const FilterResult result = FilterAllChannels(record, edges.Lower, edges.Upper, probe.get());
+  EXPECT_FALSE(result.Ok);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_EQ(result.Message, "");
 }
 
 TEST(FilterAllChannels, RefusesWhatTheFormulasCannotServeAndChangesNothing) {
