@@ -40,7 +40,20 @@ struct SplitRounding {
 // adding ones.
 OSCALYX_AVX512 inline __m512d Add(__m512d a, __m512d b) { return _mm512_fmadd_pd(a, _mm512_set1_pd(1.0), b); }
 
-// Outputs i .. i + kLanes * Blocks - 1, each lane in the reference order.
+// The sums x[i - j] + x[i + j] of every lane of the blocks for tap j.
+template <int Blocks>
+OSCALYX_AVX512 inline void Sums(const double* xc, int i, int j, __m512d* sum) {
+  const double* before = xc + i - j;
+  const double* after = xc + i + j;
+#pragma GCC unroll 16
+  for (int u = 0; u < Blocks; ++u) {
+    sum[u] = Add(_mm512_loadu_pd(before + kLanes * u), _mm512_loadu_pd(after + kLanes * u));
+  }
+}
+
+// Outputs i .. i + kLanes * Blocks - 1, each lane in the reference order. The
+// sums of the next tap are loaded while the current step's product and sum are
+// waited for, which keeps the units busier than loading them when needed.
 template <class Rounding, int Blocks>
 OSCALYX_AVX512 inline void FirBlock(int N, const double* hd, const double* xc, float* y, int i) {
   __m512d acc[Blocks];
@@ -50,14 +63,19 @@ OSCALYX_AVX512 inline void FirBlock(int N, const double* hd, const double* xc, f
     // x[i] h[0] is exact in double; its rounding is the first store.
     acc[u] = ConvertRounding::Round(_mm512_mul_pd(_mm512_loadu_pd(xc + i + kLanes * u), h0));
   }
-  for (int j = 1; j < N; ++j) {
-    const __m512d hj = _mm512_set1_pd(hd[j]);
-    const double* before = xc + i - j;
-    const double* after = xc + i + j;
+  if (N > 1) {
+    __m512d sum[Blocks];
+    Sums<Blocks>(xc, i, 1, sum);
+    for (int j = 1;; ++j) {
+      const __m512d hj = _mm512_set1_pd(hd[j]);
+      __m512d t[Blocks];
 #pragma GCC unroll 16
-    for (int u = 0; u < Blocks; ++u) {
-      const __m512d sum = Add(_mm512_loadu_pd(before + kLanes * u), _mm512_loadu_pd(after + kLanes * u));
-      acc[u] = Rounding::Round(_mm512_add_pd(_mm512_mul_pd(sum, hj), acc[u]));
+      for (int u = 0; u < Blocks; ++u) t[u] = _mm512_add_pd(_mm512_mul_pd(sum[u], hj), acc[u]);
+      const bool last = j == N - 1;
+      if (!last) Sums<Blocks>(xc, i, j + 1, sum);
+#pragma GCC unroll 16
+      for (int u = 0; u < Blocks; ++u) acc[u] = Rounding::Round(t[u]);
+      if (last) break;
     }
   }
 #pragma GCC unroll 16
