@@ -24,7 +24,7 @@ std::size_t BlockFor(int fd) {
 }  // namespace
 
 LineReader::LineReader(int fd, unsigned long long offset, unsigned long long end)
-    : fd_(fd), fileOffset_(offset), endOffset_(end), buffer_(BlockFor(fd) + kMaxRead + 2) {}
+    : fd_(fd), startOffset_(offset), fileOffset_(offset), endOffset_(end), buffer_(BlockFor(fd) + kMaxRead + 2) {}
 
 bool LineReader::Fill() {
   if (end_ - begin_ >= kMaxRead + 2 || eof_) return true;
@@ -88,8 +88,8 @@ bool LineReader::Next(std::string_view& line) {
   return true;
 }
 
-void LineReader::Rewind() {
-  fileOffset_ = 0;
+void LineReader::Restart() {
+  fileOffset_ = startOffset_;
   begin_ = end_ = 0;
   eof_ = false;
   failed_ = false;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "components/MyStr.h"
@@ -166,20 +167,20 @@ class TwoHalves {
   std::atomic<bool> cancelled_{false};
 };
 
-// Counts the lines of [from, to) as LineReader hands them out. The first line
-// of the file (from = 0) must be a line of a text file.
+// Counts the lines `reader` hands out. The first line of the file (in the
+// first half) must be a line of a text file.
 struct LineCount {
   long long lines = 0;
   bool notText = false;
   bool failed = false;
 };
 
-LineCount CountLines(int fd, unsigned long long from, unsigned long long to, TwoHalves& halves, bool first) {
-  LineReader reader(fd, from, to);
+LineCount CountLines(LineReader& reader, TwoHalves& halves, bool first) {
+  const unsigned long long from = reader.Offset();
   std::string_view line;
   LineCount count;
   while (reader.Next(line)) {
-    if (count.lines == 0 && from == 0 && !IsTextLine(line)) {
+    if (count.lines == 0 && first && !IsTextLine(line)) {
       count.notText = true;
       return count;
     }
@@ -205,6 +206,9 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   const unsigned long long secondStart = SecondHalfStart(file.get(), size);
   const unsigned long long firstEnd = secondStart != 0 ? secondStart : LineReader::kToTheEnd;
   TwoHalves halves(progress, size);
+  LineReader reader(file.get(), 0, firstEnd);
+  std::optional<LineReader> secondReader;
+  if (secondStart != 0) secondReader.emplace(file.get(), secondStart, size);
 
   // First pass: count the lines.
   halves.StartPass(0.0, kCountShare);
@@ -212,10 +216,8 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   LineCount secondCount;
   {
     std::jthread second;
-    if (secondStart != 0) {
-      second = std::jthread([&] { secondCount = CountLines(file.get(), secondStart, size, halves, false); });
-    }
-    firstCount = CountLines(file.get(), 0, firstEnd, halves, true);
+    if (secondReader) second = std::jthread([&] { secondCount = CountLines(*secondReader, halves, false); });
+    firstCount = CountLines(reader, halves, true);
   }
   if (halves.Cancelled()) return ReadCancelled();
   if (firstCount.notText) return Refused(kNotTextMessage);
@@ -227,7 +229,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   if (lineCount - kHeaderLines > INT_MAX) return Refused("データの行数が多すぎます");
   const int allocated = static_cast<int>(lineCount - kHeaderLines);
 
-  LineReader reader(file.get(), 0, firstEnd);
+  reader.Restart();
   std::string_view line;
   CsvRecord fresh;
   CellArray cells;
@@ -313,20 +315,20 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   // before a channel's first cell carry the first half's last value, filled
   // in after.
   int row = 0;
-  if (secondStart != 0) {
+  if (secondReader) {
     const int half = static_cast<int>(firstCount.lines - kHeaderLines);
-    LineReader secondReader(file.get(), secondStart, size);
+    secondReader->Restart();
     float secondValues[kMaxCells] = {};
     int firstSet[kMaxCells];
     std::fill(std::begin(firstSet), std::end(firstSet), allocated);
     int secondEnd = half;
     {
       std::jthread second(
-          [&] { secondEnd = convert(secondReader, half, allocated, secondValues, firstSet, false); });
+          [&] { secondEnd = convert(*secondReader, half, allocated, secondValues, firstSet, false); });
       row = convert(reader, 0, half, values, nullptr, true);
     }
     if (halves.Cancelled()) return ReadCancelled();
-    if (secondReader.Failed()) return Refused("ファイルを最後まで読めませんでした");
+    if (secondReader->Failed()) return Refused("ファイルを最後まで読めませんでした");
     if (row == half) {
       for (int k = 0; k < channels; ++k) {
         std::fill(fresh.samples[k].begin() + half, fresh.samples[k].begin() + std::min(firstSet[k], secondEnd),
