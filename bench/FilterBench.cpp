@@ -178,7 +178,7 @@ constexpr int kLargeSamples = 10000000;
                                [](benchmark::State& state) { FilterAgainstBound(state, kLargeSamples); })
       ->Unit(benchmark::kMillisecond)
       ->UseManualTime()
-      ->Iterations(3);
+      ->Iterations(5);
   return true;
 }();
 
