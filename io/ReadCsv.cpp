@@ -130,8 +130,8 @@ unsigned long long SecondHalfStart(int fd, unsigned long long size) {
 }
 
 // The progress of a read in two halves: each half counts the bytes it has
-// passed; only the calling thread's half reports, and either half stops when
-// the caller has asked or the other half gave up.
+// passed, only the calling thread's half reports, and both stop at their next
+// check once the caller has asked.
 class TwoHalves {
  public:
   TwoHalves(const Progress* progress, unsigned long long size) : ticker_(progress), progress_(progress), size_(size) {}
@@ -167,14 +167,14 @@ class TwoHalves {
   std::atomic<bool> cancelled_{false};
 };
 
-// Counts the lines `reader` hands out. The first line of the file (in the
-// first half) must be a line of a text file.
 struct LineCount {
   long long lines = 0;
   bool notText = false;
   bool failed = false;
 };
 
+// Counts the lines `reader` hands out. The first line of the file (in the
+// first half) must be a line of a text file.
 LineCount CountLines(LineReader& reader, TwoHalves& halves, bool first) {
   const unsigned long long from = reader.Offset();
   std::string_view line;
