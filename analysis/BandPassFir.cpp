@@ -13,13 +13,13 @@
 #include <limits>
 #include <memory>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "analysis/BandPass.h"
 #include "analysis/BandPassKernels.h"
 #include "io/ProgressTicker.h"
+#include "io/ThreadTeam.h"
 
 namespace {
 
@@ -379,16 +379,8 @@ FirRun ApplyFirChannels(int N, const float* h, std::span<float* const> channels,
     }
   };
 
-  {
-    std::vector<std::jthread> helpers;
-    helpers.reserve(threadCount - 1);
-    try {
-      for (std::size_t t = 1; t < threadCount; ++t) helpers.emplace_back(work, t);
-    } catch (const std::system_error&) {
-      // Fewer threads than planned: the ones running and this one do all the work.
-    }
-    work(0);
-  }
+  RunOnThreads(threadCount, work,
+               [&] { ticker.At(static_cast<double>(outputsDone.load()) / totalOutputs); });
   // A stop asked for after the last report is still in time.
   if (stop.load() || ticker.Cancelled()) return FirRun::Cancelled;
   ticker.Done();

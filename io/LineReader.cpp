@@ -26,7 +26,7 @@ std::size_t BlockFor(int fd) {
 }  // namespace
 
 LineReader::LineReader(int fd, unsigned long long offset, unsigned long long end)
-    : fd_(fd), startOffset_(offset), fileOffset_(offset), endOffset_(end), buffer_(BlockFor(fd) + kMaxRead + 2) {}
+    : fd_(fd), fileOffset_(offset), endOffset_(end), buffer_(BlockFor(fd) + kMaxRead + 2) {}
 
 bool LineReader::Fill() {
   if (end_ - begin_ >= kMaxRead + 2 || eof_) return true;
@@ -90,8 +90,9 @@ bool LineReader::Next(std::string_view& line) {
   return true;
 }
 
-void LineReader::Restart() {
-  fileOffset_ = startOffset_;
+void LineReader::Reset(unsigned long long offset, unsigned long long end) {
+  fileOffset_ = offset;
+  endOffset_ = end;
   begin_ = end_ = 0;
   eof_ = false;
   failed_ = false;

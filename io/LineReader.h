@@ -22,8 +22,8 @@ class LineReader {
   // the file. A read error ends the file as well (see Failed()).
   bool Next(std::string_view& line);
   bool Failed() const { return failed_; }
-  // Starts again from the offset it was made with, keeping its buffer.
-  void Restart();
+  // Reads [offset, end) from now on, keeping its buffer.
+  void Reset(unsigned long long offset, unsigned long long end);
   // File offset of the first byte not yet handed out.
   unsigned long long Offset() const { return fileOffset_ - (end_ - begin_); }
 
@@ -31,7 +31,6 @@ class LineReader {
   bool Fill();  // makes sure at least kMaxRead + 2 bytes are buffered, unless at end of file
 
   int fd_;
-  unsigned long long startOffset_;
   unsigned long long fileOffset_;  // where the next pread starts
   unsigned long long endOffset_;
   std::vector<char> buffer_;

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
-#include <optional>
 #include <thread>
 
 #include "components/MyStr.h"
@@ -19,6 +18,7 @@
 #include "io/LineReader.h"
 #include "io/NumberText.h"
 #include "io/ProgressTicker.h"
+#include "io/ThreadTeam.h"
 
 namespace {
 
@@ -105,55 +105,90 @@ std::string FileTimeLabel(long long modificationTime) {
 
 namespace {
 
-// Files below this size are read by one thread: a second costs more than it saves.
+// Files below this size are read by one thread: another costs more than it saves.
 constexpr unsigned long long kSplitAtBytes = 256 * 1024;
-// How far past the middle of the file the second half's first line may start.
-constexpr std::size_t kSplitSearchBytes = 64 * 1024;
+// Pieces a larger file is cut into, which the threads take in turn: enough
+// that a thread slowed down by other work on the machine leaves little to the
+// others at the end. A piece is then at least 16 KB, and the first holds the
+// four header lines (a line takes at most 2000 bytes of the file).
+constexpr int kMaxPieces = 16;
+// How far past its cut a piece's first line may start.
+constexpr std::size_t kCutSearchBytes = 64 * 1024;
 // Lines between two looks at the cancel flag and reports of progress.
 constexpr int kLinesPerCheck = 4096;
 // The share of the whole read that the first pass, counting lines, takes.
 constexpr double kCountShare = 0.1;
 
-// Where the second half of the file starts: just after the first line feed at
-// or beyond the middle, which begins a line whatever came before it. 0 (no
-// second half) for a small file or one without a line feed near the middle.
-unsigned long long SecondHalfStart(int fd, unsigned long long size) {
-  if (size < kSplitAtBytes) return 0;
-  const unsigned long long middle = size / 2;
-  std::vector<char> look(kSplitSearchBytes);
-  const ssize_t got = ::pread(fd, look.data(), look.size(), static_cast<off_t>(middle));
-  if (got <= 0) return 0;
-  const auto* lf = static_cast<const char*>(std::memchr(look.data(), '\n', static_cast<std::size_t>(got)));
-  if (lf == nullptr) return 0;
-  const unsigned long long start = middle + static_cast<unsigned long long>(lf - look.data()) + 1;
-  return start < size ? start : 0;
+// One piece of the file, [begin, end), and what the passes found in it.
+struct Piece {
+  unsigned long long begin = 0;
+  unsigned long long end = 0;
+  long long lines = 0;  // lines counted by the first pass
+  bool notText = false;
+  bool failed = false;
+  int firstRow = 0;  // its first data row, and its rows
+  int rows = 0;
+  int rowsRead = 0;                // rows the second pass converted
+  float carried[kMaxCells] = {};   // the values its last line left in the shared array
+  int firstSet[kMaxCells] = {};    // per channel, its first row with a cell of its own
+};
+
+// The pieces of a file: each but the first starts just after a line feed,
+// which begins a line whatever came before it.
+std::vector<Piece> CutIntoPieces(int fd, unsigned long long size) {
+  std::vector<unsigned long long> starts = {0};
+  if (size >= kSplitAtBytes) {
+    std::vector<char> look(kCutSearchBytes);
+    for (int k = 1; k < kMaxPieces; ++k) {
+      const unsigned long long cut = size / kMaxPieces * k;
+      if (cut <= starts.back()) continue;
+      const ssize_t got = ::pread(fd, look.data(), look.size(), static_cast<off_t>(cut));
+      if (got <= 0) break;
+      const auto* lf = static_cast<const char*>(std::memchr(look.data(), '\n', static_cast<std::size_t>(got)));
+      if (lf == nullptr) continue;
+      const unsigned long long start = cut + static_cast<unsigned long long>(lf - look.data()) + 1;
+      if (start < size) starts.push_back(start);
+    }
+  }
+  std::vector<Piece> pieces(starts.size());
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    pieces[k].begin = starts[k];
+    pieces[k].end = k + 1 < starts.size() ? starts[k + 1] : LineReader::kToTheEnd;
+  }
+  return pieces;
 }
 
-// The progress of a read in two halves: each half counts the bytes it has
-// passed, only the calling thread's half reports, and both stop at their next
-// check once the caller has asked.
-class TwoHalves {
+// One pass of the threads over the pieces: which piece is next, the bytes
+// done, whether to stop. Only the calling thread reports.
+class PieceWork {
  public:
-  TwoHalves(const Progress* progress, unsigned long long size) : ticker_(progress), progress_(progress), size_(size) {}
+  PieceWork(const Progress* progress, unsigned long long size, std::size_t pieces)
+      : ticker_(progress), progress_(progress), size_(size), pieces_(pieces) {}
 
-  // Starts a pass: its share of the whole read and the share done before it.
-  void StartPass(double before, double share) {
+  // Starts a pass from piece `first`, with its share of the whole read and
+  // the share done before it.
+  void StartPass(std::size_t first, double before, double share) {
+    next_ = first;
+    bytes_ = 0;
     before_ = before;
     share_ = share;
-    secondBytes_ = 0;
   }
-  // Called by a half every kLinesPerCheck lines with the bytes it has passed
-  // in this pass; false when it is to stop.
-  bool Check(bool first, unsigned long long bytes) {
+  // The next piece to take; false when none is left or the read is to stop.
+  bool Take(std::size_t& piece) {
+    if (cancelled_.load(std::memory_order_relaxed)) return false;
+    piece = next_.fetch_add(1);
+    return piece < pieces_;
+  }
+  // Called every kLinesPerCheck lines and at the end of a piece with the
+  // bytes passed since the last call; false when the read is to stop.
+  bool Check(bool caller, unsigned long long moreBytes) {
     if (progress_ != nullptr && progress_->Cancelled()) cancelled_ = true;
-    if (first) {
-      const double done = static_cast<double>(bytes + secondBytes_.load(std::memory_order_relaxed));
-      ticker_.At(before_ + share_ * done / static_cast<double>(size_));
-    } else {
-      secondBytes_.store(bytes, std::memory_order_relaxed);
-    }
+    bytes_.fetch_add(moreBytes);
+    if (caller) Report();
     return !cancelled_.load(std::memory_order_relaxed);
   }
+  // Reports the bytes done so far; on the calling thread only.
+  void Report() { ticker_.At(before_ + share_ * static_cast<double>(bytes_.load()) / static_cast<double>(size_)); }
   bool Cancelled() const { return cancelled_.load(); }
   void Done() { ticker_.Done(); }
 
@@ -161,33 +196,33 @@ class TwoHalves {
   ProgressTicker ticker_;
   const Progress* progress_;
   unsigned long long size_;
+  std::size_t pieces_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<unsigned long long> bytes_{0};
   double before_ = 0.0;
   double share_ = 1.0;
-  std::atomic<unsigned long long> secondBytes_{0};
   std::atomic<bool> cancelled_{false};
 };
 
-struct LineCount {
-  long long lines = 0;
-  bool notText = false;
-  bool failed = false;
-};
-
-// Counts the lines `reader` hands out. The first line of the file (in the
-// first half) must be a line of a text file.
-LineCount CountLines(LineReader& reader, TwoHalves& halves, bool first) {
-  const unsigned long long from = reader.Offset();
+// Counts the lines of a piece as LineReader hands them out. The first line of
+// the file must be a line of a text file.
+void CountLines(LineReader& reader, Piece& piece, PieceWork& work, bool caller) {
+  reader.Reset(piece.begin, piece.end);
+  unsigned long long checked = piece.begin;
   std::string_view line;
-  LineCount count;
   while (reader.Next(line)) {
-    if (count.lines == 0 && first && !IsTextLine(line)) {
-      count.notText = true;
-      return count;
+    if (piece.lines == 0 && piece.begin == 0 && !IsTextLine(line)) {
+      piece.notText = true;
+      return;
     }
-    if (++count.lines % kLinesPerCheck == 0 && !halves.Check(first, reader.Offset() - from)) return count;
+    if (++piece.lines % kLinesPerCheck == 0) {
+      const bool goOn = work.Check(caller, reader.Offset() - checked);
+      checked = reader.Offset();
+      if (!goOn) return;
+    }
   }
-  count.failed = reader.Failed();
-  return count;
+  piece.failed = reader.Failed();
+  work.Check(caller, reader.Offset() - checked);
 }
 
 }  // namespace
@@ -200,40 +235,44 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
   const auto size = static_cast<unsigned long long>(info.st_size);
 
-  // Both passes go through the file in two halves at once on a large file:
-  // the second half starts at a line, so each half counts and converts its
-  // lines on its own.
-  const unsigned long long secondStart = SecondHalfStart(file.get(), size);
-  const unsigned long long firstEnd = secondStart != 0 ? secondStart : LineReader::kToTheEnd;
-  TwoHalves halves(progress, size);
-  LineReader reader(file.get(), 0, firstEnd);
-  std::optional<LineReader> secondReader;
-  if (secondStart != 0) secondReader.emplace(file.get(), secondStart, size);
+  // A large file is cut into pieces at line starts, and both passes go through
+  // the pieces on every core: each piece's lines are counted and converted on
+  // their own.
+  std::vector<Piece> pieces = CutIntoPieces(file.get(), size);
+  const std::size_t threads = std::min<std::size_t>(pieces.size(), std::max(1u, std::thread::hardware_concurrency()));
+  std::vector<LineReader> readers;
+  for (std::size_t t = 0; t < threads; ++t) readers.emplace_back(file.get());
+  PieceWork work(progress, size, pieces.size());
 
   // First pass: count the lines.
-  halves.StartPass(0.0, kCountShare);
-  LineCount firstCount;
-  LineCount secondCount;
-  {
-    std::jthread second;
-    if (secondReader) second = std::jthread([&] { secondCount = CountLines(*secondReader, halves, false); });
-    firstCount = CountLines(reader, halves, true);
+  work.StartPass(0, 0.0, kCountShare);
+  RunOnThreads(
+      threads, [&](std::size_t t) { for (std::size_t k; work.Take(k);) CountLines(readers[t], pieces[k], work, t == 0); },
+      [&] { work.Report(); });
+  if (work.Cancelled()) return ReadCancelled();
+  if (pieces[0].notText) return Refused(kNotTextMessage);
+  long long lineCount = 0;
+  for (const Piece& piece : pieces) {
+    if (piece.failed) return Refused("ファイルを最後まで読めませんでした");
+    lineCount += piece.lines;
   }
-  if (halves.Cancelled()) return ReadCancelled();
-  if (firstCount.notText) return Refused(kNotTextMessage);
-  if (firstCount.failed || secondCount.failed) return Refused("ファイルを最後まで読めませんでした");
-  const long long lineCount = firstCount.lines + secondCount.lines;
   if (lineCount < kHeaderLines) {
     return Refused("CSVファイルの行数が足りません（見出しの4行が必要です）");
   }
   if (lineCount - kHeaderLines > INT_MAX) return Refused("データの行数が多すぎます");
   const int allocated = static_cast<int>(lineCount - kHeaderLines);
+  int row = 0;
+  for (Piece& piece : pieces) {
+    piece.firstRow = row;
+    piece.rows = static_cast<int>(piece.lines - (row == 0 && piece.begin == 0 ? kHeaderLines : 0));
+    row += piece.rows;
+  }
 
-  reader.Restart();
+  LineReader& reader = readers[0];
+  reader.Reset(pieces[0].begin, pieces[0].end);
   std::string_view line;
   CsvRecord fresh;
   CellArray cells;
-
   // Line 1: the channel names, taken exactly; a UTF-8 byte-order mark is
   // not part of the first name.
   reader.Next(line);
@@ -261,89 +300,85 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
       static_cast<unsigned long long>(allocated) * static_cast<unsigned long long>(fresh.channelCount) * sizeof(float);
   if (!FitsInMemory(bytes)) return Refused("データが大きすぎて、このコンピュータのメモリに読み込めません");
   // Fresh memory comes in page by page as it is first written, which on some
-  // systems costs as much as converting the lines: the two halves of the
-  // channels are allocated at once on a large file.
-  auto allocate = [&fresh, allocated](int from, int to) {
-    for (int k = from; k < to; ++k) fresh.samples[k].assign(static_cast<std::size_t>(allocated), 0.0f);
-  };
-  if (secondStart != 0 && fresh.channelCount > 1) {
-    const int middle = fresh.channelCount / 2;
-    std::exception_ptr failure;
-    {
-      std::jthread second([&] {
-        try {
-          allocate(middle, fresh.channelCount);
-        } catch (...) {
-          failure = std::current_exception();
+  // systems costs as much as converting the lines: the threads allocate the
+  // channels between them.
+  const int channels = fresh.channelCount;
+  const std::size_t allocating = std::min<std::size_t>(threads, static_cast<std::size_t>(channels));
+  RunOnThreads(
+      allocating,
+      [&](std::size_t t) {
+        for (std::size_t k = t; k < static_cast<std::size_t>(channels); k += allocating) {
+          fresh.samples[k].assign(static_cast<std::size_t>(allocated), 0.0f);
         }
-      });
-      allocate(0, middle);
-    }
-    if (failure) std::rethrow_exception(failure);
-  } else {
-    allocate(0, fresh.channelCount);
-  }
+      },
+      [] {});
 
   // Second pass: one row per line. A short line keeps, for its missing
   // channels, the cells the previous split left in the shared array; on data
   // lines the array holds the cells' values, starting from the header's cells.
-  float values[kMaxCells];
-  for (int k = 0; k < kMaxCells; ++k) values[k] = static_cast<float>(ParseDecimal(cells[k].View()));
-  const int channels = fresh.channelCount;
-  halves.StartPass(kCountShare, 1.0 - kCountShare);
-  auto convert = [&fresh, &halves, channels](LineReader& lines, int firstRow, int endRow, float* carried,
-                                              int* firstSet, bool first) {
-    const unsigned long long start = lines.Offset();
+  // A piece after the first starts without knowing them: its rows before a
+  // channel's first cell are filled in afterwards from the pieces before it.
+  for (int k = 0; k < kMaxCells; ++k) pieces[0].carried[k] = static_cast<float>(ParseDecimal(cells[k].View()));
+  auto convert = [&fresh, &work, channels](LineReader& lines, Piece& piece, bool caller) {
+    const int endRow = piece.firstRow + piece.rows;
+    std::fill(std::begin(piece.firstSet), std::end(piece.firstSet), endRow);
+    unsigned long long checked = lines.Offset();
     std::string_view text;
-    int row = firstRow;
+    int row = piece.firstRow;
     while (row < endRow && lines.Next(text)) {
-      const int found = SplitLineValues(text, carried, channels);
-      for (int k = 0; k < channels; ++k) fresh.samples[k][static_cast<std::size_t>(row)] = carried[k];
-      if (firstSet != nullptr) {
-        for (int k = 0; k < found; ++k) {
-          if (firstSet[k] == endRow) firstSet[k] = row;
-        }
+      const int found = SplitLineValues(text, piece.carried, channels);
+      for (int k = 0; k < channels; ++k) fresh.samples[k][static_cast<std::size_t>(row)] = piece.carried[k];
+      for (int k = 0; k < found; ++k) {
+        if (piece.firstSet[k] == endRow) piece.firstSet[k] = row;
       }
       ++row;
-      if ((row - firstRow) % kLinesPerCheck == 0 && !halves.Check(first, lines.Offset() - start)) break;
-    }
-    return row;
-  };
-
-  // The second half's first row follows the first half's lines (at least 64:
-  // the half is 128 KB or more and a line at most 1999 characters). Its rows
-  // before a channel's first cell carry the first half's last value, filled
-  // in after.
-  int row = 0;
-  if (secondReader) {
-    const int half = static_cast<int>(firstCount.lines - kHeaderLines);
-    secondReader->Restart();
-    float secondValues[kMaxCells] = {};
-    int firstSet[kMaxCells];
-    std::fill(std::begin(firstSet), std::end(firstSet), allocated);
-    int secondEnd = half;
-    {
-      std::jthread second(
-          [&] { secondEnd = convert(*secondReader, half, allocated, secondValues, firstSet, false); });
-      row = convert(reader, 0, half, values, nullptr, true);
-    }
-    if (halves.Cancelled()) return ReadCancelled();
-    if (secondReader->Failed()) return Refused("ファイルを最後まで読めませんでした");
-    if (row == half) {
-      for (int k = 0; k < channels; ++k) {
-        std::fill(fresh.samples[k].begin() + half, fresh.samples[k].begin() + std::min(firstSet[k], secondEnd),
-                  values[k]);
+      if ((row - piece.firstRow) % kLinesPerCheck == 0) {
+        const bool goOn = work.Check(caller, lines.Offset() - checked);
+        checked = lines.Offset();
+        if (!goOn) break;
       }
-      row = secondEnd;
     }
-  } else {
-    row = convert(reader, 0, allocated, values, nullptr, true);
-    if (halves.Cancelled()) return ReadCancelled();
+    piece.rowsRead = row - piece.firstRow;
+    piece.failed = lines.Failed();
+    work.Check(caller, lines.Offset() - checked);
+  };
+  // The calling thread goes on from the header with the first piece.
+  work.StartPass(1, kCountShare, 1.0 - kCountShare);
+  RunOnThreads(
+      threads,
+      [&](std::size_t t) {
+        if (t == 0) convert(reader, pieces[0], true);
+        for (std::size_t k; work.Take(k);) {
+          readers[t].Reset(pieces[k].begin, pieces[k].end);
+          convert(readers[t], pieces[k], t == 0);
+        }
+      },
+      [&] { work.Report(); });
+  if (work.Cancelled()) return ReadCancelled();
+
+  // The record ends where a piece came out shorter than counted (the file
+  // changed between the passes). Rows that started a piece without a cell of
+  // their own take the value the pieces before left.
+  int sampleCount = 0;
+  float incoming[kMaxCells];
+  std::copy(std::begin(pieces[0].carried), std::end(pieces[0].carried), incoming);
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    const Piece& piece = pieces[k];
+    if (piece.failed) return Refused("ファイルを最後まで読めませんでした");
+    const int endRow = piece.firstRow + piece.rowsRead;
+    if (k > 0) {
+      for (int c = 0; c < channels; ++c) {
+        std::fill(fresh.samples[c].begin() + piece.firstRow,
+                  fresh.samples[c].begin() + std::min(piece.firstSet[c], endRow), incoming[c]);
+        if (piece.firstSet[c] < endRow) incoming[c] = piece.carried[c];
+      }
+    }
+    sampleCount = endRow;
+    if (piece.rowsRead < piece.rows) break;
   }
-  if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした");
   // A stop asked for after the last report is still in time.
   if (progress != nullptr && progress->Cancelled()) return ReadCancelled();
-  fresh.sampleCount = row;
+  fresh.sampleCount = sampleCount;
 
   record.ChannelCount = fresh.channelCount;
   record.SampleCount = fresh.sampleCount;
@@ -354,7 +389,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
     fresh.samples[k].resize(static_cast<std::size_t>(fresh.sampleCount));
     record.Samples[k] = std::move(fresh.samples[k]);
   }
-  halves.Done();
+  work.Done();
 
   ReadResult result;
   result.timeLabel = FileTimeLabel(static_cast<long long>(info.st_mtime));

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
@@ -16,11 +17,14 @@
 
 namespace {
 
-// About 1.5 MB: read in two halves, with many reports. Blank and short lines
-// among full ones, so that carried cells cross the checks and the halves.
+// About 6 MB: read in pieces by several threads, the first piece alone large
+// enough for several reports. Blank and short lines among full ones, so that
+// carried cells cross the checks and the pieces.
+constexpr int kLargeCsvLines = 300000;
+
 std::string LargeCsv() {
   std::string text = "A,B,C\n250,s\nmemo\nu,v,w\n";
-  for (int i = 0; i < 80000; ++i) {
+  for (int i = 0; i < kLargeCsvLines; ++i) {
     if (i % 17 == 0) {
       text += "\n";
     } else if (i % 5 == 0) {
@@ -81,7 +85,7 @@ TEST_F(LongWork, ReadsReportUpToOneAndGiveTheRecordReadWithoutProgress) {
     ProgressProbe probe;
     WaveData reported;
     ASSERT_TRUE(Read(csv, reported, probe.get()).ok());
-    probe.ExpectCompleted(10);
+    probe.ExpectCompleted(5);
     ExpectSameRecord(reported, plain);
   }
 }
@@ -92,8 +96,12 @@ TEST_F(LongWork, ACancelledReadLeavesTheLoadedRecordAsItWas) {
     ProgressProbe whole;
     ASSERT_TRUE(Read(csv, plain, whole.get()).ok());
     const int reports = static_cast<int>(whole.reports.size());
-    // The first report, one midway, and the last before the end.
-    for (const int stopAt : {1, reports / 2, reports - 1}) {
+    // The first report and later ones. The SPC-51 reader reports the same in
+    // every run, up to the last before the end; the CSV reader's reports
+    // depend on how its threads share the pieces, but its first piece alone
+    // makes more than three.
+    const std::vector<int> stops = csv ? std::vector<int>{1, 3} : std::vector<int>{1, reports / 2, reports - 1};
+    for (const int stopAt : stops) {
       SCOPED_TRACE(std::string(csv ? "CSV" : "SPC-51") + ", stopped at report " + std::to_string(stopAt));
       WaveData record = loaded;
       ProgressProbe probe(stopAt);
