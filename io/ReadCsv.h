@@ -15,9 +15,9 @@
 // text file; a UTF-8 byte-order mark before the first name is dropped.
 // The file is read into a fresh record that replaces the fields only when the
 // read succeeded: a refused, unreadable or cancelled read leaves `record` as it
-// was. A large file is read in two halves at once, in both passes. Progress is
-// reported (by bytes, the first pass a tenth of the whole) and the cancel flag
-// checked every few thousand lines.
+// was. Both passes go through a large file in pieces, on every core. Progress
+// is reported (by bytes, the first pass a tenth of the whole) and the cancel
+// flag checked every few thousand lines.
 ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* progress = nullptr);
 
 // The data-line split, done on values: the same cells SplitLine finds, each
