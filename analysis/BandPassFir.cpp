@@ -106,7 +106,33 @@ struct ExponentRange {
 ExponentRange RangeOf(const float* v, int n) {
   std::uint32_t lo = 255;
   std::uint32_t hi = 0;
-  for (int k = 0; k < n; ++k) {
+  int k = 0;
+  // Four values at a time. The fields fit the low 16 bits of each 32-bit
+  // lane, the high 16 bits are 0, so SSE2's 16-bit minimum and maximum serve.
+  if (n >= 4) {
+    const __m128i magnitudeBits = _mm_set1_epi32(0x7FFFFFFF);
+    const __m128i fieldBits = _mm_set1_epi32(0xFF);
+    const __m128i noField = _mm_set1_epi32(255);
+    __m128i low = noField;
+    __m128i high = _mm_setzero_si128();
+    for (; k + 4 <= n; k += 4) {
+      const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + k));
+      const __m128i field = _mm_and_si128(_mm_srli_epi32(bits, 23), fieldBits);
+      const __m128i zero = _mm_cmpeq_epi32(_mm_and_si128(bits, magnitudeBits), _mm_setzero_si128());
+      const __m128i nonzeroField = _mm_or_si128(_mm_andnot_si128(zero, field), _mm_and_si128(zero, noField));
+      low = _mm_min_epi16(low, nonzeroField);
+      high = _mm_max_epi16(high, field);
+    }
+    alignas(16) std::uint32_t lows[4];
+    alignas(16) std::uint32_t highs[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lows), low);
+    _mm_store_si128(reinterpret_cast<__m128i*>(highs), high);
+    for (int lane = 0; lane < 4; ++lane) {
+      lo = std::min(lo, lows[lane]);
+      hi = std::max(hi, highs[lane]);
+    }
+  }
+  for (; k < n; ++k) {
     const auto bits = std::bit_cast<std::uint32_t>(v[k]);
     const std::uint32_t field = (bits >> 23) & 0xFFu;
     const std::uint32_t nonzeroField = (bits & 0x7FFFFFFFu) != 0 ? field : 255u;
