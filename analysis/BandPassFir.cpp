@@ -297,13 +297,16 @@ void FillOriginals(const InPlacePlan& plan, const Piece& piece, const float* x, 
   const int pad = plan.pad;
   take(std::numeric_limits<int>::min(), 0, [](int) { return 0.0; });
   if (piece.begin > 0) {
-    const float* left = plan.Cut(piece.channel, piece.begin) - (piece.begin - pad);
-    take(0, piece.begin, [left](int p) { return static_cast<double>(left[p]); });
+    // The copy at a cut holds the samples from cut - pad on.
+    const float* left = plan.Cut(piece.channel, piece.begin);
+    const int leftFirst = piece.begin - pad;
+    take(0, piece.begin, [left, leftFirst](int p) { return static_cast<double>(left[p - leftFirst]); });
   }
   take(piece.begin, piece.end, [x](int p) { return static_cast<double>(x[p]); });
   if (piece.end < plan.count) {
-    const float* right = plan.Cut(piece.channel, piece.end) - (piece.end - pad);
-    take(piece.end, plan.count, [right](int p) { return static_cast<double>(right[p]); });
+    const float* right = plan.Cut(piece.channel, piece.end);
+    const int rightFirst = piece.end - pad;
+    take(piece.end, plan.count, [right, rightFirst](int p) { return static_cast<double>(right[p - rightFirst]); });
   }
   take(plan.count, std::numeric_limits<int>::max(), [](int) { return 0.0; });
 }
