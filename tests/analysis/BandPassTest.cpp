@@ -161,6 +161,31 @@ TEST_P(FirPathTest, EqualsReferenceForOtherFilterLengths) {
   }
 }
 
+// A filter longer than the window of outputs a piece slides through, on a
+// record cut into several pieces: the kept samples at the cuts and the slide of
+// the window must still hand every output its own originals.
+TEST_P(FirPathTest, EqualsReferenceWhenTheFilterOutgrowsTheWindow) {
+  std::mt19937 random(8);
+  std::uniform_real_distribution<float> tap(-0.01f, 0.01f);
+  std::vector<float> h(4500);
+  for (float& v : h) v = tap(random);
+  const int count = 13000;  // two pieces of the record, the first of two windows
+  const std::vector<float> original = Record(count, 23);
+  std::vector<float> expected = original;
+  ApplyFirScalar(4500, h.data(), expected.data(), count);
+  for (const int threads : {1, 2}) {
+    std::vector<float> x = original;
+    float* channels[] = {x.data()};
+    FirOptions options;
+    options.Path = GetParam().Path;
+    options.Rounding = GetParam().Rounding;
+    options.Threads = threads;
+    ApplyFirChannels(4500, h.data(), channels, count, options);
+    std::string where;
+    EXPECT_TRUE(SameBits(x, expected, &where)) << threads << " threads: " << where;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Paths, FirPathTest,
     testing::Values(PathCase{FirPath::Scalar, FirRounding::Auto},
