@@ -138,7 +138,7 @@ std::optional<std::string> BandSettingProblem(float centre, float ratio, float d
   return BandEdgesProblem(edges.Lower, edges.Upper, dt);
 }
 
-FilterResult FilterAllChannels(WaveData& record, float fL, float fH) {
+FilterResult FilterAllChannels(WaveData& record, float fL, float fH, const Progress* progress) {
   if (const std::optional<std::string> problem = BandEdgesProblem(fL, fH, record.Dt)) return {false, *problem};
   if (record.ChannelCount < 0 || record.ChannelCount > kMaxChannels || record.SampleCount < 0) {
     return {false, kFilterRecordMessage};
@@ -159,9 +159,12 @@ FilterResult FilterAllChannels(WaveData& record, float fL, float fH) {
     return {false, kFilterBandMessage};
   }
   try {
-    ApplyFirChannels(kFilterHalfLength, h.data(), channels, record.SampleCount);
+    if (ApplyFirChannels(kFilterHalfLength, h.data(), channels, record.SampleCount, {}, progress) ==
+        FirRun::Cancelled) {
+      return {false, {}, true};
+    }
   } catch (const std::bad_alloc&) {
-    // The working copies are made before any sample changes.
+    // The working storage is taken before any sample changes.
     return {false, kFilterMemoryMessage};
   } catch (const std::length_error&) {
     return {false, kFilterMemoryMessage};

@@ -1,13 +1,15 @@
 // Band-pass filter: a symmetric (zero-phase) FIR filter of 2N - 1 taps whose ideal
 // response is a trapezoid, designed in closed form and truncated without a window.
 // Every output sample is accumulated in single precision, step by step, in one
-// fixed order; the fast paths (SSE2, AVX2, several threads) reproduce that
-// sequence bit for bit and are chosen at run time.
+// fixed order; the fast paths (SSE2, AVX2, AVX-512, several threads) reproduce
+// that sequence bit for bit and are chosen at run time.
 #pragma once
 
 #include <optional>
 #include <span>
 #include <string>
+
+#include "io/Progress.h"
 
 struct WaveData;
 
@@ -40,10 +42,10 @@ void ApplyFirScalar(int N, const float* h, float* x, int count);
 
 // Instruction sets of the fast paths. Every path gives the same bits as
 // ApplyFirScalar.
-enum class FirPath { Scalar, Sse2, Avx2 };
+enum class FirPath { Scalar, Sse2, Avx2, Avx512 };
 
 // How the fast paths round each step to single precision. Auto uses, on the
-// AVX2 path, the splitting rounding (three double operations) wherever the
+// AVX2 and AVX-512 paths, the splitting rounding (three double operations) wherever the
 // data's range proves it exact, and the conversion instructions elsewhere;
 // Convert always converts; Split always splits, proven or not (only for
 // exercising the kernels).
@@ -58,13 +60,23 @@ struct FirOptions {
 bool FirPathAvailable(FirPath path);
 FirPath FastestFirPath();
 
-// Filters each of the arrays in place, count samples each, sharing the work
-// among threads (all joined before it returns). A requested path the processor
-// lacks falls back to the fastest one it has. Working storage is taken before
-// any sample changes: std::bad_alloc, or std::length_error for a count whose
-// indices would not fit an int, leaves the arrays as they were.
-void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, int count,
-                      const FirOptions& options = {});
+// Whether ApplyFirChannels went through or stopped because the caller asked.
+enum class FirRun { Completed, Cancelled };
+
+// Filters each of the arrays (distinct ones) in place, count samples each. Each
+// channel is cut into pieces that the threads take in turn (all joined before
+// it returns); a piece is filtered from left to right, overwriting its samples
+// as it goes, while the few samples next to its ends that its neighbours need
+// are kept aside beforehand. So the working storage is a small fixed amount,
+// not a copy of the record. A requested path the processor lacks falls back to
+// the fastest one it has. Working storage is taken before any sample changes:
+// std::bad_alloc, or std::length_error for a count whose indices would not fit
+// an int, leaves the arrays as they were.
+// Progress is reported and the cancel flag checked after every few thousand
+// outputs. A cancelled run stops there and leaves the arrays partly filtered:
+// the caller throws them away.
+FirRun ApplyFirChannels(int N, const float* h, std::span<float* const> channels, int count,
+                        const FirOptions& options = {}, const Progress* progress = nullptr);
 
 // One channel, fastest path.
 void ApplyFir(int N, const float* h, float* x, int count);
@@ -95,14 +107,18 @@ std::optional<std::string> BandEdgesProblem(float fL, float fH, float dt);
 // A dt of 0 means the rate is not known yet: the edges are checked without it.
 std::optional<std::string> BandSettingProblem(float centre, float ratio, float dt);
 
-// Outcome of filtering a record: Ok, or the reason nothing was changed.
+// Outcome of filtering a record: Ok; or refused, with the reason, nothing
+// changed; or Cancelled (Ok false, no message), the samples partly filtered.
 struct FilterResult {
   bool Ok = true;
   std::string Message;
+  bool Cancelled = false;
 };
 
 // Designs the filter for the band fL .. fH (Hz) with N = kFilterHalfLength and
 // edges 0.5 fL, fL, fH, 1.5 fH at the record's Dt, and filters every channel,
-// all SampleCount samples. Refuses, changing nothing, a band or record the
-// formulas cannot serve.
-FilterResult FilterAllChannels(WaveData& record, float fL, float fH);
+// all SampleCount samples, in place (see ApplyFirChannels). Refuses, changing
+// nothing, a band or record the formulas cannot serve. A run cancelled through
+// `progress` leaves the record partly filtered: the caller filters a record it
+// can throw away (a fresh read of the file) and keeps its previous one.
+FilterResult FilterAllChannels(WaveData& record, float fL, float fH, const Progress* progress = nullptr);

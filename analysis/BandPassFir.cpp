@@ -1,12 +1,11 @@
 // Fast application of the band-pass FIR filter: choice of instruction set and
-// rounding, the padded copies the kernels read, the SSE2 kernels, and the
-// sharing of the work among threads. Each output sample is computed by exactly
+// rounding, the SSE2 kernels, and the in-place filtering of a record in pieces
+// shared among threads. Each output sample is computed by exactly
 // the operations of the reference loop, so every path gives the same bits.
 #include <emmintrin.h>
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -14,19 +13,26 @@
 #include <limits>
 #include <memory>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "analysis/BandPass.h"
 #include "analysis/BandPassKernels.h"
+#include "io/ProgressTicker.h"
+#include "io/ThreadTeam.h"
 
 namespace {
 
-// Outputs per piece of work handed to a thread: large enough that a piece costs
-// far more than taking it, small enough to balance two or more threads, and a
-// multiple of the widest kernel blocks (40 AVX2, 16 SSE2 outputs).
+// Outputs per window of originals: the work between two looks at the cancel
+// flag and reports of progress (a few tenths of a millisecond), large against
+// the 2 (N - 1) samples a window shares with the next, and a multiple of the
+// widest kernel blocks (16 SSE2, 40 AVX2, 80 AVX-512 outputs).
 constexpr int kChunkOutputs = 4000;
+
+// Pieces a channel is cut into for the threads to take in turn: enough that a
+// thread left without work at the end waits for little, few enough that the
+// copies kept at the cuts stay small (at most 2 (N - 1) samples per cut).
+constexpr int kPiecesPerChannel = 32;
 
 // Filter steps (one tap of one output) below which another thread costs more
 // than it saves: about a millisecond of work.
@@ -100,7 +106,33 @@ struct ExponentRange {
 ExponentRange RangeOf(const float* v, int n) {
   std::uint32_t lo = 255;
   std::uint32_t hi = 0;
-  for (int k = 0; k < n; ++k) {
+  int k = 0;
+  // Four values at a time. The fields fit the low 16 bits of each 32-bit
+  // lane, the high 16 bits are 0, so SSE2's 16-bit minimum and maximum serve.
+  if (n >= 4) {
+    const __m128i magnitudeBits = _mm_set1_epi32(0x7FFFFFFF);
+    const __m128i fieldBits = _mm_set1_epi32(0xFF);
+    const __m128i noField = _mm_set1_epi32(255);
+    __m128i low = noField;
+    __m128i high = _mm_setzero_si128();
+    for (; k + 4 <= n; k += 4) {
+      const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + k));
+      const __m128i field = _mm_and_si128(_mm_srli_epi32(bits, 23), fieldBits);
+      const __m128i zero = _mm_cmpeq_epi32(_mm_and_si128(bits, magnitudeBits), _mm_setzero_si128());
+      const __m128i nonzeroField = _mm_or_si128(_mm_andnot_si128(zero, field), _mm_and_si128(zero, noField));
+      low = _mm_min_epi16(low, nonzeroField);
+      high = _mm_max_epi16(high, field);
+    }
+    alignas(16) std::uint32_t lows[4];
+    alignas(16) std::uint32_t highs[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lows), low);
+    _mm_store_si128(reinterpret_cast<__m128i*>(highs), high);
+    for (int lane = 0; lane < 4; ++lane) {
+      lo = std::min(lo, lows[lane]);
+      hi = std::max(hi, highs[lane]);
+    }
+  }
+  for (; k < n; ++k) {
     const auto bits = std::bit_cast<std::uint32_t>(v[k]);
     const std::uint32_t field = (bits >> 23) & 0xFFu;
     const std::uint32_t nonzeroField = (bits & 0x7FFFFFFFu) != 0 ? field : 255u;
@@ -135,6 +167,8 @@ using BlockKernel = void (*)(int, const double*, const double*, float*, int, int
 
 BlockKernel KernelFor(FirPath path, bool split) {
   switch (path) {
+    case FirPath::Avx512:
+      return split ? FirBlocksAvx512Split : FirBlocksAvx512Convert;
     case FirPath::Avx2:
       return split ? FirBlocksAvx2Split : FirBlocksAvx2Convert;
     case FirPath::Sse2:
@@ -185,18 +219,121 @@ bool FirPathAvailable(FirPath path) {
       __builtin_cpu_init();
       // Also tells whether the system saves the wide registers.
       return __builtin_cpu_supports("avx2") != 0 && __builtin_cpu_supports("fma") != 0;
+    case FirPath::Avx512:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx512f") != 0;
   }
   return false;
 }
 
 FirPath FastestFirPath() {
+  if (FirPathAvailable(FirPath::Avx512)) return FirPath::Avx512;
   return FirPathAvailable(FirPath::Avx2) ? FirPath::Avx2 : FirPath::Sse2;
 }
 
-void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, int count,
-                      const FirOptions& options) {
-  if (N < 1 || count <= 0 || channels.empty()) return;
-  // Sample indices run from -(N - 1) to count + N - 2, work pieces end at most
+namespace {
+
+// The record split for in-place filtering: every channel is cut into pieces of
+// pieceLength outputs (the last may be shorter), and every cut keeps a copy of
+// the original samples within pad of it, taken before any thread writes.
+struct InPlacePlan {
+  int count = 0;
+  int pad = 0;  // N - 1
+  int pieceLength = 0;
+  int piecesPerChannel = 0;
+  std::vector<float> cuts;  // per channel, per inner cut: samples [cut - pad, cut + pad), 0 beyond the record
+
+  // The copy kept at the inner cut `position` of a channel.
+  const float* Cut(std::size_t channel, int position) const { return cuts.data() + CutOffset(channel, position); }
+  float* Cut(std::size_t channel, int position) { return cuts.data() + CutOffset(channel, position); }
+
+ private:
+  std::size_t CutOffset(std::size_t channel, int position) const {
+    const std::size_t index = channel * static_cast<std::size_t>(piecesPerChannel - 1) +
+                              static_cast<std::size_t>(position / pieceLength - 1);
+    return index * 2 * static_cast<std::size_t>(pad);
+  }
+};
+
+InPlacePlan PlanInPlace(std::span<float* const> channels, int count, int pad) {
+  InPlacePlan plan;
+  plan.count = count;
+  plan.pad = pad;
+  // A piece is at least one window and at least pad long, so that a piece's
+  // neighbourhood never reaches beyond the pieces next to it.
+  const int wanted = (count + kPiecesPerChannel - 1) / kPiecesPerChannel;
+  const int length = std::max({wanted, kChunkOutputs, pad});
+  plan.pieceLength = (length + kChunkOutputs - 1) / kChunkOutputs * kChunkOutputs;
+  plan.piecesPerChannel = (count + plan.pieceLength - 1) / plan.pieceLength;
+  const std::size_t cutCount = channels.size() * static_cast<std::size_t>(plan.piecesPerChannel - 1);
+  plan.cuts.assign(cutCount * 2 * static_cast<std::size_t>(pad), 0.0f);
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    for (int cut = plan.pieceLength; cut < count; cut += plan.pieceLength) {
+      float* kept = plan.Cut(c, cut);
+      const int end = std::min(count, cut + pad);
+      std::copy(channels[c] + (cut - pad), channels[c] + end, kept);
+    }
+  }
+  return plan;
+}
+
+// One piece [begin, end) of a channel, filtered in place by one thread.
+struct Piece {
+  std::size_t channel;
+  int begin;
+  int end;
+};
+
+// The original sample at each position of [from, to) as the piece sees it
+// while its own samples are overwritten from the left: its own samples from
+// the array (always ahead of the outputs written), those beyond its ends from
+// the plan's copies, zeros beyond the record. Written widened to double.
+void FillOriginals(const InPlacePlan& plan, const Piece& piece, const float* x, int from, int to, double* out) {
+  auto take = [&](int lo, int hi, auto source) {
+    lo = std::max(lo, from);
+    hi = std::min(hi, to);
+    for (int p = lo; p < hi; ++p) out[p - from] = source(p);
+  };
+  const int pad = plan.pad;
+  take(std::numeric_limits<int>::min(), 0, [](int) { return 0.0; });
+  if (piece.begin > 0) {
+    // The copy at a cut holds the samples from cut - pad on.
+    const float* left = plan.Cut(piece.channel, piece.begin);
+    const int leftFirst = piece.begin - pad;
+    take(0, piece.begin, [left, leftFirst](int p) { return static_cast<double>(left[p - leftFirst]); });
+  }
+  take(piece.begin, piece.end, [x](int p) { return static_cast<double>(x[p]); });
+  if (piece.end < plan.count) {
+    const float* right = plan.Cut(piece.channel, piece.end);
+    const int rightFirst = piece.end - pad;
+    take(piece.end, plan.count, [right, rightFirst](int p) { return static_cast<double>(right[p - rightFirst]); });
+  }
+  take(plan.count, std::numeric_limits<int>::max(), [](int) { return 0.0; });
+}
+
+// The range of the original samples within pad of the piece.
+ExponentRange PieceRange(const InPlacePlan& plan, const Piece& piece, const float* x) {
+  ExponentRange range = RangeOf(x + piece.begin, piece.end - piece.begin);
+  auto widen = [&range](const float* v, int n) {
+    const ExponentRange more = RangeOf(v, n);
+    range.MinNonzeroField = std::min(range.MinNonzeroField, more.MinNonzeroField);
+    range.MaxField = std::max(range.MaxField, more.MaxField);
+  };
+  if (piece.begin > 0) widen(plan.Cut(piece.channel, piece.begin), plan.pad);
+  if (piece.end < plan.count) widen(plan.Cut(piece.channel, piece.end) + plan.pad, plan.pad);
+  return range;
+}
+
+}  // namespace
+
+FirRun ApplyFirChannels(int N, const float* h, std::span<float* const> channels, int count,
+                        const FirOptions& options, const Progress* progress) {
+  ProgressTicker ticker(progress);
+  if (N < 1 || count <= 0 || channels.empty()) {
+    ticker.Done();
+    return FirRun::Completed;
+  }
+  // Sample indices run from -(N - 1) to count + N - 2, windows end at most
   // kChunkOutputs past the last sample: all must fit an int.
   if (static_cast<std::int64_t>(count) + 2 * static_cast<std::int64_t>(N) + kChunkOutputs >
       std::numeric_limits<int>::max()) {
@@ -210,67 +347,73 @@ void ApplyFirChannels(int N, const float* h, std::span<float* const> channels, i
   for (int j = 1; j < N; ++j) tapAbsSum += 2.0 * std::fabs(hd[j]);
   const ExponentRange taps = RangeOf(h, N);
 
-  // One padded double copy per channel; the outputs go straight into the
-  // channel, which no kernel reads.
   const int pad = N - 1;
-  const std::size_t stride = static_cast<std::size_t>(count) + 2 * static_cast<std::size_t>(pad);
-  const std::size_t channelCount = channels.size();
-  std::unique_ptr<double[]> padded(new double[stride * channelCount]);
-  std::vector<BlockKernel> kernels(channelCount, FirBlocksScalar);
+  const InPlacePlan plan = PlanInPlace(channels, count, pad);
+  std::vector<Piece> pieces;
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    for (int begin = 0; begin < count; begin += plan.pieceLength) {
+      pieces.push_back({c, begin, std::min(count, begin + plan.pieceLength)});
+    }
+  }
 
-  const int chunksPerChannel = (count + kChunkOutputs - 1) / kChunkOutputs;
-  const std::size_t chunkCount = channelCount * static_cast<std::size_t>(chunksPerChannel);
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const std::size_t wanted = options.Threads > 0 ? static_cast<std::size_t>(options.Threads) : cores;
-  const double steps = static_cast<double>(count) * N * static_cast<double>(channelCount);
+  const double steps = static_cast<double>(count) * N * static_cast<double>(channels.size());
   const std::size_t worthwhile = static_cast<std::size_t>(steps / kStepsWorthAThread) + 1;
-  const std::size_t threadCount = std::min({chunkCount, wanted, worthwhile});
+  const std::size_t threadCount = std::min({pieces.size(), wanted, worthwhile});
 
-  auto prepare = [&](std::size_t c) {
-    double* xd = padded.get() + c * stride;
-    const float* x = channels[c];
-    std::fill(xd, xd + pad, 0.0);
-    std::copy(x, x + count, xd + pad);
-    std::fill(xd + pad + count, xd + stride, 0.0);
-    // Splitting pays on AVX2, where converting four lanes takes two operations
-    // each way; two SSE2 lanes convert in one, faster than three operations.
+  // One window per thread: the originals of a chunk of outputs and pad on
+  // either side.
+  const std::size_t windowSize = static_cast<std::size_t>(kChunkOutputs) + 2 * static_cast<std::size_t>(pad);
+  std::unique_ptr<double[]> windows(new double[windowSize * threadCount]);
+
+  const double totalOutputs = static_cast<double>(count) * static_cast<double>(channels.size());
+  std::atomic<std::size_t> nextPiece{0};
+  std::atomic<long long> outputsDone{0};
+  std::atomic<bool> stop{false};
+
+  auto filterPiece = [&](const Piece& piece, double* window, bool reporting) {
+    float* const x = channels[piece.channel];
+    // Splitting pays on AVX2 and AVX-512, where converting four lanes takes
+    // two operations each way; two SSE2 lanes convert in one, faster than
+    // three operations.
     const bool split = options.Rounding == FirRounding::Split ||
-                       (options.Rounding == FirRounding::Auto && path == FirPath::Avx2 &&
-                        SplitIsExact(RangeOf(x, count), taps, tapAbsSum));
-    kernels[c] = KernelFor(path, split);
+                       (options.Rounding == FirRounding::Auto && (path == FirPath::Avx2 || path == FirPath::Avx512) &&
+                        SplitIsExact(PieceRange(plan, piece, x), taps, tapAbsSum));
+    const BlockKernel kernel = KernelFor(path, split);
+    // The window holds the originals of [begin - pad, begin + length + pad).
+    // Sliding on, it keeps its last 2 pad values, read before this thread
+    // overwrote any of their places.
+    int begin = piece.begin;
+    int length = std::min(kChunkOutputs, piece.end - begin);
+    FillOriginals(plan, piece, x, begin - pad, begin + length + pad, window);
+    while (true) {
+      if (progress != nullptr && progress->Cancelled()) stop = true;
+      if (stop.load(std::memory_order_relaxed)) return;
+      kernel(N, hd.data(), window + pad, x + begin, 0, length);
+      const long long done = outputsDone.fetch_add(length) + length;
+      if (reporting) ticker.At(static_cast<double>(done) / totalOutputs);
+      const int next = begin + length;
+      if (next >= piece.end) return;
+      std::memmove(window, window + length, 2 * static_cast<std::size_t>(pad) * sizeof(double));
+      begin = next;
+      length = std::min(kChunkOutputs, piece.end - begin);
+      FillOriginals(plan, piece, x, begin + pad, begin + length + pad, window + 2 * pad);
+    }
   };
-  auto filterChunk = [&](std::size_t k) {
-    const std::size_t c = k / static_cast<std::size_t>(chunksPerChannel);
-    const int begin = static_cast<int>(k % static_cast<std::size_t>(chunksPerChannel)) * kChunkOutputs;
-    const int end = std::min(count, begin + kChunkOutputs);
-    kernels[c](N, hd.data(), padded.get() + c * stride + pad, channels[c], begin, end);
+  auto work = [&](std::size_t thread) {
+    double* window = windows.get() + thread * windowSize;
+    for (std::size_t k; !stop.load(std::memory_order_relaxed) && (k = nextPiece.fetch_add(1)) < pieces.size();) {
+      filterPiece(pieces[k], window, thread == 0);
+    }
   };
 
-  if (threadCount == 1) {
-    for (std::size_t c = 0; c < channelCount; ++c) prepare(c);
-    for (std::size_t k = 0; k < chunkCount; ++k) filterChunk(k);
-    return;
-  }
-
-  // Every copy is complete before any output is written: a channel array may
-  // appear twice in the list.
-  std::atomic<std::size_t> nextChannel{0};
-  std::atomic<std::size_t> nextChunk{0};
-  std::barrier copiesDone(static_cast<std::ptrdiff_t>(threadCount));
-  auto work = [&] {
-    for (std::size_t c; (c = nextChannel.fetch_add(1)) < channelCount;) prepare(c);
-    copiesDone.arrive_and_wait();
-    for (std::size_t k; (k = nextChunk.fetch_add(1)) < chunkCount;) filterChunk(k);
-  };
-  std::vector<std::jthread> helpers;
-  helpers.reserve(threadCount - 1);
-  try {
-    for (std::size_t t = 1; t < threadCount; ++t) helpers.emplace_back(work);
-  } catch (const std::system_error&) {
-    // Fewer threads than planned: the ones running and this one do all the work.
-    for (std::size_t t = helpers.size() + 1; t < threadCount; ++t) copiesDone.arrive_and_drop();
-  }
-  work();
+  RunOnThreads(threadCount, work,
+               [&] { ticker.At(static_cast<double>(outputsDone.load()) / totalOutputs); });
+  // A stop asked for after the last report is still in time.
+  if (stop.load() || ticker.Cancelled()) return FirRun::Cancelled;
+  ticker.Done();
+  return FirRun::Completed;
 }
 
 void ApplyFir(int N, const float* h, float* x, int count) {

@@ -20,7 +20,8 @@
 //
 // This header includes no standard-library header on purpose: the AVX2 unit is
 // compiled for AVX2, and an inline library function instantiated there could be
-// picked by the linker for the whole program.
+// picked by the linker for the whole program. (The AVX-512 unit marks its
+// functions instead, for the same reason.)
 #pragma once
 
 // 2^29 + 1: splits a double's 53-bit significand into 24 upper bits and the rest.
@@ -40,3 +41,7 @@ void FirBlocksSse2Split(int N, const double* hd, const double* xc, float* y, int
 void FirBlocksAvx2Convert(int N, const double* hd, const double* xc, float* y, int begin,
                           int end);
 void FirBlocksAvx2Split(int N, const double* hd, const double* xc, float* y, int begin, int end);
+void FirBlocksAvx512Convert(int N, const double* hd, const double* xc, float* y, int begin,
+                            int end);
+void FirBlocksAvx512Split(int N, const double* hd, const double* xc, float* y, int begin,
+                          int end);

@@ -1,9 +1,20 @@
 #!/usr/bin/env bash
-# Times our code against the usual Python tools on the same data, in one run,
-# and prints the ratios. Usage: bench/compare-peers.sh   (BUILD_DIR=build by default)
-# Each bench/peers/*.sh adds one comparison (filter, fit); loading is here.
+# Times our code against the usual Python tools on the same data, and the band-pass
+# filter against the bound of its arithmetic, in one run, and prints the ratios.
+# Usage: bench/compare-peers.sh [--large]   (BUILD_DIR=build by default)
+#   --large  adds the 10^7-line, 8-channel cases: a 775 MB CSV file in the temporary
+#            folder (about 1 GB of disk), 1.5 GB of memory, a few minutes.
+# Each bench/peers/*.sh adds one comparison (filter, fit); loading is here. The
+# machine's load is printed before and after: take figures on a quiet machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+large=0
+for arg in "$@"; do
+  case "$arg" in
+    --large) large=1 ;;
+    *) echo "usage: bench/compare-peers.sh [--large]" >&2; exit 2 ;;
+  esac
+done
 export BUILD_DIR=${BUILD_DIR:-build}
 bash scripts/setup.sh --bench
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -12,51 +23,102 @@ PY=/usr/bin/python3  # Debian's, where numpy, scipy and pandas are installed
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export OSCALYX_BENCH_WORK=$work
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+# Median real time of one benchmark from a JSON report (ms).
+median_ms() {
+  "$PY" -c "
+import json,sys
+d=json.load(open(sys.argv[1]))
+print([x for x in d['benchmarks'] if x['name']==sys.argv[2]][0]['real_time'])" "$1" "$2"
+}
 
 echo "== Loading a 100 000-line, 8-channel standard CSV file =="
 export OSCALYX_BENCH_CSV=$work/load-8x100k.csv
 "$BUILD_DIR/bin/oscalyx-bench" --benchmark_filter='BM_Read(Csv|Spc51)8x100k' --benchmark_repetitions=7 \
   --benchmark_report_aggregates_only=true --benchmark_format=json > "$work/load.json"
-ours_ms=$("$PY" -c "
-import json,sys
-d=json.load(open('$work/load.json'))
-b=[x for x in d['benchmarks'] if x['name']=='BM_ReadCsv8x100k_median'][0]
-print(b['real_time'])")
-dbl_ms=$("$PY" -c "
-import json
-d=json.load(open('$work/load.json'))
-print([x for x in d['benchmarks'] if x['name']=='BM_ReadSpc518x100k_median'][0]['real_time'])")
-pandas_ms=$("$PY" - "$OSCALYX_BENCH_CSV" <<'PYEOF'
-import sys, time, statistics
+ours_ms=$(median_ms "$work/load.json" BM_ReadCsv8x100k_median)
+dbl_ms=$(median_ms "$work/load.json" BM_ReadSpc518x100k_median)
+# pandas' read and the whole oscalyx-cli info process, alternately, 7 times each.
+read -r pandas_ms cli_ms < <("$PY" - "$OSCALYX_BENCH_CSV" "$BUILD_DIR/bin/oscalyx-cli" <<'PYEOF'
+import sys, time, statistics, subprocess
 import pandas as pd
-times = []
+path, cli = sys.argv[1], sys.argv[2]
+reads, runs = [], []
 for _ in range(7):
     t = time.perf_counter()
-    pd.read_csv(sys.argv[1], header=None, skiprows=4)
-    times.append((time.perf_counter() - t) * 1000)
-print(statistics.median(times))
+    pd.read_csv(path, header=None, skiprows=4)
+    reads.append((time.perf_counter() - t) * 1000)
+    t = time.perf_counter()
+    subprocess.run([cli, "info", path], check=True, stdout=subprocess.DEVNULL)
+    runs.append((time.perf_counter() - t) * 1000)
+print(statistics.median(reads), statistics.median(runs))
 PYEOF
 )
 size=$(stat -c %s "$OSCALYX_BENCH_CSV")
 "$PY" -c "
-ours=$ours_ms; pandas=$pandas_ms; dbl=$dbl_ms; size=$size
+ours=$ours_ms; pandas=$pandas_ms; dbl=$dbl_ms; size=$size; cli=$cli_ms
 print(f'  file: {size/1e6:.1f} MB')
-print(f'  ReadCsv:          {ours:8.2f} ms  ({size/ours/1e3:.0f} MB/s)')
-print(f'  ReadSpc51:        {dbl:8.2f} ms  (same samples as SPC-51)')
-print(f'  pandas.read_csv:  {pandas:8.2f} ms')
-print(f'  pandas / ours:    {pandas/ours:8.2f} x')"
+print(f'  ReadCsv:            {ours:8.2f} ms  ({size/ours/1e3:.0f} MB/s)')
+print(f'  ReadSpc51:          {dbl:8.2f} ms  (same samples as SPC-51)')
+print(f'  pandas.read_csv:    {pandas:8.2f} ms')
+print(f'  oscalyx-cli info:   {cli:8.2f} ms  (the whole process)')
+print(f'  pandas / ReadCsv:   {pandas/ours:8.2f} x   (goal >= 7)')
+print(f'  pandas / cli info:  {pandas/cli:8.2f} x   (goal >= 4)')"
+
+# Peak resident memory of one command (KiB).
+peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 
 echo "== Peak memory of oscalyx-cli info =="
 printf 'A\n100\nm\nu\n' > "$work/empty.csv"
-rss() { /usr/bin/time -f %M "$BUILD_DIR/bin/oscalyx-cli" info "$1" 2>&1 >/dev/null | tail -1; }
-base=$(rss "$work/empty.csv")
-big=$(rss "$OSCALYX_BENCH_CSV")
+base=$(peak "$BUILD_DIR/bin/oscalyx-cli" info "$work/empty.csv")
+big=$(peak "$BUILD_DIR/bin/oscalyx-cli" info "$OSCALYX_BENCH_CSV")
 "$PY" -c "
 base=$base; big=$big; arrays=8*100000*4/1024
 print(f'  empty record: {base} KiB, 8 x 100 000 record: {big} KiB, growth {big-base} KiB')
 print(f'  sample arrays: {arrays:.0f} KiB; growth / arrays = {(big-base)/arrays:.2f}')"
 
+echo "== Band-pass filter against the bound of its arithmetic (see bench/FilterBound.h) =="
+"$BUILD_DIR/bin/oscalyx-bench" --benchmark_filter='BM_FilterVsBound8x100k' --benchmark_format=json > "$work/bound.json"
+"$PY" - "$work/bound.json" <<'PYEOF'
+import json, sys
+for b in json.load(open(sys.argv[1]))['benchmarks']:
+    print(f"  {b['name']}: {b['steps']:.3g} steps, filter {b['filter_s']*1e3:.1f} ms, "
+          f"bound {b['bound_s']*1e3:.1f} ms, filter / bound = {b['filter/bound']:.2f} (goal <= 1.25)")
+PYEOF
+
 for peer in bench/peers/filter.sh bench/peers/fit.sh; do
   [ -e "$peer" ] || continue
   bash "$peer"
 done
+
+if [ "$large" = 1 ]; then
+  echo "== 10^7 lines x 8 channels =="
+  export OSCALYX_BENCH_LARGE_CSV=$work/load-8x10M.csv OSCALYX_BENCH_LARGE=1
+  "$BUILD_DIR/bin/oscalyx-bench" --benchmark_filter='BM_ReadCsv8x10M|BM_FilterVsBound8x10M' \
+    --benchmark_format=json > "$work/large.json"
+  size=$(stat -c %s "$OSCALYX_BENCH_LARGE_CSV")
+  info_base=$(peak "$BUILD_DIR/bin/oscalyx-cli" info "$work/empty.csv")
+  info_peak=$(peak "$BUILD_DIR/bin/oscalyx-cli" info "$OSCALYX_BENCH_LARGE_CSV")
+  start=$(date +%s%N)
+  band_peak=$(peak "$BUILD_DIR/bin/oscalyx-cli" info "$OSCALYX_BENCH_LARGE_CSV" --bandpass 20 0.1)
+  band_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+  "$PY" - "$work/large.json" "$size" "$info_base" "$info_peak" "$band_peak" "$band_ms" <<'PYEOF'
+import json, sys
+report, size, base, info, band, band_ms = sys.argv[1], int(sys.argv[2]), *map(int, sys.argv[3:])
+arrays = 8 * 10**7 * 4 / 1024
+for b in json.load(open(report))['benchmarks']:
+    if b['name'].startswith('BM_ReadCsv8x10M/'):
+        print(f"  ReadCsv: {b['real_time']:.0f} ms, {size/1e6:.0f} MB at {size/b['real_time']/1e3:.0f} MB/s (goal >= 900)")
+    if b['name'].startswith('BM_ReadCsv8x10MBesideARecord'):
+        print(f"  ReadCsv beside a record of the same size (the window's re-read): {b['real_time']:.0f} ms, "
+              f"{size/b['real_time']/1e3:.0f} MB/s")
+    if b['name'].startswith('BM_FilterVsBound8x10M'):
+        print(f"  filter: {b['steps']:.4g} steps in {b['filter_s']:.2f} s; bound {b['bound_s']:.2f} s; "
+              f"filter / bound = {b['filter/bound']:.2f} (goal <= 1.25)")
+print(f"  oscalyx-cli info: peak {info} KiB, growth / sample arrays = {(info-base)/arrays:.2f} (goal <= 1.1)")
+print(f"  oscalyx-cli info --bandpass 20 0.1: {band_ms} ms, peak {band} KiB, "
+      f"growth / sample arrays = {(band-base)/arrays:.2f}")
+PYEOF
+fi
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

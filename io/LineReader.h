@@ -13,15 +13,17 @@ class LineReader {
  public:
   static constexpr std::size_t kMaxRead = 1999;
 
-  // Reads `fd` from byte `offset` on (with pread, so several readers can share
-  // one descriptor).
-  explicit LineReader(int fd, unsigned long long offset = 0);
+  static constexpr unsigned long long kToTheEnd = ~0ULL;
+
+  // Reads `fd` from byte `offset` up to byte `end` (with pread, so several
+  // readers can share one descriptor); `end` is the end of the file for it.
+  explicit LineReader(int fd, unsigned long long offset = 0, unsigned long long end = kToTheEnd);
   // The next line (with its line feed, if it has one), or false at the end of
   // the file. A read error ends the file as well (see Failed()).
   bool Next(std::string_view& line);
   bool Failed() const { return failed_; }
-  // Starts again from the beginning of the file.
-  void Rewind();
+  // Reads [offset, end) from now on, keeping its buffer.
+  void Reset(unsigned long long offset, unsigned long long end);
   // File offset of the first byte not yet handed out.
   unsigned long long Offset() const { return fileOffset_ - (end_ - begin_); }
 
@@ -30,6 +32,7 @@ class LineReader {
 
   int fd_;
   unsigned long long fileOffset_;  // where the next pread starts
+  unsigned long long endOffset_;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;

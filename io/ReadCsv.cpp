@@ -5,22 +5,24 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
+#include <exception>
 #include <thread>
 
 #include "components/MyStr.h"
 #include "io/FileHandle.h"
 #include "io/LineReader.h"
 #include "io/NumberText.h"
+#include "io/ProgressTicker.h"
+#include "io/ThreadTeam.h"
 
 namespace {
 
 constexpr int kHeaderLines = 4;
-// Records of at least this many data lines are converted by two threads.
-constexpr int kSplitAtRows = 20000;
-constexpr long long kHalfStride = 1024;  // the first pass notes every 1024th line's offset
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr char kNotTextMessage[] =
@@ -101,37 +103,176 @@ std::string FileTimeLabel(long long modificationTime) {
   return text;
 }
 
-ReadResult ReadCsv(const std::string& path, WaveData& record) {
+namespace {
+
+// Files below this size are read by one thread: another costs more than it saves.
+constexpr unsigned long long kSplitAtBytes = 256 * 1024;
+// Pieces a larger file is cut into, which the threads take in turn: enough
+// that a thread slowed down by other work on the machine leaves little to the
+// others at the end. A piece is then at least 16 KB, and the first holds the
+// four header lines (a line takes at most 2000 bytes of the file).
+constexpr int kMaxPieces = 16;
+// How far past its cut a piece's first line may start.
+constexpr std::size_t kCutSearchBytes = 64 * 1024;
+// Lines between two looks at the cancel flag and reports of progress.
+constexpr int kLinesPerCheck = 4096;
+// The share of the whole read that the first pass, counting lines, takes.
+constexpr double kCountShare = 0.1;
+
+// One piece of the file, [begin, end), and what the passes found in it.
+struct Piece {
+  unsigned long long begin = 0;
+  unsigned long long end = 0;
+  long long lines = 0;  // lines counted by the first pass
+  bool notText = false;
+  bool failed = false;
+  int firstRow = 0;  // its first data row, and its rows
+  int rows = 0;
+  int rowsRead = 0;                // rows the second pass converted
+  float carried[kMaxCells] = {};   // the values its last line left in the shared array
+  int firstSet[kMaxCells] = {};    // per channel, its first row with a cell of its own
+};
+
+// The pieces of a file: each but the first starts just after a line feed,
+// which begins a line whatever came before it.
+std::vector<Piece> CutIntoPieces(int fd, unsigned long long size) {
+  std::vector<unsigned long long> starts = {0};
+  if (size >= kSplitAtBytes) {
+    std::vector<char> look(kCutSearchBytes);
+    for (int k = 1; k < kMaxPieces; ++k) {
+      const unsigned long long cut = size / kMaxPieces * k;
+      if (cut <= starts.back()) continue;
+      const ssize_t got = ::pread(fd, look.data(), look.size(), static_cast<off_t>(cut));
+      if (got <= 0) break;
+      const auto* lf = static_cast<const char*>(std::memchr(look.data(), '\n', static_cast<std::size_t>(got)));
+      if (lf == nullptr) continue;
+      const unsigned long long start = cut + static_cast<unsigned long long>(lf - look.data()) + 1;
+      if (start < size) starts.push_back(start);
+    }
+  }
+  std::vector<Piece> pieces(starts.size());
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    pieces[k].begin = starts[k];
+    pieces[k].end = k + 1 < starts.size() ? starts[k + 1] : LineReader::kToTheEnd;
+  }
+  return pieces;
+}
+
+// One pass of the threads over the pieces: which piece is next, the bytes
+// done, whether to stop. Only the calling thread reports.
+class PieceWork {
+ public:
+  PieceWork(const Progress* progress, unsigned long long size, std::size_t pieces)
+      : ticker_(progress), progress_(progress), size_(size), pieces_(pieces) {}
+
+  // Starts a pass from piece `first`, with its share of the whole read and
+  // the share done before it.
+  void StartPass(std::size_t first, double before, double share) {
+    next_ = first;
+    bytes_ = 0;
+    before_ = before;
+    share_ = share;
+  }
+  // The next piece to take; false when none is left or the read is to stop.
+  bool Take(std::size_t& piece) {
+    if (cancelled_.load(std::memory_order_relaxed)) return false;
+    piece = next_.fetch_add(1);
+    return piece < pieces_;
+  }
+  // Called every kLinesPerCheck lines and at the end of a piece with the
+  // bytes passed since the last call; false when the read is to stop.
+  bool Check(bool caller, unsigned long long moreBytes) {
+    if (progress_ != nullptr && progress_->Cancelled()) cancelled_ = true;
+    bytes_.fetch_add(moreBytes);
+    if (caller) Report();
+    return !cancelled_.load(std::memory_order_relaxed);
+  }
+  // Reports the bytes done so far; on the calling thread only.
+  void Report() { ticker_.At(before_ + share_ * static_cast<double>(bytes_.load()) / static_cast<double>(size_)); }
+  bool Cancelled() const { return cancelled_.load(); }
+  void Done() { ticker_.Done(); }
+
+ private:
+  ProgressTicker ticker_;
+  const Progress* progress_;
+  unsigned long long size_;
+  std::size_t pieces_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<unsigned long long> bytes_{0};
+  double before_ = 0.0;
+  double share_ = 1.0;
+  std::atomic<bool> cancelled_{false};
+};
+
+// Counts the lines of a piece as LineReader hands them out. The first line of
+// the file must be a line of a text file.
+void CountLines(LineReader& reader, Piece& piece, PieceWork& work, bool caller) {
+  reader.Reset(piece.begin, piece.end);
+  unsigned long long checked = piece.begin;
+  std::string_view line;
+  while (reader.Next(line)) {
+    if (piece.lines == 0 && piece.begin == 0 && !IsTextLine(line)) {
+      piece.notText = true;
+      return;
+    }
+    if (++piece.lines % kLinesPerCheck == 0) {
+      const bool goOn = work.Check(caller, reader.Offset() - checked);
+      checked = reader.Offset();
+      if (!goOn) return;
+    }
+  }
+  piece.failed = reader.Failed();
+  work.Check(caller, reader.Offset() - checked);
+}
+
+}  // namespace
+
+ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* progress) {
   // Without O_NONBLOCK, opening a named pipe waits for a writer that may never
   // come; it has no effect on regular files, the only kind read here.
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
+  const auto size = static_cast<unsigned long long>(info.st_size);
 
-  LineReader reader(file.get());
-  std::string_view line;
+  // A large file is cut into pieces at line starts, and both passes go through
+  // the pieces on every core: each piece's lines are counted and converted on
+  // their own.
+  std::vector<Piece> pieces = CutIntoPieces(file.get(), size);
+  const std::size_t threads = std::min<std::size_t>(pieces.size(), std::max(1u, std::thread::hardware_concurrency()));
+  std::vector<LineReader> readers;
+  for (std::size_t t = 0; t < threads; ++t) readers.emplace_back(file.get());
+  PieceWork work(progress, size, pieces.size());
 
-  // First pass: count the lines, noting where the second half of the data
-  // lines starts so that the second pass can convert both halves at once.
+  // First pass: count the lines.
+  work.StartPass(0, 0.0, kCountShare);
+  RunOnThreads(
+      threads, [&](std::size_t t) { for (std::size_t k; work.Take(k);) CountLines(readers[t], pieces[k], work, t == 0); },
+      [&] { work.Report(); });
+  if (work.Cancelled()) return ReadCancelled();
+  if (pieces[0].notText) return Refused(kNotTextMessage);
   long long lineCount = 0;
-  std::vector<unsigned long long> lineStarts;  // file offset of every kHalfStride-th line
-  while (true) {
-    if (lineCount % kHalfStride == 0) lineStarts.push_back(reader.Offset());
-    if (!reader.Next(line)) break;
-    if (lineCount == 0 && !IsTextLine(line)) return Refused(kNotTextMessage);
-    ++lineCount;
+  for (const Piece& piece : pieces) {
+    if (piece.failed) return Refused("ファイルを最後まで読めませんでした。");
+    lineCount += piece.lines;
   }
-  if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした。");
   if (lineCount < kHeaderLines) {
     return Refused("CSVファイルの行数が足りません（見出しの4行が必要です）。");
   }
   if (lineCount - kHeaderLines > INT_MAX) return Refused("データの行数が多すぎます。");
   const int allocated = static_cast<int>(lineCount - kHeaderLines);
+  int row = 0;
+  for (Piece& piece : pieces) {
+    piece.firstRow = row;
+    piece.rows = static_cast<int>(piece.lines - (row == 0 && piece.begin == 0 ? kHeaderLines : 0));
+    row += piece.rows;
+  }
 
-  reader.Rewind();
+  LineReader& reader = readers[0];
+  reader.Reset(pieces[0].begin, pieces[0].end);
+  std::string_view line;
   CsvRecord fresh;
   CellArray cells;
-
   // Line 1: the channel names, taken exactly; a UTF-8 byte-order mark is
   // not part of the first name.
   reader.Next(line);
@@ -158,58 +299,86 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
   const unsigned long long bytes =
       static_cast<unsigned long long>(allocated) * static_cast<unsigned long long>(fresh.channelCount) * sizeof(float);
   if (!FitsInMemory(bytes)) return Refused("データが大きすぎて、このコンピュータのメモリに読み込めません。");
-  for (int k = 0; k < fresh.channelCount; ++k) fresh.samples[k].assign(static_cast<std::size_t>(allocated), 0.0f);
+  // Fresh memory comes in page by page as it is first written, which on some
+  // systems costs as much as converting the lines: the threads allocate the
+  // channels between them.
+  const int channels = fresh.channelCount;
+  const std::size_t allocating = std::min<std::size_t>(threads, static_cast<std::size_t>(channels));
+  RunOnThreads(
+      allocating,
+      [&](std::size_t t) {
+        for (std::size_t k = t; k < static_cast<std::size_t>(channels); k += allocating) {
+          fresh.samples[k].assign(static_cast<std::size_t>(allocated), 0.0f);
+        }
+      },
+      [] {});
 
   // Second pass: one row per line. A short line keeps, for its missing
   // channels, the cells the previous split left in the shared array; on data
   // lines the array holds the cells' values, starting from the header's cells.
-  float values[kMaxCells];
-  for (int k = 0; k < kMaxCells; ++k) values[k] = static_cast<float>(ParseDecimal(cells[k].View()));
-  const int channels = fresh.channelCount;
-  auto convert = [&fresh, channels](LineReader& lines, int firstRow, int endRow, float* carried, int* firstSet) {
+  // A piece after the first starts without knowing them: its rows before a
+  // channel's first cell are filled in afterwards from the pieces before it.
+  for (int k = 0; k < kMaxCells; ++k) pieces[0].carried[k] = static_cast<float>(ParseDecimal(cells[k].View()));
+  auto convert = [&fresh, &work, channels](LineReader& lines, Piece& piece, bool caller) {
+    const int endRow = piece.firstRow + piece.rows;
+    std::fill(std::begin(piece.firstSet), std::end(piece.firstSet), endRow);
+    unsigned long long checked = lines.Offset();
     std::string_view text;
-    int row = firstRow;
+    int row = piece.firstRow;
     while (row < endRow && lines.Next(text)) {
-      const int found = SplitLineValues(text, carried, channels);
-      for (int k = 0; k < channels; ++k) fresh.samples[k][static_cast<std::size_t>(row)] = carried[k];
-      if (firstSet != nullptr) {
-        for (int k = 0; k < found; ++k) {
-          if (firstSet[k] == endRow) firstSet[k] = row;
-        }
+      const int found = SplitLineValues(text, piece.carried, channels);
+      for (int k = 0; k < channels; ++k) fresh.samples[k][static_cast<std::size_t>(row)] = piece.carried[k];
+      for (int k = 0; k < found; ++k) {
+        if (piece.firstSet[k] == endRow) piece.firstSet[k] = row;
       }
       ++row;
-    }
-    return row;
-  };
-
-  // The second half starts at a line noted by the first pass. Its rows before
-  // a channel's first cell carry the first half's last value, filled in after.
-  const long long halfLine = (kHeaderLines + allocated / 2) / kHalfStride * kHalfStride;
-  const bool split = allocated >= kSplitAtRows && halfLine > kHeaderLines;
-  const int half = split ? static_cast<int>(halfLine - kHeaderLines) : allocated;
-  int row = 0;
-  if (split) {
-    LineReader secondReader(file.get(), lineStarts[static_cast<std::size_t>(halfLine / kHalfStride)]);
-    float secondValues[kMaxCells] = {};
-    int firstSet[kMaxCells];
-    std::fill(std::begin(firstSet), std::end(firstSet), allocated);
-    int secondEnd = half;
-    std::thread second([&] { secondEnd = convert(secondReader, half, allocated, secondValues, firstSet); });
-    row = convert(reader, 0, half, values, nullptr);
-    second.join();
-    if (secondReader.Failed()) return Refused("ファイルを最後まで読めませんでした。");
-    if (row == half) {
-      for (int k = 0; k < channels; ++k) {
-        std::fill(fresh.samples[k].begin() + half, fresh.samples[k].begin() + std::min(firstSet[k], secondEnd),
-                  values[k]);
+      if ((row - piece.firstRow) % kLinesPerCheck == 0) {
+        const bool goOn = work.Check(caller, lines.Offset() - checked);
+        checked = lines.Offset();
+        if (!goOn) break;
       }
-      row = secondEnd;
     }
-  } else {
-    row = convert(reader, 0, allocated, values, nullptr);
+    piece.rowsRead = row - piece.firstRow;
+    piece.failed = lines.Failed();
+    work.Check(caller, lines.Offset() - checked);
+  };
+  // The calling thread goes on from the header with the first piece.
+  work.StartPass(1, kCountShare, 1.0 - kCountShare);
+  RunOnThreads(
+      threads,
+      [&](std::size_t t) {
+        if (t == 0) convert(reader, pieces[0], true);
+        for (std::size_t k; work.Take(k);) {
+          readers[t].Reset(pieces[k].begin, pieces[k].end);
+          convert(readers[t], pieces[k], t == 0);
+        }
+      },
+      [&] { work.Report(); });
+  if (work.Cancelled()) return ReadCancelled();
+
+  // The record ends where a piece came out shorter than counted (the file
+  // changed between the passes). Rows that started a piece without a cell of
+  // their own take the value the pieces before left.
+  int sampleCount = 0;
+  float incoming[kMaxCells];
+  std::copy(std::begin(pieces[0].carried), std::end(pieces[0].carried), incoming);
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    const Piece& piece = pieces[k];
+    if (piece.failed) return Refused("ファイルを最後まで読めませんでした。");
+    const int endRow = piece.firstRow + piece.rowsRead;
+    if (k > 0) {
+      for (int c = 0; c < channels; ++c) {
+        std::fill(fresh.samples[c].begin() + piece.firstRow,
+                  fresh.samples[c].begin() + std::min(piece.firstSet[c], endRow), incoming[c]);
+        if (piece.firstSet[c] < endRow) incoming[c] = piece.carried[c];
+      }
+    }
+    sampleCount = endRow;
+    if (piece.rowsRead < piece.rows) break;
   }
-  if (reader.Failed()) return Refused("ファイルを最後まで読めませんでした。");
-  fresh.sampleCount = row;
+  // A stop asked for after the last report is still in time.
+  if (progress != nullptr && progress->Cancelled()) return ReadCancelled();
+  fresh.sampleCount = sampleCount;
 
   record.ChannelCount = fresh.channelCount;
   record.SampleCount = fresh.sampleCount;
@@ -221,6 +390,7 @@ ReadResult ReadCsv(const std::string& path, WaveData& record) {
     fresh.samples[k].resize(static_cast<std::size_t>(fresh.sampleCount));
     record.Samples[k] = std::move(fresh.samples[k]);
   }
+  work.Done();
 
   ReadResult result;
   result.timeLabel = FileTimeLabel(static_cast<long long>(info.st_mtime));

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "io/Progress.h"
 #include "io/ReadResult.h"
 #include "io/WaveData.h"
 
@@ -14,8 +15,11 @@
 // A file in UTF-16 or with NUL bytes in its first line is refused as not a
 // text file; a UTF-8 byte-order mark before the first name is dropped.
 // The file is read into a fresh record that replaces the fields only when the
-// read succeeded: a refused or unreadable file leaves `record` as it was.
-ReadResult ReadCsv(const std::string& path, WaveData& record);
+// read succeeded: a refused, unreadable or cancelled read leaves `record` as it
+// was. Both passes go through a large file in pieces, on every core. Progress
+// is reported (by bytes, the first pass a tenth of the whole) and the cancel
+// flag checked every few thousand lines.
+ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* progress = nullptr);
 
 // The data-line split, done on values: the same cells SplitLine finds, each
 // converted as a data cell (cut to its first 1023 bytes, then ParseDecimal) and

@@ -21,6 +21,12 @@ ReadResult Refused(std::string message) {
   return result;
 }
 
+ReadResult ReadCancelled() {
+  ReadResult result;
+  result.status = ReadStatus::Cancelled;
+  return result;
+}
+
 namespace {
 
 unsigned long long AvailableMemory() {

@@ -7,6 +7,7 @@ enum class ReadStatus {
   Ok,
   CannotOpen,  // the file could not be opened: the window reports it and ends the program
   Refused,     // the file was opened but cannot be taken as a record: the load is refused
+  Cancelled,   // the caller asked the reader to stop; the record is as it was
 };
 
 struct ReadResult {
@@ -25,6 +26,7 @@ inline constexpr char kReadRefusedTitle[] = "読み込みエラー";
 
 ReadResult CannotOpen();
 ReadResult Refused(std::string message);
+ReadResult ReadCancelled();
 
 // Whether `bytes` more of sample arrays can be held without pushing the machine
 // into swapping: at most half of the memory the system reports as available.

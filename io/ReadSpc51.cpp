@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "io/FileHandle.h"
+#include "io/ProgressTicker.h"
 
 namespace {
 
@@ -22,6 +23,10 @@ constexpr int kNameLength = 32;
 constexpr int kUnitOffset = 32;
 constexpr int kUnitLength = 8;
 constexpr int kCalibrationOffset = 48;
+// Blocks of frames between two looks at the cancel flag and reports of progress.
+constexpr int kBlocksPerCheck = 16;
+// The share of a read that reading the counts takes; scaling them is the rest.
+constexpr double kCountsShare = 0.6;
 
 std::int16_t Int16At(const unsigned char* p) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
@@ -63,12 +68,18 @@ std::string_view PaddedText(unsigned char* field, int length) {
 
 }  // namespace
 
-int ReadSpc51Counts(int fd, int channelCount, std::vector<std::int16_t>* rawArrays, int sampleCount) {
+std::optional<int> ReadSpc51Counts(int fd, int channelCount, std::vector<std::int16_t>* rawArrays, int sampleCount,
+                                   const Progress* progress) {
   for (int k = 0; k < channelCount; ++k) rawArrays[k].assign(static_cast<std::size_t>(sampleCount), 0);
   const std::size_t blockValues = static_cast<std::size_t>(kSpc51BlockFrames) * channelCount;
   std::vector<unsigned char> block(blockValues * 2);
+  ProgressTicker ticker(progress);
   int stored = 0;
-  for (;;) {
+  for (int blocks = 0;; ++blocks) {
+    if (blocks % kBlocksPerCheck == 0) {
+      if (ticker.Cancelled()) return std::nullopt;
+      ticker.At(sampleCount > 0 ? static_cast<double>(stored) / sampleCount : 0.0);
+    }
     const std::size_t values = ReadFully(fd, block.data(), block.size()) / 2;
     const std::size_t frames = values / static_cast<std::size_t>(channelCount);
     for (std::size_t i = 0; i < frames && stored < sampleCount; ++i, ++stored) {
@@ -79,10 +90,11 @@ int ReadSpc51Counts(int fd, int channelCount, std::vector<std::int16_t>* rawArra
     }
     if (values != blockValues || stored >= sampleCount) break;
   }
+  ticker.Done();
   return stored;
 }
 
-ReadResult ReadSpc51(const std::string& path, WaveData& record) {
+ReadResult ReadSpc51(const std::string& path, WaveData& record, const Progress* progress) {
   // Without O_NONBLOCK, opening a named pipe waits for a writer that may never
   // come; it has no effect on regular files, the only kind read here.
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -137,13 +149,21 @@ ReadResult ReadSpc51(const std::string& path, WaveData& record) {
     }
   }
 
+  // Reading the counts is the first part of the work, scaling them the rest.
+  ProgressTicker ticker(progress);
+  const Progress countsPart{[&ticker](double fraction) { ticker.At(kCountsShare * fraction); },
+                            progress != nullptr ? progress->Cancel : nullptr};
   std::array<std::vector<std::int16_t>, kMaxChannels> raw;
-  ReadSpc51Counts(file.get(), channelCount, raw.data(), sampleCount);
+  if (!ReadSpc51Counts(file.get(), channelCount, raw.data(), sampleCount, &countsPart)) return ReadCancelled();
   std::array<std::vector<float>, kMaxChannels> samples;
   for (int k = 0; k < channelCount; ++k) {
+    ticker.At(kCountsShare + (1.0 - kCountsShare) * k / channelCount);
+    if (ticker.Cancelled()) return ReadCancelled();
     samples[k].resize(static_cast<std::size_t>(sampleCount));
     for (std::size_t i = 0; i < samples[k].size(); ++i) samples[k][i] = raw[k][i] * scales[k];
   }
+  // A stop asked for after the last report is still in time.
+  if (ticker.Cancelled()) return ReadCancelled();
 
   record.ChannelCount = channelCount;
   record.SampleCount = sampleCount;
@@ -156,6 +176,8 @@ ReadResult ReadSpc51(const std::string& path, WaveData& record) {
     record.RawCounts[k] = std::move(raw[k]);
     record.Samples[k] = std::move(samples[k]);
   }
+
+  ticker.Done();
 
   ReadResult result;
   const auto* time = reinterpret_cast<const char*>(header + kTimeOffset);

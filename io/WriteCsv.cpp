@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "io/NumberText.h"
+#include "io/ProgressTicker.h"
 #include "io/ReplacingFile.h"
 #include "io/ShiftJisText.h"
 #include "io/SystemErrorText.h"
@@ -11,8 +12,10 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 
-// The whole record onto `out`; false with `error` set when a write failed.
-bool WriteRecord(std::FILE* out, const WaveData& record, int& error) {
+enum class Written { Whole, Failed, Cancelled };
+
+// The whole record onto `out`; Failed with `error` set when a write failed.
+Written WriteRecord(std::FILE* out, const WaveData& record, const Progress* progress, int& error) {
   const int channels = record.ChannelCount;
   std::string text;
   for (int k = 0; k < channels; ++k) {
@@ -31,6 +34,7 @@ bool WriteRecord(std::FILE* out, const WaveData& record, int& error) {
   text += kLineEnd;
 
   constexpr std::size_t kFlushAt = 1 << 20;
+  ProgressTicker ticker(progress);
   bool ok = true;
   for (int i = 0; i < record.SampleCount && ok; ++i) {
     for (int k = 0; k < channels; ++k) {
@@ -39,32 +43,56 @@ bool WriteRecord(std::FILE* out, const WaveData& record, int& error) {
     }
     text += kLineEnd;
     if (text.size() >= kFlushAt) {
+      if (ticker.Cancelled()) return Written::Cancelled;
       ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
       text.clear();
+      ticker.At(static_cast<double>(i) / record.SampleCount);
     }
   }
   if (ok && !text.empty()) ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   if (ok) ok = std::fflush(out) == 0;
-  if (!ok) error = errno != 0 ? errno : EIO;
-  return ok;
+  if (!ok) {
+    error = errno != 0 ? errno : EIO;
+    return Written::Failed;
+  }
+  // A stop asked for after the last report is still in time.
+  return ticker.Cancelled() ? Written::Cancelled : Written::Whole;
+}
+
+WriteResult Cancelled() {
+  WriteResult result;
+  result.ok = false;
+  result.cancelled = true;
+  return result;
 }
 
 WriteResult Failure(const std::string& what, int error) { return {false, what + "：" + SystemErrorText(error) + "。"}; }
 
 }  // namespace
 
-WriteResult WriteCsvTo(std::FILE* out, const WaveData& record) {
+WriteResult WriteCsvTo(std::FILE* out, const WaveData& record, const Progress* progress) {
   int error = 0;
-  if (!WriteRecord(out, record, error)) return Failure("CSVデータを書き込めません", error);
-  return {};
+  switch (WriteRecord(out, record, progress, error)) {
+    case Written::Whole:
+      if (progress != nullptr) progress->At(1.0);
+      return {};
+    case Written::Cancelled: return Cancelled();
+    case Written::Failed: break;
+  }
+  return Failure("CSVデータを書き込めません", error);
 }
 
-WriteResult WriteCsv(const std::string& path, const WaveData& record) {
+WriteResult WriteCsv(const std::string& path, const WaveData& record, const Progress* progress) {
   ReplacingFile file(path);
   if (!file.ok()) return Failure("CSVファイル「" + path + "」を作成できません", file.error());
   int error = 0;
-  if (!WriteRecord(file.stream(), record, error)) return Failure("CSVファイル「" + path + "」に書き込めません", error);
+  switch (WriteRecord(file.stream(), record, progress, error)) {
+    case Written::Whole: break;
+    case Written::Cancelled: return Cancelled();  // the temporary file goes with `file`
+    case Written::Failed: return Failure("CSVファイル「" + path + "」に書き込めません", error);
+  }
   if (!file.Commit()) return Failure("CSVファイル「" + path + "」に書き込めません", file.error());
+  if (progress != nullptr) progress->At(1.0);
   return {};
 }
 

@@ -9,17 +9,22 @@
 #include <cstdio>
 #include <string>
 
+#include "io/Progress.h"
 #include "io/WaveData.h"
 
 struct WriteResult {
   bool ok = true;
-  std::string message;  // UTF-8, when not ok
+  std::string message;     // UTF-8, when not ok and not cancelled
+  bool cancelled = false;  // the caller asked the writer to stop (ok is false)
 };
 
 // Writes the file under a temporary name and renames it into place: a failure
-// leaves no partial file (see ReplacingFile).
-WriteResult WriteCsv(const std::string& path, const WaveData& record);
-WriteResult WriteCsvTo(std::FILE* out, const WaveData& record);
+// or a cancelled write leaves no partial file, and a file that was there stays
+// as it was (see ReplacingFile). Progress is reported, and the cancel flag
+// checked, at every megabyte written.
+WriteResult WriteCsv(const std::string& path, const WaveData& record, const Progress* progress = nullptr);
+// The same onto an open stream; a cancelled write leaves what it wrote.
+WriteResult WriteCsvTo(std::FILE* out, const WaveData& record, const Progress* progress = nullptr);
 
 // The name the conversion saves under: ".csv" is added only to a name without
 // any extension ("data" gives "data.csv", "data.txt" stays).

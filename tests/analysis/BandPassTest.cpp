@@ -14,6 +14,7 @@
 
 #include "analysis/BandPassKernels.h"
 #include "io/WaveData.h"
+#include "tests/support/ProgressProbe.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ const char* PathName(FirPath path) {
     case FirPath::Scalar: return "Scalar";
     case FirPath::Sse2: return "Sse2";
     case FirPath::Avx2: return "Avx2";
+    case FirPath::Avx512: return "Avx512";
   }
   return "?";
 }
@@ -159,6 +161,31 @@ TEST_P(FirPathTest, EqualsReferenceForOtherFilterLengths) {
   }
 }
 
+// A filter longer than the window of outputs a piece slides through, on a
+// record cut into several pieces: the kept samples at the cuts and the slide of
+// the window must still hand every output its own originals.
+TEST_P(FirPathTest, EqualsReferenceWhenTheFilterOutgrowsTheWindow) {
+  std::mt19937 random(8);
+  std::uniform_real_distribution<float> tap(-0.01f, 0.01f);
+  std::vector<float> h(4500);
+  for (float& v : h) v = tap(random);
+  const int count = 13000;  // two pieces of the record, the first of two windows
+  const std::vector<float> original = Record(count, 23);
+  std::vector<float> expected = original;
+  ApplyFirScalar(4500, h.data(), expected.data(), count);
+  for (const int threads : {1, 2}) {
+    std::vector<float> x = original;
+    float* channels[] = {x.data()};
+    FirOptions options;
+    options.Path = GetParam().Path;
+    options.Rounding = GetParam().Rounding;
+    options.Threads = threads;
+    ApplyFirChannels(4500, h.data(), channels, count, options);
+    std::string where;
+    EXPECT_TRUE(SameBits(x, expected, &where)) << threads << " threads: " << where;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Paths, FirPathTest,
     testing::Values(PathCase{FirPath::Scalar, FirRounding::Auto},
@@ -166,7 +193,10 @@ INSTANTIATE_TEST_SUITE_P(
                     PathCase{FirPath::Sse2, FirRounding::Split},
                     PathCase{FirPath::Avx2, FirRounding::Convert},
                     PathCase{FirPath::Avx2, FirRounding::Split},
-                    PathCase{FirPath::Avx2, FirRounding::Auto}),
+                    PathCase{FirPath::Avx2, FirRounding::Auto},
+                    PathCase{FirPath::Avx512, FirRounding::Convert},
+                    PathCase{FirPath::Avx512, FirRounding::Split},
+                    PathCase{FirPath::Avx512, FirRounding::Auto}),
     [](const testing::TestParamInfo<PathCase>& info) {
       const char* rounding = info.param.Rounding == FirRounding::Auto      ? "Auto"
                              : info.param.Rounding == FirRounding::Convert ? "Convert"
@@ -185,7 +215,7 @@ TEST(FirRange, AutoFallsBackWhereSplittingWouldBeWrong) {
     bool special;
   };
   const Case cases[] = {{"tiny", 3e-36f, false}, {"huge", 3e37f, false}, {"infinity", 1.0f, true}};
-  for (const FirPath path : {FirPath::Sse2, FirPath::Avx2}) {
+  for (const FirPath path : {FirPath::Sse2, FirPath::Avx2, FirPath::Avx512}) {
     if (!FirPathAvailable(path)) continue;
     for (const Case& c : cases) {
       std::vector<float> x = base;
@@ -407,6 +437,48 @@ TEST(FilterAllChannels, FiltersEveryChannelLikeTheReference) {
     }
     EXPECT_EQ(record.Samples[3], original.Samples[3]);
   }
+}
+
+// Reports come from the calling thread while the others filter too; a stop
+// asked for at any report before the last ends the run as cancelled. With one
+// thread the reports are the same in every run, so the last but one is known.
+TEST(FilterAllChannels, ReportsUpToOneAndStopsWhenAsked) {
+  const BandEdges edges = EdgesFromCentre(2.5f, 0.1f);
+  const WaveData original = MakeRecord(3, 60000, 100);
+  const std::vector<float> h = Design(edges.Lower, edges.Upper, original.Dt);
+  WaveData plain = original;
+  ASSERT_TRUE(FilterAllChannels(plain, edges.Lower, edges.Upper).Ok);
+
+  for (const int threads : {1, 2}) {
+    FirOptions options;
+    options.Threads = threads;
+    WaveData reported = original;
+    std::vector<float*> channels = {reported.Samples[0].data(), reported.Samples[1].data(),
+                                    reported.Samples[2].data()};
+    ProgressProbe whole;
+    ASSERT_EQ(ApplyFirChannels(N, h.data(), channels, 60000, options, whole.get()), FirRun::Completed);
+    whole.ExpectCompleted(10);
+    EXPECT_TRUE(reported.Samples == plain.Samples) << threads;
+
+    const int reports = static_cast<int>(whole.reports.size());
+    std::vector<int> stops = {1, reports / 2};
+    if (threads == 1) stops.push_back(reports - 1);
+    for (const int stopAt : stops) {
+      WaveData record = original;
+      channels = {record.Samples[0].data(), record.Samples[1].data(), record.Samples[2].data()};
+      ProgressProbe probe(stopAt);
+      EXPECT_EQ(ApplyFirChannels(N, h.data(), channels, 60000, options, probe.get()), FirRun::Cancelled)
+          << threads << " threads, report " << stopAt;
+      EXPECT_LT(probe.reports.back(), 1.0) << threads << " threads, report " << stopAt;
+    }
+  }
+
+  WaveData record = original;
+  ProgressProbe probe(1);
+  const FilterResult result = FilterAllChannels(record, edges.Lower, edges.Upper, probe.get());
+  EXPECT_FALSE(result.Ok);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_EQ(result.Message, "");
 }
 
 TEST(FilterAllChannels, RefusesWhatTheFormulasCannotServeAndChangesNothing) {

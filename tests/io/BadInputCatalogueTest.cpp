@@ -495,6 +495,9 @@ TEST_F(BadInputCatalogue, EveryInputHasItsOutcomeAndALoadedRecordSurvivesEveryRe
           EXPECT_EQ(record.Samples[k].size(), static_cast<std::size_t>(record.SampleCount)) << "channel " << k;
         }
         break;
+      case ReadStatus::Cancelled:
+        ADD_FAILURE() << "nothing asked the reader to stop";
+        break;
     }
     if (input.status == ReadStatus::Ok) continue;
 

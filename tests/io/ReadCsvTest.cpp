@@ -289,3 +289,45 @@ TEST(ReadCsvLarge, TwoHalvesGiveTheSameRecordAsOneSequentialSplit) {
 }
 
 }  // namespace
+
+namespace {
+
+// A large file is cut into pieces read in any order; a channel without a cell
+// of its own for longer than a piece takes its value from pieces before.
+TEST(ReadCsvLarge, ValuesCarryAcrossPiecesWithoutCells) {
+  std::string text = "A,B,C\n100,s\nm\nu,v,w\n";
+  std::vector<std::string> lines;
+  for (int i = 0; i < 90000; ++i) {
+    if (i >= 30000 && i < 60000) {
+      lines.push_back(i % 7 == 0 ? "" : std::to_string(i % 1000) + ".5");  // one cell, or none
+    } else {
+      lines.push_back(std::to_string(i) + ".25," + std::to_string(-i) + "e-3," + std::to_string(i % 89));
+    }
+  }
+  CellArray cells;
+  SplitNameLine("A,B,C\n", cells);
+  SplitLine("100,s\n", cells);
+  SplitLine("u,v,w\n", cells);
+  std::vector<std::array<float, 3>> expected;
+  for (const std::string& line : lines) {
+    text += line + "\n";
+    SplitLine(line + "\n", cells);
+    expected.push_back({static_cast<float>(ParseDecimal(cells[0].View())),
+                        static_cast<float>(ParseDecimal(cells[1].View())),
+                        static_cast<float>(ParseDecimal(cells[2].View()))});
+  }
+
+  TempDir dir;
+  WaveData record;
+  ASSERT_TRUE(ReadCsv(dir.Write("pieces.csv", text), record).ok());
+  ASSERT_EQ(record.SampleCount, 90000);
+  EXPECT_EQ(record.Samples[2][45000], 29999 % 89);  // carried over a third of the file
+  for (int i = 0; i < 90000; ++i) {
+    for (int k = 0; k < 3; ++k) {
+      ASSERT_EQ(record.Samples[k][static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(i)][k])
+          << "row " << i << " channel " << k;
+    }
+  }
+}
+
+}  // namespace
