@@ -18,7 +18,7 @@ LoadOutcome Failed(LoadOutcome::Status status, std::string message, std::string 
 }  // namespace
 
 LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,
-                           const Progress* /*progress*/, const std::function<void(LoadStage)>& onStage) {
+                           const Progress* progress, const std::function<void(LoadStage)>& onStage) {
   LoadOutcome outcome;
   WaveData& record = outcome.record;
   record.SourceKind = kind;
@@ -26,10 +26,13 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
     return Failed(LoadOutcome::Status::Refused, "ファイルのパスが長すぎます（255バイトまで）。", kReadRefusedTitle);
   }
   if (onStage) onStage(LoadStage::Reading);
-  const ReadResult read = kind == FileKind::Spc51 ? ReadSpc51(path, record) : ReadCsv(path, record);
+  const ReadResult read =
+      kind == FileKind::Spc51 ? ReadSpc51(path, record, progress) : ReadCsv(path, record, progress);
   switch (read.status) {
     case ReadStatus::Ok:
       break;
+    case ReadStatus::Cancelled:
+      return Failed(LoadOutcome::Status::Cancelled, {}, {});
     case ReadStatus::CannotOpen:
       return Failed(LoadOutcome::Status::CannotOpen, read.message, read.title);
     case ReadStatus::Refused:
@@ -42,7 +45,9 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
       return Failed(LoadOutcome::Status::BandRefused, *problem, kFilterTitle);
     }
     if (onStage) onStage(LoadStage::Filtering);
-    const FilterResult filtered = FilterAllChannels(record, band->Lower, band->Upper);
+    // The fresh record is filtered in place; stopped halfway, it is thrown away.
+    const FilterResult filtered = FilterAllChannels(record, band->Lower, band->Upper, progress);
+    if (filtered.Cancelled) return Failed(LoadOutcome::Status::Cancelled, {}, {});
     if (!filtered.Ok) return Failed(LoadOutcome::Status::FilterFailed, filtered.Message, kFilterTitle);
   }
   return outcome;

@@ -8,12 +8,13 @@
 #include "app/UCenter.h"
 #include "app/UOpen.h"
 #include "app/URandomDec.h"
-#include "app/WaitCursor.h"
 #include "io/WriteCsv.h"
 
 namespace {
 const char kCsvFilter[] = "標準CSVファイル(*.csv)|*.csv|すべて(*.*)|*.*";
 constexpr char kSignatureLabel[] = "RD法の計算中…";
+constexpr char kWritingLabel[] = "書き込み中…";
+constexpr char kConvertingLabel[] = "変換中…";
 constexpr char kSignatureTitle[] = "RD法";
 }
 
@@ -76,11 +77,12 @@ void TOpen::RDClick() {
     signature = RandomDecrement(record_.Samples[static_cast<std::size_t>(channel)], record_.Rate,
                                 RandomDec->Level(), RandomDec->Length(), &reporter.progress);
     if (signature.Ok() && !reporter.progress.Cancelled()) {
-      written = WriteCsv(path, SignatureRecord(record_, channel, signature));
+      reporter.Stage(kWritingLabel);
+      written = WriteCsv(path, SignatureRecord(record_, channel, signature), &reporter.progress);
     }
   });
-  // "中止" while computing leaves nothing: no file was written.
-  if (signature.Ok() && !written) return;
+  // "中止" leaves nothing: no file was written, or the one begun was removed.
+  if (signature.Ok() && (!written || written->cancelled)) return;
   if (!signature.Ok()) {
     if (signature.Failure->Kind != RandomDecrementFailureKind::Cancelled) {
       platform_.ShowMessage(signature.Failure->Message, kSignatureTitle, MessageIcon::Warning);
@@ -99,10 +101,11 @@ void TOpen::RDClick() {
 void TOpen::CSVFClick() {
   const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true, {}, {}});
   if (chosen.empty()) return;
+  const std::string path = WithDefaultExtension(chosen, ".csv");
   WriteResult result;
-  {
-    WaitCursor wait;
-    result = WriteCsv(WithDefaultExtension(chosen, ".csv"), record_);
-  }
-  if (!result.ok) platform_.ShowMessage(result.message, "CSVファイルへ変換", MessageIcon::Warning);
+  platform_.RunLongWork(kConvertingLabel, [&](WorkReporter& reporter) {
+    result = WriteCsv(path, record_, &reporter.progress);
+  });
+  // "中止" leaves no file, and an earlier file of that name as it was.
+  if (!result.ok && !result.cancelled) platform_.ShowMessage(result.message, "CSVファイルへ変換", MessageIcon::Warning);
 }

@@ -247,3 +247,101 @@ TEST_F(SignatureWindowTest, RefusedSettingsAndCancelLeaveEverythingAsItWas) {
 }
 
 }  // namespace
+
+// ---- Long work: progress and 中止 ----------------------------------------------
+
+namespace {
+
+class LongWorkWindowTest : public FilterWindowTest {
+ protected:
+  // Two channels of 300 000 samples: enough for each stage to report many times.
+  std::string LargeCsv(const char* name) {
+    WaveData record;
+    record.ChannelCount = 2;
+    record.SampleCount = 300000;
+    record.Rate = 100;
+    for (int k = 0; k < 2; ++k) {
+      CopyToSlot("L" + std::to_string(k + 1), record.Names[k]);
+      CopyToSlot("gal", record.Units[k]);
+      record.Samples[k] = AmbientResponse(1.85 + k, 0.04, 100, record.SampleCount, 11 + k);
+    }
+    const std::string path = dir.File(name);
+    EXPECT_TRUE(WriteCsv(path, record).ok);
+    return path;
+  }
+  // Each stage's reports never go down and the last one is 1.
+  void ExpectReportsRiseToOne() {
+    ASSERT_FALSE(platform.progress.empty());
+    EXPECT_EQ(platform.progress.back(), 1.0);
+    for (std::size_t i = 1; i < platform.progress.size(); ++i) {
+      if (platform.progress[i] < platform.progress[i - 1]) {
+        EXPECT_EQ(platform.progress[i - 1], 1.0) << i;  // a new stage starts from 0
+      }
+    }
+  }
+};
+
+TEST_F(LongWorkWindowTest, LoadAndFilterReportTheirStagesUpToTheEnd) {
+  Load(LargeCsv("large.csv"));
+  ExpectReportsRiseToOne();
+  EXPECT_EQ(platform.stages, (std::vector<std::string>{"読み込み中…", "読み込み中…"}));
+  platform.progress.clear();
+  platform.stages.clear();
+  RunDialog(true, "2", "0.1");
+  EXPECT_EQ(platform.stages, (std::vector<std::string>{"読み込み中…", "読み込み中…", "フィルタ処理中…"}));
+  ExpectReportsRiseToOne();
+  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
+}
+
+TEST_F(LongWorkWindowTest, CancelLeavesRecordViewLabelsAndFilesAsTheyWere) {
+  Load(kSample0);
+  open->Edit1->setText("2000");
+  open->Button9Click();
+  RunDialog(true, "1.6", "0.2");
+  const std::string results = Results();
+  const std::vector<float> samples = Samples();
+  const RgbImage picture = open->Plot()->PlotCanvas().Image();
+  const std::string large = LargeCsv("large.csv");
+
+  for (const int report : {1, 5}) {
+    SCOPED_TRACE(report);
+    platform.cancelAtReport = report;
+    platform.progress.clear();
+    Load(large);  // a new record: 中止 while reading
+    RunDialog(false, "1.6", "0.2");  // the re-read of the band-pass dialog
+    EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+    EXPECT_EQ(open->Record().SampleCount, 6000);
+    EXPECT_EQ(Samples(), samples);
+    EXPECT_TRUE(open->Plot()->PlotCanvas().Image() == picture);
+    EXPECT_EQ(open->Label34->text(), "1.28-1.92Hz");
+    EXPECT_TRUE(center->BandOn());
+    EXPECT_EQ(open->Label28->text(), "1.600");
+    EXPECT_EQ(Results(), results);  // not created anew
+    EXPECT_TRUE(platform.messages.empty());
+  }
+
+  // 中止 while filtering a record that was read whole: count the reading's
+  // reports on an unfiltered re-read, then stop at the filter's first one.
+  platform.cancelAtReport = 0;
+  Load(large);
+  const std::vector<float> unfiltered = Samples();
+  platform.progress.clear();
+  RunDialog(false, "2", "0.1");
+  platform.cancelAtReport = static_cast<int>(platform.progress.size()) + 1;
+  platform.progress.clear();
+  platform.stages.clear();
+  RunDialog(true, "2", "0.1");
+  EXPECT_EQ(platform.stages.back(), "フィルタ処理中…");
+  EXPECT_EQ(Samples(), unfiltered);
+  EXPECT_EQ(open->Label34->text(), "なし");
+  EXPECT_FALSE(center->BandOn());
+
+  // 中止 while converting: no file.
+  platform.cancelAtReport = 1;
+  platform.saveAnswer = dir.File("converted.csv");
+  open->CSVFClick();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("converted.csv")));
+  EXPECT_TRUE(platform.messages.empty());
+}
+
+}  // namespace
