@@ -30,17 +30,22 @@ class RecordingPlatform : public Platform {
   void CopyImageToClipboard(const RgbImage& image) override { clipboard.push_back(image); }
   void RequestQuit() override { ++quitRequests; }
   // Runs the work at once on this thread, recording its stages and reports;
-  // presses "中止" at report number cancelAtReport (1-based; 0: never).
+  // presses "中止" at report number cancelAtReport (1-based; 0: never),
+  // counted from the start of the stage named cancelInStage when one is named.
   bool RunLongWork(const std::string& label, const std::function<void(WorkReporter&)>& work) override {
     std::atomic<bool> cancel{false};
     int reports = 0;
+    bool counting = cancelInStage.empty() || cancelInStage == label;
     WorkReporter reporter;
     reporter.progress.Cancel = &cancel;
     reporter.progress.Report = [&](double fraction) {
       progress.push_back(fraction);
-      if (++reports == cancelAtReport) cancel.store(true);
+      if (counting && ++reports == cancelAtReport) cancel.store(true);
     };
-    reporter.Stage = [this](const std::string& text) { stages.push_back(text); };
+    reporter.Stage = [&](const std::string& text) {
+      stages.push_back(text);
+      if (!cancelInStage.empty()) counting = text == cancelInStage;
+    };
     stages.push_back(label);
     work(reporter);
     return !cancel.load();
@@ -51,6 +56,7 @@ class RecordingPlatform : public Platform {
   std::vector<RgbImage> clipboard;
   int quitRequests = 0;
   int cancelAtReport = 0;
+  std::string cancelInStage;
   std::vector<std::string> stages;  // labels and stages of long work, in order
   std::vector<double> progress;     // every report of long work
   std::string openAnswer;
