@@ -23,8 +23,10 @@ struct FileDialogRequest {
 // What long work gets from the window: where to report how far it has come
 // (and learn that "中止" was pressed), and how to name the stage it is in.
 struct WorkReporter {
-  Progress progress;                              // fraction of the current stage
-  std::function<void(const std::string&)> Stage;  // a new stage ("フィルタ処理中…"), from 0 again
+  Progress progress;  // fraction of the current stage
+  // A new stage ("フィルタ処理中…"), from 0 again; nothing unless the
+  // platform shows stages.
+  std::function<void(const std::string&)> Stage = [](const std::string&) {};
 };
 
 class Platform {
