@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <atomic>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -120,14 +121,12 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
   dialog.setAutoReset(false);
   dialog.setMinimumDuration(0);
   dialog.hide();  // shown by the timer below, once the work has lasted
-  QObject::connect(&dialog, &QProgressDialog::canceled, [&cancel, &dialog] {
-    cancel.store(true);
-    dialog.setLabelText("中止しています…");
-  });
+  QObject::connect(&dialog, &QProgressDialog::canceled, [&cancel] { cancel.store(true); });
 
   QEventLoop loop;
   QElapsedTimer clock;
   clock.start();
+  bool shown = false;
   QTimer poll;
   poll.setInterval(kProgressPollMs);
   QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -135,17 +134,30 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
       loop.quit();
       return;
     }
-    if (!dialog.isVisible() && clock.elapsed() >= kProgressDelayMs) loop.quit();  // time to show the dialog
-    if (dialog.isVisible() && !cancel.load()) {
-      const std::lock_guard<std::mutex> lock(stageMutex);
-      dialog.setLabelText(stage);
-      dialog.setValue(static_cast<int>(fraction.load(std::memory_order_relaxed) * kProgressSteps));
+    if (!shown) {
+      if (clock.elapsed() >= kProgressDelayMs) loop.quit();  // time to show the dialog
+      return;
     }
+    // "中止", the close box and Esc all end in a cancelled or hidden dialog.
+    if (cancel.load() || dialog.wasCanceled() || !dialog.isVisible()) {
+      cancel.store(true);
+      return;
+    }
+    const std::lock_guard<std::mutex> lock(stageMutex);
+    dialog.setLabelText(stage);
+    dialog.setValue(static_cast<int>(fraction.load(std::memory_order_relaxed) * kProgressSteps));
   });
 
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  // A failure of the work (no memory, say) is raised again here, on the
+  // window's thread, where the general handler reports it.
+  std::exception_ptr failure;
   std::thread worker([&] {
-    work(reporter);
+    try {
+      work(reporter);
+    } catch (...) {
+      failure = std::current_exception();
+    }
     done.store(true);
   });
   poll.start();
@@ -153,6 +165,11 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
   // modal dialog keeps every other window from being pressed.
   loop.exec(QEventLoop::ExcludeUserInputEvents);
   if (!done.load()) {
+    shown = true;
+    {
+      const std::lock_guard<std::mutex> lock(stageMutex);
+      dialog.setLabelText(stage);
+    }
     dialog.show();
     loop.exec();
   }
@@ -160,5 +177,6 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
   poll.stop();
   dialog.hide();
   QApplication::restoreOverrideCursor();
+  if (failure) std::rethrow_exception(failure);
   return !cancel.load();
 }
