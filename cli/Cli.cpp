@@ -84,6 +84,17 @@ int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLab
   }
 }
 
+int LoadRecordChannel(const CliOptions& options, WaveData& record, int& index, std::FILE* err) {
+  std::string timeLabel;
+  if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
+  if (options.channel < 1 || options.channel > record.ChannelCount) {
+    PrintError(err, "oscalyx-cli: --channel must be between 1 and " + std::to_string(record.ChannelCount));
+    return kExitUsage;
+  }
+  index = options.channel - 1;
+  return kExitOk;
+}
+
 std::string JsonString(const std::string& utf8) {
   std::string out = "\"";
   for (const char c : utf8) {

@@ -70,6 +70,9 @@ FileKind ChosenFileKind(const CliOptions& options);
 // filtered when --bandpass is given). On failure the message is on `err` and
 // the return value is the exit status; kExitOk otherwise.
 int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLabel, std::FILE* err);
+// LoadRecord, then --channel checked against the record: `index` is its
+// 0-based index. A channel the record lacks is a usage error.
+int LoadRecordChannel(const CliOptions& options, WaveData& record, int& index, std::FILE* err);
 
 // A JSON string literal, quotes included, for UTF-8 text.
 std::string JsonString(const std::string& utf8);

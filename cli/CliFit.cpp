@@ -5,13 +5,8 @@
 
 int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
   WaveData record;
-  std::string timeLabel;
-  if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
-  if (options.channel < 1 || options.channel > record.ChannelCount) {
-    PrintError(err, "oscalyx-cli: --channel must be between 1 and " + std::to_string(record.ChannelCount));
-    return kExitUsage;
-  }
-  const int index = options.channel - 1;
+  int index = 0;
+  if (const int status = LoadRecordChannel(options, record, index, err); status != kExitOk) return status;
   const CliEvaluation evaluation = EvaluateChannel(record, index, options, options.start);
   // The log keeps a failed evaluation of a valid stretch too; the results file
   // only what was evaluated.

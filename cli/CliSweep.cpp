@@ -167,13 +167,8 @@ std::vector<SweepLine> SweepStarts(const WaveData& record, int index, const CliO
 
 int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
   WaveData record;
-  std::string timeLabel;
-  if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
-  if (options.channel < 1 || options.channel > record.ChannelCount) {
-    PrintError(err, "oscalyx-cli: --channel must be between 1 and " + std::to_string(record.ChannelCount));
-    return kExitUsage;
-  }
-  const int index = options.channel - 1;
+  int index = 0;
+  if (const int status = LoadRecordChannel(options, record, index, err); status != kExitOk) return status;
   const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
   const std::int64_t total = (static_cast<std::int64_t>(options.to) - options.from) / options.every + 1;
 

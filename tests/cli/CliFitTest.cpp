@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "analysis/DampedFit.h"
 #include "analysis/ResultRows.h"
@@ -196,11 +197,20 @@ TEST(CliFit, ProcessesAppendingAtOnceWriteOneHeaderAndEveryRow) {
   posix_spawn_file_actions_destroy(&quiet);
 }
 
-TEST(CliFit, ChannelOutsideTheRecordIsAUsageError) {
-  const CliRunResult run = RunCliCaptured({"fit", kSample0, "--channel", "2", "--start", "2000"});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(run.out.empty());
-  EXPECT_NE(run.err.find("--channel"), std::string::npos);
+TEST(CliFit, ChannelOutsideTheRecordIsAUsageErrorInEveryCommandThatTakesOne) {
+  const std::string out = ::testing::TempDir() + "/channel_rd.csv";
+  const std::vector<std::vector<std::string>> commands = {
+      {"fit", kSample0, "--channel", "2", "--start", "2000"},
+      {"sweep", kSample0, "--channel", "0", "--from", "2000", "--to", "2100", "--every", "50"},
+      {"rd", kSample0, out, "--channel", "2"},
+  };
+  for (const auto& args : commands) {
+    const CliRunResult run = RunCliCaptured(args);
+    EXPECT_EQ(run.status, 2) << args[0];
+    EXPECT_TRUE(run.out.empty()) << args[0];
+    EXPECT_NE(run.err.find("--channel must be between 1 and 1"), std::string::npos) << args[0] << ": " << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 }  // namespace
