@@ -60,6 +60,9 @@ void BM_WindowBandPass8x10M(benchmark::State& state, const std::string& path) {
   static char* argv[] = {name, nullptr};
   static QApplication app(argc, argv);
 
+  // The window writes its results file in the folder it starts in: the
+  // large file's temporary folder, not the source tree.
+  std::filesystem::current_path(std::filesystem::path(path).parent_path());
   const double before = PeakKiB();
   BenchPlatform platform;
   platform.file = path;
