@@ -127,6 +127,11 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
   QElapsedTimer clock;
   clock.start();
   bool shown = false;
+  auto showProgress = [&] {
+    const std::lock_guard<std::mutex> lock(stageMutex);
+    dialog.setLabelText(stage);
+    dialog.setValue(static_cast<int>(fraction.load(std::memory_order_relaxed) * kProgressSteps));
+  };
   QTimer poll;
   poll.setInterval(kProgressPollMs);
   QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -143,9 +148,7 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
       cancel.store(true);
       return;
     }
-    const std::lock_guard<std::mutex> lock(stageMutex);
-    dialog.setLabelText(stage);
-    dialog.setValue(static_cast<int>(fraction.load(std::memory_order_relaxed) * kProgressSteps));
+    showProgress();
   });
 
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -166,10 +169,7 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
   loop.exec(QEventLoop::ExcludeUserInputEvents);
   if (!done.load()) {
     shown = true;
-    {
-      const std::lock_guard<std::mutex> lock(stageMutex);
-      dialog.setLabelText(stage);
-    }
+    showProgress();
     dialog.show();
     loop.exec();
   }
