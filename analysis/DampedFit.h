@@ -90,7 +90,7 @@ struct FitEvaluation {
 // Evaluates the stretch of one channel that starts at sample start and is
 // widthSeconds wide (N = trunc(rate × width) samples), from the initial
 // frequency f0 (Hz) and damping ratio h0. maxPasses bounds the iteration.
-FitEvaluation EvaluateStretch(std::span<const float> samples, int rate, float dt, std::int64_t start,
+FitEvaluation EvaluateStretch(std::span<const float> samples, double rate, float dt, std::int64_t start,
                               float widthSeconds, double f0, double h0, int maxPasses = kFitMaxPasses);
 
 // Shows the failure in a warning box. No failure ends the program: the

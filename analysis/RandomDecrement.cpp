@@ -15,12 +15,12 @@ RandomDecrementSignature Failed(RandomDecrementFailureKind kind, const char* mes
 
 }  // namespace
 
-std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double levelSigmas, float lengthSeconds, int rate,
+std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double levelSigmas, float lengthSeconds, double rate,
                                                                    std::size_t sampleCount) {
   if (!(levelSigmas > 0.0) || !std::isfinite(levelSigmas)) {
     return RandomDecrementFailure{RandomDecrementFailureKind::BadLevel, "トリガレベルは0より大きい数にしてください。"};
   }
-  const double length = static_cast<double>(rate) * lengthSeconds;
+  const double length = rate * lengthSeconds;
   if (!(length >= static_cast<double>(kMinSignatureSamples))) {
     return RandomDecrementFailure{RandomDecrementFailureKind::TooShort,
                                   "信号の長さが短すぎます（2サンプル以上必要です）。"};
@@ -31,7 +31,7 @@ std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double level
   return std::nullopt;
 }
 
-RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rate, double levelSigmas,
+RandomDecrementSignature RandomDecrement(std::span<const float> samples, double rate, double levelSigmas,
                                          float lengthSeconds, const Progress* progress) {
   const std::size_t n = samples.size();
   if (std::optional<RandomDecrementFailure> problem =
@@ -40,7 +40,7 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rat
     refused.Failure = std::move(problem);
     return refused;
   }
-  const auto m = static_cast<std::size_t>(static_cast<double>(rate) * lengthSeconds);
+  const auto m = static_cast<std::size_t>(rate * lengthSeconds);
 
   // Sums in double in the order of the samples.
   double sum = 0.0;

@@ -88,7 +88,7 @@ QString TCenter::BandText(float lower, float upper) {
   return QString::fromLatin1(text);
 }
 
-void TCenter::SetRate(int rate) { dt_ = rate > 0 ? static_cast<float>(1.0 / rate) : 0.0f; }
+void TCenter::SetRate(double rate) { dt_ = rate > 0.0 ? static_cast<float>(1.0 / rate) : 0.0f; }
 
 void TCenter::Button1Click() {
   RunGuarded(platform_, [this] {

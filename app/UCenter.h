@@ -46,7 +46,7 @@ class TCenter : public QDialog {
   QString RatioText() const;
   void SetRatioText(const QString& text);
   // The loaded record's sampling rate (samples per second), by every load.
-  void SetRate(int rate);
+  void SetRate(double rate);
 
   // The band of the last confirmed OK with the box checked, Hz.
   float LowerEdge() const { return lowerEdge_; }

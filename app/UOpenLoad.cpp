@@ -81,7 +81,7 @@ void TOpen::ShowReadResult(const std::string& timeLabel) {
     // rewrites them with their units, a re-read does not.
     LabelChannels->setText(QString::number(record_.ChannelCount));
     LabelData->setText(QString::number(record_.SampleCount));
-    LabelRate->setText(QString::number(record_.Rate));
+    LabelRate->setText(QString::fromStdString(RateText(record_.Rate)));
   }
   UpdateChannelBoxes();
 }
@@ -205,7 +205,7 @@ void TOpen::LoadPath(const std::string& path) {
   Label25->setText("");
   LabelChannels->setText(QString::number(record_.ChannelCount));
   LabelData->setText(QString::number(record_.SampleCount));
-  LabelRate->setText(QString::number(record_.Rate) + "/sec");
+  LabelRate->setText(QString::fromStdString(RateText(record_.Rate)) + "/sec");
   Label17->setText(QString::fromStdString(FormatFixed(static_cast<double>(view_.ArrowStep) / record_.Rate, 1)) +
                    "sec");
   LabelRecordTime->setText(

@@ -38,7 +38,7 @@ TRandomDec::TRandomDec(Platform& platform, QWidget* parent) : QDialog(parent), p
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }
 
-void TRandomDec::SetRecord(int rate, int sampleCount) {
+void TRandomDec::SetRecord(double rate, int sampleCount) {
   rate_ = rate;
   sampleCount_ = sampleCount;
 }

@@ -36,7 +36,7 @@ int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
   json += spc51 ? "\"dbl\"" : "\"csv\"";
   json += ", \"channels\": " + std::to_string(record.ChannelCount);
   json += ", \"samples\": " + std::to_string(record.SampleCount);
-  json += ", \"rate\": " + std::to_string(record.Rate);
+  json += ", \"rate\": " + RealText(record.Rate);
   json += ", \"time\": " + JsonString(DisplayUtf8(timeLabel));
   json += ", \"names\": " + TextArray(record.Names, record.ChannelCount);
   json += ", \"units\": " + TextArray(record.Units, record.ChannelCount);

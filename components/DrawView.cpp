@@ -44,8 +44,8 @@ float NiceFullScale(int n, const float* values) {
   }
 }
 
-long long WindowSamples(int rate, float widthSeconds) {
-  const double samples = static_cast<double>(rate) * static_cast<double>(widthSeconds);
+long long WindowSamples(double rate, float widthSeconds) {
+  const double samples = rate * static_cast<double>(widthSeconds);
   if (!(samples > 0.0)) return 0;
   // Far beyond any record; keeps the conversion defined.
   constexpr double kLimit = 9.0e18;

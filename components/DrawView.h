@@ -80,7 +80,7 @@ float NiceFullScale(int n, const float* values);
 
 // Number of samples a window of widthSeconds covers at rate samples/s:
 // trunc(rate * widthSeconds) in double precision, never negative.
-long long WindowSamples(int rate, float widthSeconds);
+long long WindowSamples(double rate, float widthSeconds);
 
 // The channels the view shows are the checked boxes among the record's
 // channels. With exactly one, the view holds it as the single channel (the

@@ -27,7 +27,7 @@ struct WaveData {
   TextSlot<kFileNameSlot> FileName{};
   std::int32_t ChannelCount = 0;
   std::int32_t SampleCount = 0;
-  std::int32_t Rate = 0;
+  double Rate = 0.0;  // samples per second; usually whole, but 25.6 and 0.5 are real rates
   float Dt = 0.0f;
   std::array<TextSlot<kNameSlot>, kMaxChannels> Names{};
   std::array<TextSlot<kUnitSlot>, kMaxChannels> Units{};
