@@ -3,8 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "components/Least.h"
-#include "components/Platform.h"
+#include "analysis/Least.h"
 
 namespace {
 
@@ -74,10 +73,6 @@ bool IsFinite(const Parameters& p) {
 }
 
 }  // namespace
-
-void ReportFitFailure(const FitFailure& failure, Platform& platform) {
-  platform.ShowMessage(failure.Message, failure.Title, MessageIcon::Warning);
-}
 
 float DampedModel(float a, float wn, float h, float phi, float t) {
   return static_cast<float>(ModelAt(a, wn, h, phi, DampedRoot(h), t));

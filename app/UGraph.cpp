@@ -9,8 +9,10 @@
 #include "app/UFormat.h"
 #include "components/MyGraph.h"
 #include "components/Platform.h"
+#include "components/qt/Fonts.h"
 #include "components/qt/ScreenCentre.h"
 #include "components/qt/WindowLook.h"
+#include "session/Session.h"
 
 namespace {
 
@@ -40,7 +42,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 void SetGraphWindowLook(QWidget& window, QSize outerSize, QColor background) {
   QFont font;
   font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                    QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+                    QString::fromLatin1(kUiFontFamily), QStringLiteral("Noto Sans CJK JP")});
   font.setPixelSize(kFontPixels);
   font.setBold(true);
   window.setFont(font);
@@ -56,8 +58,8 @@ void SetGraphWindowLook(QWidget& window, QSize outerSize, QColor background) {
   CentreOnScreen(window);
 }
 
-TGraph::TGraph(Platform& platform, QWidget* parent)
-    : QWidget(parent, Qt::Window), platform_(platform) {
+TGraph::TGraph(Platform& platform, Session& session, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session) {
   setWindowTitle(QStringLiteral("振動特性散布図"));
   SetGraphWindowLook(*this, kOuterSize, kBackground);
 
@@ -99,7 +101,6 @@ void TGraph::FormCreate() {
   graph.Clear(kWhite);
   graph.DrawWaku();
   RepaintGraph();
-  store_.Reset();
 }
 
 void TGraph::SetMainLabels(QLabel* aveF, QLabel* aveH, QLabel* count) {
@@ -112,44 +113,23 @@ void TGraph::SetFormatDialog(TGFormat* format) { format_ = format; }
 
 TGFormat* TGraph::FormatDialog() const { return format_.data(); }
 
-bool TGraph::AddPoint(float f, float h) {
-  if (store_.AddPoint(f, h) == AddPointOutcome::Full) {
-    // Once per series: every later pair would only repeat the same notice.
-    if (!fullNoticeGiven_) {
-      fullNoticeGiven_ = true;
-      platform_.ShowMessage(
-          "散布図のデータは100点までです。\n"
-          "これ以降の評価結果は散布図と平均値に加えません（リセットで再開できます）。",
-          "散布図", MessageIcon::Information);
-    }
-    return false;
-  }
-  PlotPoints();
-  return true;
-}
-
 void TGraph::PlotPoints() {
   TMyGraph& graph = image_->Graph();
   Canvas& canvas = graph.GetCanvas();
   canvas.SetPenColor(kMarkerPen);
   canvas.SetPenWidth(kMarkerPenWidth);
-  graph.PlotGraph(store_.NData, store_.DataF.data(), store_.DataH.data(), kCircle, kCircleRadius);
+  const ResultStore& store = session_.Store();
+  graph.PlotGraph(store.NData, store.DataF.data(), store.DataH.data(), kCircle, kCircleRadius);
   RepaintGraph();
-  store_.ComputeAverages();
   ShowAverages();
 }
 
 void TGraph::ShowAverages() {
-  const AverageTexts texts = AverageLabels(store_);
+  const AverageTexts texts = AverageLabels(session_.Store());
   if (!texts.Valid) return;
   if (labelAveF_) labelAveF_->setText(QString::fromStdString(texts.MeanF));
   if (labelAveH_) labelAveH_->setText(QString::fromStdString(texts.MeanH));
   if (labelCount_) labelCount_->setText(QString::fromStdString(texts.Count));
-}
-
-void TGraph::ResetCount() {
-  store_.Reset();
-  fullNoticeGiven_ = false;
 }
 
 void TGraph::ShowPlot(Rgb plotBackground) {
@@ -171,7 +151,7 @@ void TGraph::Button2Click() {
   if (labelAveF_) labelAveF_->clear();
   if (labelAveH_) labelAveH_->clear();
   if (labelCount_) labelCount_->clear();
-  ResetCount();
+  session_.ResetStore();
 }
 
 void TGraph::Button3Click() { image_->Graph().Copy(); }

@@ -47,9 +47,10 @@ void ForEachIndex(std::int64_t count, unsigned threads, const std::function<void
   for (std::thread& thread : pool) thread.join();
 }
 
-SweepLine LineOf(const WaveData& record, int index, std::int64_t start, const CliEvaluation& evaluation) {
+SweepLine LineOf(std::int64_t start, const Evaluation& evaluation) {
   SweepLine line;
   line.Text = std::to_string(start);
+  line.LogRow = evaluation.LogRow;
   if (!evaluation.Fit.Ok()) {
     line.Text += kEmptyFields + ("," + evaluation.Fit.Failure->Message);
     return line;
@@ -60,7 +61,7 @@ SweepLine LineOf(const WaveData& record, int index, std::int64_t start, const Cl
   line.AbsA = std::fabs(r.A);
   line.F = r.F;
   line.H = r.H;
-  line.ResultsRow = FileRow(record, index, r);
+  line.ResultsRow = evaluation.ResultsRow;
   for (const float value : {r.A, r.Wn, r.F, r.T, r.H, r.Phi, r.Ratio}) line.Text += "," + RealText(value);
   line.Text += "," + std::to_string(r.Passes) + (line.Accepted ? ",1," : ",0,");
   if (evaluation.Errors) line.Text += RealText(evaluation.Errors->F) + "," + RealText(evaluation.Errors->H);
@@ -150,25 +151,23 @@ bool WriteSweepPlot(const std::string& path, const AcceptedPoints& points, std::
 
 }  // namespace
 
-std::vector<SweepLine> SweepStarts(const WaveData& record, int index, const CliOptions& options, std::int64_t first,
+std::vector<SweepLine> SweepStarts(const Session& session, int index, const CliOptions& options, std::int64_t first,
                                    std::int64_t count, unsigned threads) {
   std::vector<SweepLine> lines(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
+  const WaveData& record = session.Record();
   ForEachIndex(count, std::max(threads, 1u), [&](std::int64_t i) {
     const std::int64_t start = first + i * options.every;
-    const CliEvaluation evaluation = EvaluateChannel(record, index, options, start);
-    SweepLine& line = lines[static_cast<std::size_t>(i)];
-    line = LineOf(record, index, start, evaluation);
-    if (!options.log.empty() && (evaluation.Fit.Ok() || IsLoggedFailure(*evaluation.Fit.Failure))) {
-      line.LogRow = EvaluationLogRow(options, record, index, start, evaluation);
-    }
+    const Evaluation evaluation =
+        EvaluateRecord(record, session.Band(), RequestFor(options, record, index, start), std::time(nullptr));
+    lines[static_cast<std::size_t>(i)] = LineOf(start, evaluation);
   });
   return lines;
 }
 
 int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
-  WaveData record;
+  Session session;
   int index = 0;
-  if (const int status = LoadRecordChannel(options, record, index, err); status != kExitOk) return status;
+  if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;
   const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
   const std::int64_t total = (static_cast<std::int64_t>(options.to) - options.from) / options.every + 1;
 
@@ -178,12 +177,12 @@ int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
   for (std::int64_t done = 0; done < total; done += kSweepBlock) {
     const std::int64_t count = std::min(kSweepBlock, total - done);
     const std::vector<SweepLine> lines =
-        SweepStarts(record, index, options, options.from + done * options.every, count, threads);
+        SweepStarts(session, index, options, options.from + done * options.every, count, threads);
     std::vector<std::string> rows;
     std::vector<std::string> logRows;
     for (const SweepLine& line : lines) {
       std::fprintf(out, "%s\n", line.Text.c_str());
-      if (!line.LogRow.empty()) logRows.push_back(line.LogRow);
+      if (!options.log.empty() && !line.LogRow.empty()) logRows.push_back(line.LogRow);
       if (!line.Evaluated) continue;
       ++evaluated;
       rows.push_back(line.ResultsRow);
