@@ -2,9 +2,7 @@
 // exactly as fit makes it, spread over all cores and printed in start order;
 // optionally f and h against the amplitude as two graphs in one PNG.
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <thread>
 
 #include "analysis/Acceptance.h"
 #include "analysis/ResultRows.h"
@@ -13,6 +11,7 @@
 #include "components/MyGraph.h"
 #include "components/Platform.h"
 #include "image/PngObject.h"
+#include "io/ThreadTeam.h"
 
 namespace {
 
@@ -30,22 +29,6 @@ constexpr Rgb kMarkerPen{255, 0, 0};
 constexpr int kMarkerPenWidth = 2;
 constexpr int kCircle = 0;        // marker type of TMyGraph
 constexpr int kCircleRadius = 3;  // pixels
-
-// Runs work(i) for i = 0 ... count - 1 on a fixed number of threads, each
-// taking the next index when it is free, so slow and fast evaluations mix.
-void ForEachIndex(std::int64_t count, unsigned threads, const std::function<void(std::int64_t)>& work) {
-  if (count <= 0) return;
-  std::atomic<std::int64_t> next{0};
-  auto worker = [&] {
-    for (std::int64_t i = next++; i < count; i = next++) work(i);
-  };
-  const unsigned helpers = static_cast<unsigned>(std::min<std::int64_t>(threads, count)) - 1;
-  std::vector<std::thread> pool;
-  pool.reserve(helpers);
-  for (unsigned t = 0; t < helpers; ++t) pool.emplace_back(worker);
-  worker();
-  for (std::thread& thread : pool) thread.join();
-}
 
 SweepLine LineOf(std::int64_t start, const Evaluation& evaluation) {
   SweepLine line;
@@ -168,7 +151,7 @@ int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
   Session session;
   int index = 0;
   if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;
-  const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
+  const unsigned threads = CoreCount();
   const std::int64_t total = (static_cast<std::int64_t>(options.to) - options.from) / options.every + 1;
 
   std::fputs(kSweepHeader, out);
