@@ -13,8 +13,8 @@ Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>
   const std::vector<float>& samples = record.Samples[channel];
   // A record whose arrays outlive a shorter sample count shows only the count.
   const std::size_t count = std::min(samples.size(), static_cast<std::size_t>(std::max(record.SampleCount, 0)));
-  evaluation.Fit = EvaluateStretch(std::span<const float>(samples.data(), count), record.Rate, record.Dt,
-                                   request.Start, request.WidthSeconds, request.F0, request.H0);
+  evaluation.Fit = EvaluateStretch(std::span<const float>(samples.data(), count), record.Rate, record.Dt, request.Start,
+                                   request.WidthSeconds, request.F0, request.H0);
 
   const std::string_view fileName = SlotText(record.FileName);
   const std::string_view channelName = SlotText(record.Names[channel]);

@@ -23,10 +23,10 @@ inline constexpr double kDefaultInitialDamping = 0.03;
 
 // Which stretch is evaluated, from which initial values.
 struct EvaluationRequest {
-  int Channel = 0;               // 0-based
-  std::int64_t Start = 0;        // first sample of the stretch
+  int Channel = 0;         // 0-based
+  std::int64_t Start = 0;  // first sample of the stretch
   float WidthSeconds = kDefaultWidthSeconds;
-  double F0 = 0.0;               // initial frequency, Hz
+  double F0 = 0.0;  // initial frequency, Hz
   double H0 = kDefaultInitialDamping;
 };
 
@@ -35,8 +35,8 @@ struct Evaluation {
   FitEvaluation Fit;                        // failed: nothing of it may be shown or recorded
   std::optional<FitStandardErrors> Errors;  // when the fit succeeded and JᵀJ is regular
   AcceptanceStep Acceptance;                // when the fit succeeded
-  std::string ResultsRow;  // the results file's row (its own bytes, CR LF); empty when the fit failed
-  std::string LogRow;      // the evaluation log's row; empty for a refusal, which evaluated nothing
+  std::string ResultsRow;                   // the results file's row (its own bytes, CR LF); empty when the fit failed
+  std::string LogRow;                       // the evaluation log's row; empty for a refusal, which evaluated nothing
 
   bool Ok() const { return Fit.Ok(); }
   bool Accepted() const { return Ok() && Acceptance.Accepted; }

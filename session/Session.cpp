@@ -91,9 +91,10 @@ bool Session::AddPoint(float f, float h, std::vector<Notice>& notices) {
   // Once per series: every later pair would only repeat the same notice.
   if (!storeFullNoticeGiven_) {
     storeFullNoticeGiven_ = true;
-    notices.push_back({"散布図のデータは100点までです。\n"
-                       "これ以降の評価結果は散布図と平均値に加えません（リセットで再開できます）。",
-                       kStoreTitle, Notice::Kind::Information});
+    notices.push_back(
+        {"散布図のデータは100点までです。\n"
+         "これ以降の評価結果は散布図と平均値に加えません（リセットで再開できます）。",
+         kStoreTitle, Notice::Kind::Information});
   }
   return false;
 }
@@ -109,8 +110,8 @@ WriteResult Session::Convert(const std::string& path, const Progress* progress) 
 
 RandomDecrementSignature Session::Signature(int channel, double levelSigmas, float lengthSeconds,
                                             const Progress* progress) const {
-  return RandomDecrement(record_.Samples[static_cast<std::size_t>(channel)], record_.Rate, levelSigmas,
-                         lengthSeconds, progress);
+  return RandomDecrement(record_.Samples[static_cast<std::size_t>(channel)], record_.Rate, levelSigmas, lengthSeconds,
+                         progress);
 }
 
 void Session::CreateResultsFile(std::vector<Notice>& notices) {

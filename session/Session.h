@@ -33,7 +33,7 @@
 // not keep, or about results it could not store.
 struct Notice {
   enum class Kind { Warning, Information };
-  std::string Text;   // UTF-8
+  std::string Text;  // UTF-8
   std::string Title;
   Kind Level = Kind::Warning;
 };
@@ -47,8 +47,8 @@ struct LoadRequest {
 
 // A committed load or re-filter: what the window shows beyond the record.
 struct LoadCommit {
-  std::string TimeLabel;         // the recording time the reader found
-  std::vector<Notice> Notices;   // the results file could not be created, ...
+  std::string TimeLabel;        // the recording time the reader found
+  std::vector<Notice> Notices;  // the results file could not be created, ...
 };
 
 // An evaluation as the session recorded it.
@@ -105,8 +105,7 @@ class Session {
   LoadCommit CommitLoad(LoadOutcome&& outcome);
   // Read and CommitLoad in one, for callers that need no progress dialog.
   // Nothing changes unless the read succeeded.
-  LoadOutcome Load(const LoadRequest& request, const Progress* progress = nullptr,
-                   LoadCommit* commit = nullptr);
+  LoadOutcome Load(const LoadRequest& request, const Progress* progress = nullptr, LoadCommit* commit = nullptr);
 
   // Filtering ----------------------------------------------------------------
   // The re-read of the loaded record's file with its reader, filtered with
