@@ -28,7 +28,7 @@ int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
       std::fputs(kCliUsage, out);
       return kExitOk;
     case CliParse::Action::Version:
-      std::fprintf(out, "oscalyx-cli %s\n", kVersion);
+      std::fprintf(out, "oscalyx-cli %s\nrevision %s, %s\n", kVersion, SourceRevision(), BuildDate());
       return kExitOk;
     case CliParse::Action::Error:
       std::fprintf(err, "oscalyx-cli: %s\n%s", parse.error.c_str(), kCliUsage);
