@@ -148,6 +148,8 @@ class TOpen : public QMainWindow {
   void OpenFileAs(const std::string& path, FileKind kind);
   // The load flow from a chosen file on.
   void LoadPath(const std::string& path);
+  // After a cancelled or failed load: the file type of the record still shown.
+  void KeepShownFileType();
 
   // The outcomes of the session's operations on the controls.
   void ShowLoad(const LoadCommit& commit);
@@ -175,6 +177,9 @@ class TOpen : public QMainWindow {
   DrawViewResult lastDraw_;
   int redrawCount_ = 0;  // redraws since start-up
   int openFilterIndex_ = 1;
+  // "file」の開始点 N": where the result in the red labels came from, until a
+  // load makes it a result of the record before.
+  QString resultOrigin_;
   std::string openFolder_;  // where the open dialog starts: the folder of the last file chosen
 
   QLabel* LabelFileName = nullptr;

@@ -13,6 +13,7 @@
 #include "app/WaitCursor.h"
 #include "app/WavePlot.h"
 #include "components/FitOverlay.h"
+#include "components/qt/DisplayText.h"
 
 void ReportFitFailure(const FitFailure& failure, Platform& platform) {
   platform.ShowMessage(failure.Message, failure.Title, MessageIcon::Warning);
@@ -41,8 +42,15 @@ void TOpen::Button6Click() {
 void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
   const Evaluation& evaluation = outcome.Result;
   if (!evaluation.Ok()) {
-    // Nothing of a failed evaluation is drawn, shown or recorded in the
-    // results; the log has its row already.
+    // Nothing of a failed evaluation is drawn or recorded in the results (the
+    // log has its row already); the labels of the last evaluation no longer
+    // stand beside it as if they were its result.
+    Label28->setText("failed");
+    Label29->setText("failed");
+    Label28->setToolTip(QString());
+    Label29->setToolTip(QString());
+    Label15->setText("");
+    Label19->setText("");
     ReportFitFailure(*evaluation.Fit.Failure, platform_);
     ShowNotices(outcome.Notices);
     return;
@@ -70,6 +78,7 @@ void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
                                 : QString());
   Label29->setToolTip(intervals ? QString::fromStdString(DampingIntervalText(result, *evaluation.Errors))
                                 : QString());
+  resultOrigin_ = DisplayText(SlotText(session_.Record().FileName)) + QString("」の開始点 %1").arg(evaluation.Request.Start);
   DrawFitOverlay(plot_->Wave(), evaluation.Fit);
   Label15->setText(QString::number(result.Passes));
   Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));

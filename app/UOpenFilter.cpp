@@ -28,6 +28,15 @@ void TOpen::CenterPassClick() {
   // nothing, the dialog's box included.
   std::optional<BandEdges> band;
   if (center_->BandOn()) band = confirmed && center_->ConfirmedEdges() ? *center_->ConfirmedEdges() : session_.Edges();
+  if (session_.FilteredWith(band)) {
+    // The record already is what the re-read would make of it: the same
+    // picture, without reading a large file again.
+    if (confirmed && center_->ConfirmedEdges()) session_.SetEdges(*center_->ConfirmedEdges());
+    if (confirmed) Label34->setText(center_->Label34Text());
+    UpdateChannelBoxes();
+    RedrawView();
+    return;
+  }
   std::optional<LoadOutcome> read = ReadRecord(session_.RefilterRequest(band));
   if (!read) {
     center_->SetBandOn(wasOn);

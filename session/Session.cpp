@@ -27,6 +27,7 @@ LoadCommit Session::CommitLoad(LoadOutcome&& outcome) {
   CreateResultsFile(commit.Notices);
   record_ = std::move(outcome.record);
   loaded_ = true;
+  loadedKind_ = record_.SourceKind;
   band_ = outcome.band;
   ResetStore();
   view_.Start = 0;

@@ -82,6 +82,8 @@ class Session {
   const WaveData& Record() const { return record_; }
   // The file type selected for the next load; the re-read uses the record's.
   void SelectKind(FileKind kind) { record_.SourceKind = kind; }
+  // The reader that produced the loaded record, whatever was selected since.
+  FileKind LoadedKind() const { return loadedKind_; }
   // The band the record's samples are filtered with; none while unfiltered.
   const std::optional<BandEdges>& Band() const { return band_; }
   // The band-pass edges of the last confirmed setting, kept while the filter
@@ -148,6 +150,7 @@ class Session {
 
   WaveData record_;
   bool loaded_ = false;
+  FileKind loadedKind_ = FileKind::Csv;
   std::optional<BandEdges> band_;
   BandEdges edges_ = kInitialEdges;
   ViewWindow view_;

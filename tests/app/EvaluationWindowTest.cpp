@@ -161,3 +161,33 @@ TEST_F(EvaluationWindowTest, AcceptedResultsShowTheirIntervalsInTheHints) {
 }
 
 }  // namespace
+
+namespace {
+
+// After a failed evaluation the red labels no longer show the result before
+// it; after a load they still do, but their hints say where it came from.
+TEST_F(EvaluationWindowTest, FailedEvaluationsAndLoadsSayWhatTheLabelsShow) {
+  Load(kSample0);
+  Edit1()->setText("2000");
+  open->Button9Click();
+  ASSERT_EQ(Label28()->text(), "1.600");
+  Load(ThreeChannelCsv());
+  EXPECT_EQ(Label28()->text(), "1.600");
+  EXPECT_TRUE(Label28()->toolTip().startsWith("前の記録「sample0.csv」の開始点 2000 の評価結果です。"))
+      << Label28()->toolTip().toStdString();
+  EXPECT_TRUE(Label29()->toolTip().startsWith("前の記録「sample0.csv」の開始点 2000"));
+
+  Load(kSample0);
+  Edit1()->setText("2000");
+  open->Button9Click();
+  ASSERT_FALSE(Label15()->text().isEmpty());
+  EdInitH()->setText("1.0");  // the iteration fails
+  open->Button9Click();
+  EXPECT_EQ(Label28()->text(), "failed");
+  EXPECT_EQ(Label29()->text(), "failed");
+  EXPECT_TRUE(Label28()->toolTip().isEmpty());
+  EXPECT_EQ(Label15()->text(), "");
+  EXPECT_EQ(Label19()->text(), "");
+}
+
+}  // namespace

@@ -254,15 +254,25 @@ TEST_F(MainWindowTest, FileNameOfFiftyOneCharactersIsShownAndWrittenWhole) {
   EXPECT_NE(Results().find("\r\n" + name + ",1ch,P1,"), std::string::npos);
 }
 
-TEST_F(MainWindowTest, FileTypeSwitchLabelsTheNextRedrawInMicroKine) {
+// A load that does not happen leaves the record shown with its own file type:
+// its units, its filter and the radio that names it.
+TEST_F(MainWindowTest, CancelledOrFailedLoadKeepsTheFileTypeOfTheRecordShown) {
   Load(kSample0);
   EXPECT_EQ(open->Plot()->Wave().UnitY, "cm/s2");
   platform.openAnswer = "";
-  open->SPC511Click();  // cancelled: the CSV record stays, the type is SPC-51
+  open->SPC511Click();  // cancelled
+  platform.openAnswer = dir.Write("broken.dbl", "not an SPC-51 file");
+  open->SPC511Click();  // refused
   EXPECT_EQ(session->Record().SampleCount, 6000);
-  EXPECT_FALSE(BtnFilter()->isEnabled());
+  EXPECT_TRUE(RadioCsv()->isChecked());
+  EXPECT_TRUE(BtnFilter()->isEnabled());
+  EXPECT_TRUE(CenterPass()->isEnabled());
   open->Button2Click();
-  EXPECT_EQ(open->Plot()->Wave().UnitY, "μkine");
+  EXPECT_EQ(open->Plot()->Wave().UnitY, "cm/s2");
+
+  // A click on the radio alone still chooses the type of the next load.
+  RadioSpc51()->setChecked(true);
+  EXPECT_FALSE(BtnFilter()->isEnabled());
 }
 
 TEST_F(MainWindowTest, StripsOfThreeChannelsAndRedrawsOfTheStartBox) {
