@@ -151,7 +151,10 @@ void TOpen::BuildControls() {
   Edit1->setObjectName("Edit1");
   Edit1->setGeometry(8, 20, 64, 22);
   Edit1->setToolTip("波形表示開始点");
-  Connect(Edit1, &QLineEdit::textChanged, [this] { Edit1Change(); });
+  // The start is taken when the user is done with it (Return, or leaving the
+  // box), so that an emptied box or a half-typed number is no error while
+  // typing.
+  Connect(Edit1, &QLineEdit::editingFinished, [this] { Edit1Change(); });
   Button4 = MakeButton(GroupBox2, "←", 76, 19, 28, 24, "Button4", "時刻を戻す");
   Connect(Button4, &QPushButton::clicked, [this] { Button4Click(); });
   Button5 = MakeButton(GroupBox2, "→", 106, 19, 28, 24, "Button5", "時刻を進める");

@@ -35,6 +35,8 @@ std::string Printf(const char* format, auto... values) {
 }  // namespace
 
 void TOpen::Edit1Change() {
+  // Leaving the box as it was is no new start.
+  if (Edit1->text() == QString::number(TrackBar1->value())) return;
   const int typed = StrToInt(Edit1->text());
   TrackBar1->setValue(typed);
   // A start beyond the record is shown as the start actually drawn, so that
