@@ -96,7 +96,5 @@ WaveData SignatureRecord(const WaveData& source, int channel, const RandomDecrem
 }
 
 std::string SignatureFileName(std::string_view fileName, int channelNumber) {
-  const std::size_t dot = fileName.rfind('.');
-  const std::string_view stem = dot == std::string_view::npos || dot == 0 ? fileName : fileName.substr(0, dot);
-  return std::string(stem) + "_ch" + std::to_string(channelNumber) + "_rd.csv";
+  return StemOf(fileName) + "_ch" + std::to_string(channelNumber) + "_rd.csv";
 }

@@ -102,7 +102,10 @@ void TOpen::RDClick() {
 }
 
 void TOpen::CSVFClick() {
-  const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true, {}, {}});
+  // Offered: the record's name as a standard CSV file, in the record's folder.
+  const WaveData& record = session_.Record();
+  const std::string chosen = platform_.SaveFileName(
+      {kCsvFilter, 1, true, FolderOf(SlotText(record.Path)), StemOf(SlotText(record.FileName)) + ".csv"});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".csv");
   WriteResult result;

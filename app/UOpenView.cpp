@@ -230,7 +230,10 @@ void TOpen::MyWave1Click() {
 void TOpen::Button3Click() { plot_->Wave().Copy(platform_); }
 
 void TOpen::Button7Click() {
-  const std::string chosen = platform_.SaveFileName({kPngFilter, 1, true, {}, {}});
+  // Offered: the record's name as a picture, in the record's folder.
+  const WaveData& record = session_.Record();
+  const std::string chosen = platform_.SaveFileName(
+      {kPngFilter, 1, true, FolderOf(SlotText(record.Path)), StemOf(SlotText(record.FileName)) + ".png"});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".png");
   TPNGObject png;

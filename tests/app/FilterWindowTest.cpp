@@ -75,6 +75,8 @@ TEST_F(FilterWindowTest, ConversionAddsCsvOnlyToNamesWithoutExtension) {
   ASSERT_TRUE(CSVF()->isEnabled());
   platform.saveAnswer = dir.File("data");
   open->CSVFClick();
+  EXPECT_EQ(platform.requests.back().fileName, "sample1.csv");
+  EXPECT_EQ(platform.requests.back().directory, std::string(OSCALYX_SOURCE_DIR) + "/sample");
   WaveData back;
   ASSERT_TRUE(ReadCsv(dir.File("data.csv"), back).ok());
   EXPECT_EQ(back.ChannelCount, 3);

@@ -236,6 +236,9 @@ TEST_F(MainWindowTest, SavedPictureIsThePlotAsItStands) {
   open->MyWave1MouseMove(300, 150);  // the crosshair is part of the picture
   platform.saveAnswer = dir.File("wave");
   open->Button7Click();
+  // The dialog offers the record's name as a picture, in the record's folder.
+  EXPECT_EQ(platform.requests.back().fileName, "sample0.png");
+  EXPECT_EQ(platform.requests.back().directory, std::string(OSCALYX_SOURCE_DIR) + "/sample");
   QImage saved(QString::fromStdString(dir.File("wave.png")));
   ASSERT_FALSE(saved.isNull());
   EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), open->Plot()->PlotCanvas().Bitmap().convertToFormat(QImage::Format_RGB32));
