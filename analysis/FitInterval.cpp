@@ -103,7 +103,7 @@ double MaximiseRatio(const Vector& w2, const Vector& lambda) {
 // the fit points, with their part along J taken away.
 Matrix BandResidualBasis(const FitLinearisation& lin, double f, double halfBand) {
   const double delta = lin.Times(1) - lin.Times(0);
-  PointMatrix kernel;
+  PointMatrix kernel(kFitPoints, kFitPoints);
   for (int j = 0; j < kFitPoints; ++j) {
     for (int k = 0; k < kFitPoints; ++k) {
       const double tau = lin.Times(j) - lin.Times(k);
@@ -150,7 +150,7 @@ std::optional<FitInterval> EvaluationInterval(const FitEvaluation& evaluation) {
   const Eigen::Index n = basis.cols();
   if (n < kMinBandDimension) return std::nullopt;
 
-  PointMatrix ambient;
+  PointMatrix ambient(kFitPoints, kFitPoints);
   for (int j = 0; j < kFitPoints; ++j) {
     for (int k = 0; k < kFitPoints; ++k) {
       ambient(j, k) = AmbientCorrelation(wn, h, std::fabs(lin->Times(j) - lin->Times(k)));

@@ -10,7 +10,8 @@
 #include "analysis/DampedFit.h"
 
 using PointVector = Eigen::Matrix<double, kFitPoints, 1>;
-using PointMatrix = Eigen::Matrix<double, kFitPoints, kFitPoints>;
+// 100 × 100 on the heap: 80 KB is too much for the stack of a worker thread.
+using PointMatrix = Eigen::MatrixXd;
 using FitJacobianMatrix = Eigen::Matrix<double, kFitPoints, kFitParameters>;
 using ParameterMap = Eigen::Matrix<double, kFitParameters, kFitPoints>;
 using ParameterMatrix = Eigen::Matrix<double, kFitParameters, kFitParameters>;
