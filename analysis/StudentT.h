@@ -2,7 +2,7 @@
 // number of degrees of freedom (the intervals use Satterthwaite's fractional
 // ones). The distribution function comes from the regularised incomplete beta
 // function, summed as its continued fraction; the quantile is found by bisection,
-// which is slow by numerical standards (a few hundred microseconds) but cannot fail.
+// slow by numerical standards (well under a millisecond) but it cannot fail.
 #pragma once
 
 // The t with P(T ≤ t) = probability for 0.5 ≤ probability < 1 and degrees of
