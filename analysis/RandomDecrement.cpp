@@ -55,6 +55,7 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, double 
   RandomDecrementSignature out;
   out.Sigma = std::sqrt(sumSquares / static_cast<double>(n));
   out.Level = levelSigmas * out.Sigma;
+  out.Mean = mean;
   out.Length = static_cast<std::int32_t>(m);
   const double level = out.Level;
 
@@ -71,6 +72,7 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, double 
       const float* segment = samples.data() + i;
       for (std::size_t k = 0; k < m; ++k) sums[k] += segment[k] - mean;
       ++out.Triggers;
+      out.TriggerStarts.push_back(static_cast<std::int64_t>(i));
     }
     previous = current;
   }
