@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "analysis/Acceptance.h"
+#include "analysis/IntervalText.h"
 #include "app/Conversions.h"
 #include "app/UCenter.h"
 #include "app/UGraph.h"
@@ -73,11 +74,11 @@ void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
     Label29->setText("failed");
   }
   // The red labels' hints give the 95 % intervals of an accepted f and h.
-  const bool intervals = step.Accepted && evaluation.Errors.has_value();
-  Label28->setToolTip(intervals ? QString::fromStdString(FrequencyIntervalText(result, *evaluation.Errors))
+  const std::optional<FitInterval>& interval = evaluation.Interval;
+  const bool intervals = step.Accepted && interval.has_value();
+  Label28->setToolTip(intervals ? QString::fromStdString(FrequencyRangeText(result.Wn * kHzPerRadian, *interval))
                                 : QString());
-  Label29->setToolTip(intervals ? QString::fromStdString(DampingIntervalText(result, *evaluation.Errors))
-                                : QString());
+  Label29->setToolTip(intervals ? QString::fromStdString(DampingRangeText(result.H, *interval)) : QString());
   resultOrigin_ = DisplayText(SlotText(session_.Record().FileName)) + QString("」の開始点 %1").arg(evaluation.Request.Start);
   DrawFitOverlay(plot_->Wave(), evaluation.Fit);
   Label15->setText(QString::number(result.Passes));

@@ -183,5 +183,13 @@ std::string FitJson(const Evaluation& evaluation, const std::string& displayRow)
   } else {
     json += ", \"se\": null";
   }
+  if (const auto& interval = evaluation.Interval) {
+    json += ", \"interval\": {\"f\": [" + JsonReal(interval->FLow) + ", " + JsonReal(interval->FHigh) + "], \"h\": [" +
+            JsonReal(interval->HLow) + ", " + JsonReal(interval->HHigh) + "], \"level\": " + JsonReal(interval->Level) +
+            ", \"method\": " + JsonString(interval->Method) + "}";
+  } else {
+    json += ", \"interval\": null";
+  }
+  json += ", \"f0\": " + JsonReal(evaluation.Request.F0) + ", \"h0\": " + JsonReal(evaluation.Request.H0);
   return json + "}";
 }

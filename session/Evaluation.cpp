@@ -21,6 +21,7 @@ Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>
   if (evaluation.Ok()) {
     const FitResult& result = evaluation.Fit.Result;
     evaluation.Errors = EvaluationStandardErrors(evaluation.Fit.Points, result);
+    evaluation.Interval = EvaluationInterval(evaluation.Fit);
     evaluation.Acceptance = AcceptResult(result);
     evaluation.ResultsRow = FormatResultsFileRow(fileName, request.Channel + 1, channelName, result);
   } else if (!IsLoggedFailure(*evaluation.Fit.Failure)) {

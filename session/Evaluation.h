@@ -13,6 +13,7 @@
 #include "analysis/Acceptance.h"
 #include "analysis/BandPass.h"
 #include "analysis/DampedFit.h"
+#include "analysis/FitInterval.h"
 #include "analysis/StandardErrors.h"
 #include "io/WaveData.h"
 #include "session/View.h"
@@ -34,6 +35,7 @@ struct Evaluation {
   EvaluationRequest Request;
   FitEvaluation Fit;                        // failed: nothing of it may be shown or recorded
   std::optional<FitStandardErrors> Errors;  // when the fit succeeded and JᵀJ is regular
+  std::optional<FitInterval> Interval;      // 95 % intervals of f and h that hold on real noise
   AcceptanceStep Acceptance;                // when the fit succeeded
   std::string ResultsRow;                   // the results file's row (its own bytes, CR LF); empty when the fit failed
   std::string LogRow;                       // the evaluation log's row; empty for a refusal, which evaluated nothing
