@@ -208,7 +208,9 @@ void TOpen::ShowLoad(const LoadCommit& commit) {
     }
     resultOrigin_.clear();
   }
-  // The scatter plot and the averages start afresh with the record.
+  // The scatter plot and the averages start afresh with the record, and what
+  // was excluded from the last one can no longer be taken back.
+  if (graph_ != nullptr) graph_->ForgetExclusions();
   Button11->setEnabled(true);
   Label23->setText("");
   Label24->setText("");

@@ -27,12 +27,19 @@ Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>
   } else if (!IsLoggedFailure(*evaluation.Fit.Failure)) {
     return evaluation;
   }
+  evaluation.LogRow = EvaluationLogRow(record, band, evaluation, when);
+  return evaluation;
+}
 
+std::string EvaluationLogRow(const WaveData& record, const std::optional<BandEdges>& band,
+                             const Evaluation& evaluation, std::time_t when, std::string_view verdict) {
+  const EvaluationRequest& request = evaluation.Request;
+  const auto channel = static_cast<std::size_t>(std::clamp(request.Channel, 0, kMaxChannels - 1));
   LogEntry entry;
   entry.When = when;
-  entry.FileName = fileName;
+  entry.FileName = SlotText(record.FileName);
   entry.ChannelNumber = request.Channel + 1;
-  entry.ChannelName = channelName;
+  entry.ChannelName = SlotText(record.Names[channel]);
   entry.Start = request.Start;
   entry.WidthSeconds = request.WidthSeconds;
   entry.Band = band;
@@ -43,6 +50,6 @@ Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>
     entry.SeF = evaluation.Errors->F;
     entry.SeH = evaluation.Errors->H;
   }
-  evaluation.LogRow = FormatLogRow(entry);
-  return evaluation;
+  entry.Verdict = verdict;
+  return FormatLogRow(entry);
 }

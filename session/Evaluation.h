@@ -48,3 +48,9 @@ struct Evaluation {
 // `band`, when given, which the log row names). `when` is the log row's time.
 Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>& band,
                           const EvaluationRequest& request, std::time_t when);
+
+// The log row of `evaluation` of `record` at `when`; `verdict`, when given,
+// stands where the row says whether the result was accepted (what became of
+// it later: "除外").
+std::string EvaluationLogRow(const WaveData& record, const std::optional<BandEdges>& band,
+                             const Evaluation& evaluation, std::time_t when, std::string_view verdict = {});

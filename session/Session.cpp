@@ -79,6 +79,7 @@ SessionEvaluation Session::Evaluate(const EvaluationRequest& request, std::time_
   const Evaluation& evaluation = outcome.Result;
   if (evaluation.Accepted()) {
     outcome.Stored = AddPoint(evaluation.Acceptance.F, evaluation.Acceptance.H, outcome.Notices);
+    if (outcome.Stored) sources_.back() = {evaluation, band_};
   }
   // The results row and the log row are on disk before the caller shows
   // anything, a failed evaluation's log row included.
@@ -88,7 +89,11 @@ SessionEvaluation Session::Evaluate(const EvaluationRequest& request, std::time_
 }
 
 bool Session::AddPoint(float f, float h, std::vector<Notice>& notices) {
-  if (store_.AddPoint(f, h) == AddPointOutcome::Stored) return true;
+  if (store_.AddPoint(f, h) == AddPointOutcome::Stored) {
+    sources_.resize(static_cast<std::size_t>(store_.NData));
+    sources_.back() = {};
+    return true;
+  }
   // Once per series: every later pair would only repeat the same notice.
   if (!storeFullNoticeGiven_) {
     storeFullNoticeGiven_ = true;
@@ -103,6 +108,34 @@ bool Session::AddPoint(float f, float h, std::vector<Notice>& notices) {
 void Session::ResetStore() {
   store_.Reset();
   storeFullNoticeGiven_ = false;
+  sources_.clear();
+  excluded_.clear();
+}
+
+std::optional<ExcludedPoint> Session::ExcludePoint(int index, std::vector<Notice>& notices, std::time_t when) {
+  if (index < 0 || index >= store_.NData) return std::nullopt;
+  const ExcludedPoint point{index, store_.DataF[static_cast<std::size_t>(index)],
+                            store_.DataH[static_cast<std::size_t>(index)]};
+  store_.Remove(index);
+  sources_.resize(static_cast<std::size_t>(store_.NData) + 1);
+  PointSource source = std::move(sources_[static_cast<std::size_t>(index)]);
+  sources_.erase(sources_.begin() + index);
+  if (source.Source) AppendLog(EvaluationLogRow(record_, source.Band, *source.Source, when, "除外"), notices);
+  excluded_.push_back(std::move(source));
+  return point;
+}
+
+bool Session::RestorePoint(const ExcludedPoint& point, std::vector<Notice>& notices, std::time_t when) {
+  if (!store_.Insert(point.Index, point.F, point.H)) return false;
+  PointSource source;
+  if (!excluded_.empty()) {
+    source = std::move(excluded_.back());
+    excluded_.pop_back();
+  }
+  if (source.Source) AppendLog(EvaluationLogRow(record_, source.Band, *source.Source, when, "除外取消"), notices);
+  sources_.insert(sources_.begin() + std::min<std::ptrdiff_t>(point.Index, static_cast<std::ptrdiff_t>(sources_.size())),
+                  std::move(source));
+  return true;
 }
 
 WriteResult Session::Convert(const std::string& path, const Progress* progress) const {

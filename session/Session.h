@@ -51,6 +51,13 @@ struct LoadCommit {
   std::vector<Notice> Notices;  // the results file could not be created, ...
 };
 
+// A pair taken out of the store, with what is needed to put it back.
+struct ExcludedPoint {
+  int Index = 0;
+  float F = 0.0f;
+  float H = 0.0f;
+};
+
 // An evaluation as the session recorded it.
 struct SessionEvaluation {
   Evaluation Result;
@@ -135,6 +142,13 @@ class Session {
   // the last load or reset. Returns whether it was stored.
   bool AddPoint(float f, float h, std::vector<Notice>& notices);
   void ResetStore();
+  // Takes pair `index` out of the store (the user excludes a point of the
+  // scatter plot); the averages follow, and the log gets a row of the
+  // evaluation it came from with "除外". The results file is not rewritten.
+  std::optional<ExcludedPoint> ExcludePoint(int index, std::vector<Notice>& notices,
+                                            std::time_t when = std::time(nullptr));
+  // Puts an excluded pair back where it was (undo); logged as "除外取消".
+  bool RestorePoint(const ExcludedPoint& point, std::vector<Notice>& notices, std::time_t when = std::time(nullptr));
 
   // Files made from the record -----------------------------------------------
   // Writes the record as a standard CSV file.
@@ -156,6 +170,14 @@ class Session {
   ViewWindow view_;
   ResultStore store_;
   bool storeFullNoticeGiven_ = false;
+  // Where each stored pair came from, in the store's order: the evaluation and
+  // the band it was made with (none for a pair added without one).
+  struct PointSource {
+    std::optional<Evaluation> Source;
+    std::optional<BandEdges> Band;
+  };
+  std::vector<PointSource> sources_;
+  std::vector<PointSource> excluded_;  // sources of the pairs taken out, last out last
 
   std::string resultsPath_;
   std::string logPath_;
