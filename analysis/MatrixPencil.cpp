@@ -35,7 +35,8 @@ constexpr double kHighestPoleArgument = 0.9 * kPi;
 // bin (a white-noise bin exceeds 20 medians with a probability of 10⁻⁶).
 constexpr double kPeakDynamicRange = 1e-4;
 constexpr double kPeakOverMedian = 20.0;
-constexpr int kPeakMarginBins = 3;  // the Hann window's main lobe and a bin more
+constexpr int kPeakMarginBins = 3;  // a peak's main lobe and a bin more
+constexpr std::size_t kTaperFraction = 10;
 
 // Hankel matrix of L + 1 columns with L = M/3, the choice that estimates poles in noise best; the
 // singular values above three times the median one carry signal, and a few spare poles more than
@@ -53,16 +54,20 @@ constexpr double kNegligibleRms = 1e-5;
 
 // Frequency (in cycles per sample) of the highest spectrum peak that stands out of the noise and
 // within the dynamic range of the strongest, plus the window's main lobe: the top of the content
-// that decimation must keep. Hann-windowed periodogram of the mean-free samples.
+// that decimation must keep. Periodogram of the mean-free samples, tapered only over their last
+// tenth: a decay lives at the stretch's beginning, which a symmetric window would suppress.
 double HighestPeak(const std::vector<double>& x) {
   const std::size_t n = x.size();
   const std::size_t nfft = FastFftSize(n);
   double mean = 0.0;
   for (const double v : x) mean += v;
   mean /= static_cast<double>(n);
+  const std::size_t taper = std::max<std::size_t>(1, n / kTaperFraction);
   std::vector<std::complex<double>> in(nfft), out(nfft);
   for (std::size_t i = 0; i < n; ++i) {
-    const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * (static_cast<double>(i) + 0.5) / static_cast<double>(n));
+    const std::size_t fromEnd = n - 1 - i;
+    const double w = fromEnd >= taper ? 1.0
+                                      : 0.5 - 0.5 * std::cos(kPi * (static_cast<double>(fromEnd) + 0.5) / static_cast<double>(taper));
     in[i] = (x[i] - mean) * w;
   }
   kissfft<double>(nfft, false).transform(in.data(), out.data());
@@ -76,8 +81,14 @@ double HighestPeak(const std::vector<double>& x) {
   const double threshold = std::max(kPeakDynamicRange * strongest, kPeakOverMedian * median);
   std::size_t top = 1;
   for (std::size_t k = 1; k <= half; ++k) {
-    const bool peak = power[k] >= power[k - 1] && (k == half || power[k] >= power[k + 1]);
-    if (peak && power[k] >= threshold) top = k;
+    if (power[k] < threshold) continue;
+    // A peak is the largest bin within its main lobe, not a ripple on another peak's flank.
+    const std::size_t lo = k > kPeakMarginBins ? k - kPeakMarginBins : 0;
+    const std::size_t hi = std::min(half, k + kPeakMarginBins);
+    if (*std::max_element(power.begin() + static_cast<std::ptrdiff_t>(lo), power.begin() + static_cast<std::ptrdiff_t>(hi) + 1) ==
+        power[k]) {
+      top = k;
+    }
   }
   return static_cast<double>(std::min(top + kPeakMarginBins, half)) / static_cast<double>(nfft);
 }

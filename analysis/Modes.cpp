@@ -26,7 +26,7 @@ constexpr double kLambdaUp = 10.0;
 constexpr double kMaxLambda = 1e10;  // no step along the gradient lowers the residuals: a minimum
 // Settled when a step lowers the residual sum of squares by less than this share; the samples are
 // single precision, so the sum's last digits carry nothing.
-constexpr double kSettledChange = 1e-10;
+constexpr double kSettledChange = 1e-8;
 // JᵀJ scaled to unit diagonal must keep its Cholesky pivots above this, or a parameter is fixed by
 // the others and its standard error is not given.
 constexpr double kSingularPivot = 1e-12;
@@ -237,7 +237,7 @@ ModesFit FitModes(std::span<const float> stretch, double rate, int count, const 
     mode.Rms = std::sqrt(sum / static_cast<double>(n));
     if (textbook) mode.Se = Propagate(*textbook, theta, k);
     if (correlated) mode.CorrelatedSe = Propagate(*correlated, theta, k);
-    if (mode.CorrelatedSe) {
+    if (mode.CorrelatedSe && mode.A >= kIntervalSignificance * mode.CorrelatedSe->A) {
       // The frequency and decay rate's columns carry the mode's noise band.
       const double quantile = StudentQuantile95(std::min(freedom[static_cast<std::size_t>(base)],
                                                          freedom[static_cast<std::size_t>(base + 1)]));

@@ -11,6 +11,10 @@
 #include <vector>
 
 constexpr int kMaxModes = 10;
+// Linearised intervals hold their level only for a mode that stands out of the noise: in simulated
+// band-passed noise they covered 93–95 % from an amplitude of 10 standard errors, 90 % from 5 and
+// about 70 % below.
+constexpr double kIntervalSignificance = 10.0;
 // Longest stretch fitted, in samples: the fit keeps its Jacobian and its transform, about
 // 100·count bytes per sample.
 constexpr int kMaxModeSamples = 32768;
@@ -36,7 +40,8 @@ struct DampedMode {
   double Rms = 0.0;  // root mean square of the mode over the stretch
   // Textbook standard errors, as the single fit reports them; none when JᵀJ is singular.
   std::optional<ModeErrors> Se;
-  // Standard errors that allow for correlated residuals, and the 95 % intervals from them.
+  // Standard errors that allow for correlated residuals, and the 95 % intervals from them; no
+  // intervals for a mode whose amplitude is below kIntervalSignificance of its standard errors.
   std::optional<ModeErrors> CorrelatedSe;
   std::optional<ModeRange> FInterval;
   std::optional<ModeRange> HInterval;
