@@ -12,8 +12,12 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kNormal975 = 1.959963984540054;
+// Exact two-sided 95 % quantiles of Student's t for 1, 2 and 3 degrees of freedom, where the
+// expansion about the normal quantile does not reach.
+constexpr double kStudent1 = 12.706204736174707;
+constexpr double kStudent2 = 4.302652729749464;
+constexpr double kStudent3 = 3.182446305284263;
 // A bin's share of white noise after the fit is never taken below this fraction of n/N, so a
 // window the fit has emptied cannot divide by nothing.
 constexpr double kLeastKeptShare = 0.05;
@@ -105,7 +109,12 @@ CorrelatedCovariance CorrelatedLeastSquaresCovariance(std::span<const double> re
 }
 
 double StudentQuantile95(double freedom) {
-  if (!(freedom >= 2.0)) return std::tan(kPi * 0.475);  // one degree of freedom: exact, and the widest
+  if (!(freedom >= 2.0)) return kStudent1;  // the widest
+  if (freedom < 3.0) {
+    // Between the exact values at 2 and 3, the logarithm linear in 1/ν (within 0.5 %).
+    const double s = (1.0 / freedom - 1.0 / 3.0) / (1.0 / 2.0 - 1.0 / 3.0);
+    return kStudent3 * std::pow(kStudent2 / kStudent3, s);
+  }
   const double z = kNormal975;
   const double z2 = z * z;
   const double v = freedom;

@@ -23,6 +23,7 @@ struct CorrelatedCovariance {
 CorrelatedCovariance CorrelatedLeastSquaresCovariance(std::span<const double> residual, std::span<const double> jacobian,
                                                       std::span<const double> normalInverse, int parameters);
 
-// Two-sided 95 % quantile of Student's t with `freedom` degrees of freedom (≥ 1; Cornish–Fisher
-// expansion about the normal quantile, within 0.5 % from 3 degrees of freedom).
+// Two-sided 95 % quantile of Student's t with `freedom` degrees of freedom: exact at 1, 2 and 3,
+// interpolated between 2 and 3 (within 0.5 %), the Cornish–Fisher expansion about the normal quantile from 3 on
+// (within 0.1 %); below 1 that of 1.
 double StudentQuantile95(double freedom);

@@ -49,8 +49,10 @@ constexpr int kClippedRun = 3;  // samples in a row at the channel's extreme
 // The band-pass's ringing must decay at least this many times faster than the mode (derived in
 // Flags.cpp).
 constexpr double kRingingMargin = 8.0;
-// A second mode counts with at least this share of the two modes' energy over the stretch, and an
-// amplitude at least this many standard errors (allowing for correlated noise) from zero.
+// A second mode counts with at least this share of the two modes' energy over the stretch (an
+// amplitude about a seventh of the first, which already moves h by 10–15 % when the two are 5 %
+// apart), and an amplitude at least this many standard errors (allowing for correlated noise) from
+// zero, so that a pole of the noise never counts.
 constexpr double kSecondModeShare = 0.02;
 constexpr double kSecondModeSignificance = 5.0;
 

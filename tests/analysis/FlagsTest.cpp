@@ -188,4 +188,116 @@ TEST(FlagsTest, EachFlagFiresOnItsCaseAndACleanDecayRaisesNone) {
   }
 }
 
+// Clean decays over rates, frequencies, damping, noise from negligible to a ratio near 0.9, as read
+// or band-passed, and recorded in coarse steps (a 16-bit recorder at low gain): nothing to warn of.
+TEST(FlagsTest, CleanDecaysRaiseNone) {
+  struct Case {
+    int rate;
+    double f, h, noise;
+    bool filtered;
+    float quantum;  // 0: full precision
+  };
+  const Case cases[] = {
+      {100, 1.6, 0.025, 0.01, false, 0.0f}, {100, 1.6, 0.025, 0.3, true, 0.0f},  {200, 3.7, 0.005, 0.05, false, 0.0f},
+      {200, 3.7, 0.05, 0.05, false, 0.0f},  {500, 12.0, 0.02, 0.2, true, 0.0f},  {200, 3.7, 0.02, 0.15, false, 0.0f},
+      {200, 1.6, 0.02, 0.01, false, 0.05f}, {1000, 31.0, 0.01, 0.05, true, 0.0f}, {200, 3.7, 0.02, 0.0, false, 0.02f},
+  };
+  for (const Case& c : cases) {
+    Evaluated e;
+    e.Rate = c.rate;
+    const std::int64_t onset = 5 * c.rate;
+    e.Samples = Record(c.rate, 40.0, onset, {{2.5, c.f, c.h, 0.7}}, c.noise, 37);
+    if (c.quantum > 0.0f) {
+      for (float& v : e.Samples) v = c.quantum * std::round(v / c.quantum);
+    }
+    if (c.filtered) {
+      e.Band = EdgesFromCentre(static_cast<float>(c.f), 0.3f);
+      e.Unfiltered = e.Samples;
+      BandPass(e.Samples, c.rate, *e.Band);
+    }
+    // From two periods after the onset, ten to forty periods or until the decay is down to a tenth.
+    const double periods = std::clamp(std::log(10.0) / (2.0 * M_PI * c.h), 10.0, 40.0);
+    e.Width = static_cast<float>(periods / c.f);
+    e.Start = onset + static_cast<std::int64_t>(std::lround(2.5 * c.rate / c.f));
+    e.F0 = 1.05 * c.f;
+    e.H0 = 1.3 * c.h;
+    e.Decays = {{onset, onset + static_cast<std::int64_t>(std::lround(2.0 * c.rate / c.f)), onset + 30 * c.rate}};
+    FitEvaluation fit;
+    const auto flags = Flags(e, &fit);
+    ASSERT_TRUE(fit.Ok()) << fit.Failure->Message;
+    EXPECT_TRUE(IsAccepted(fit.Result.Ratio)) << fit.Result.Ratio;
+    EXPECT_EQ(Names(flags), "") << c.rate << " Hz, f " << c.f << ", h " << c.h << ", noise " << c.noise
+                                << (c.filtered ? ", filtered" : "") << ", quantum " << c.quantum;
+  }
+}
+
+// The names are what JSON, CSV and the log carry: fixed, and each maps back to its flag.
+TEST(FlagsTest, VocabularyIsFixed) {
+  std::string all;
+  for (const EvaluationFlag f : kAllFlags) {
+    all += std::string(FlagName(f)) + " ";
+    EXPECT_EQ(FlagFromName(FlagName(f)), f);
+    EXPECT_FALSE(FlagText(f).empty());
+  }
+  EXPECT_EQ(all, "aliased few-cycles near-onset narrow-band clipped second-mode implausible-h ");
+  EXPECT_FALSE(FlagFromName("Aliased"));
+  EXPECT_FALSE(FlagFromName(""));
+}
+
+// Inputs that name no stretch give no flags; a failed evaluation gets the flags that need no
+// result.
+TEST(FlagsTest, OddInputsAndFailedEvaluations) {
+  const Evaluated clean = Clean();
+  const FitEvaluation fit =
+      EvaluateStretch(clean.Samples, kRate, 1.0f / kRate, clean.Start, clean.Width, clean.F0, clean.H0);
+  ASSERT_TRUE(fit.Ok());
+  struct Case {
+    const char* what;
+    std::int64_t start;
+    float width;
+    int rate;
+  };
+  const Case cases[] = {
+      {"start before the record", -1, 5.0f, kRate},
+      {"start past the record", static_cast<std::int64_t>(clean.Samples.size()), 5.0f, kRate},
+      {"no rate", clean.Start, 5.0f, 0},
+      {"width not a number", clean.Start, std::nanf(""), kRate},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(EvaluationFlags(clean.Samples, c.rate, c.start, c.width, fit, std::nullopt, clean.Decays).empty())
+        << c.what;
+  }
+  EXPECT_TRUE(EvaluationFlags({}, kRate, 0, 5.0f, fit, std::nullopt, {}).empty());
+
+  // All zero: the fit fails, and nothing about the stretch is known to be wrong.
+  const std::vector<float> zeros(4000, 0.0f);
+  const FitEvaluation failed = EvaluateStretch(zeros, kRate, 1.0f / kRate, 1000, 5.0f, 3.7, 0.02);
+  ASSERT_FALSE(failed.Ok());
+  EXPECT_EQ(Names(EvaluationFlags(zeros, kRate, 1000, 5.0f, failed, std::nullopt, {})), "");
+  // A failed evaluation inside the filter's settling, of a clipped record.
+  std::vector<float> clipped = Record(kRate, 25.0, 0, {kMain}, 0.01, 3);
+  for (float& v : clipped) v = std::clamp(v, -1.0f, 1.0f);
+  EXPECT_EQ(Names(EvaluationFlags(clipped, kRate, 100, 5.0f, failed, EdgesFromCentre(3.7f, 0.5f), {}, clipped)),
+            "near-onset;clipped");
+}
+
+// Recorded in steps of 0.05, a crest of 2.4 at 1.6 Hz and 200 samples/s shows as about six equal
+// samples at the channel's largest value; a recorder that saturates at 2.0 holds over twenty.
+TEST(FlagsTest, ClippingIsToldFromACoarselyRecordedCrest) {
+  struct Case {
+    float limit;
+    const char* flags;
+  };
+  const Case cases[] = {{10.0f, ""}, {2.0f, "clipped"}};
+  for (const Case& c : cases) {
+    Evaluated e;
+    e.Samples = Record(kRate, 20.0, 0, {{2.5, 1.6, 0.01, 0.7}}, 0.0, 1);
+    for (float& v : e.Samples) v = std::clamp(0.05f * std::round(v / 0.05f), -c.limit, c.limit);
+    e.Width = 6.0f;
+    e.F0 = 1.7;
+    e.H0 = 0.015;
+    EXPECT_EQ(Names(Flags(e)), c.flags) << c.limit;
+  }
+}
+
 }  // namespace
