@@ -168,6 +168,15 @@ std::optional<EvaluationFlag> FlagFromName(std::string_view name) {
   return std::nullopt;
 }
 
+std::string JoinedFlagNames(std::span<const EvaluationFlag> flags) {
+  std::string out;
+  for (const EvaluationFlag flag : flags) {
+    if (!out.empty()) out += ';';
+    out += FlagName(flag);
+  }
+  return out;
+}
+
 std::vector<EvaluationFlag> EvaluationFlags(std::span<const float> samples, int rate, std::int64_t start,
                                             float widthSeconds, const FitEvaluation& fit,
                                             const std::optional<BandEdges>& band, std::span<const DetectedDecay> decays,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +35,8 @@ std::string_view FlagName(EvaluationFlag flag);
 std::string_view FlagText(EvaluationFlag flag);
 // The flag of an ASCII name, or nothing.
 std::optional<EvaluationFlag> FlagFromName(std::string_view name);
+// The names joined by ';', as the log's and the CSV outputs' flag columns carry them ("" for none).
+std::string JoinedFlagNames(std::span<const EvaluationFlag> flags);
 
 // A free decay as a detector reports it, in sample numbers of the channel: the event begins at
 // Onset, is clean (past its peak and first cycles) from Start, and meets the noise floor at End.

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include <Eigen/Dense>
-#include <Eigen/SVD>
 #include <kissfft/kissfft.hh>
 
 #include "analysis/DampedBasis.h"
@@ -36,7 +35,7 @@ constexpr double kHighestPoleArgument = 0.9 * kPi;
 constexpr double kPeakDynamicRange = 1e-4;
 constexpr double kPeakOverMedian = 20.0;
 constexpr int kPeakMarginBins = 3;  // a peak's main lobe and a bin more
-constexpr std::size_t kTaperFraction = 10;
+constexpr std::size_t kTaperFraction = 10;  // the last tenth is tapered
 
 // Hankel matrix of L + 1 columns with L = M/3, the choice that estimates poles in noise best; the
 // singular values above three times the median one carry signal, and a few spare poles more than
@@ -45,6 +44,8 @@ constexpr double kSignalOverMedian = 3.0;
 constexpr int kSparePoles = 8;
 constexpr int kMaxPencilOrder = 48;
 
+// A pole damped beyond h = 0.5 (or growing as fast) is gone within a cycle: the transient of an
+// onset or of noise, not a mode.
 constexpr double kMaxPoleDamping = 0.5;
 // A pole may grow by at most e^9.2 ≈ 10⁴ over the stretch.
 constexpr double kMaxGrowthNepers = 9.2;

@@ -23,7 +23,9 @@ struct PencilPole {
   double Wd = 0.0;     // damped angular frequency, rad/s, > 0
   double C = 0.0;      // unit of the samples
   double S = 0.0;
-  double Rms = 0.0;    // root mean square of this pole's oscillation over the whole stretch
+  // Root mean square of this pole's oscillation over the whole stretch: the amplitude poles are
+  // ranked by, so a heavily damped pole's large start does not outrank a lasting mode.
+  double Rms = 0.0;
 
   double Wn() const;  // undamped angular natural frequency √(σ² + ωd²), 1/s
   double F() const;   // ωn / 2π, Hz
@@ -42,7 +44,7 @@ struct PencilPoles {
 };
 
 // The poles of the stretch (rate in samples per second) that oscillate at least once over it, lie
-// below the band the pencil could see and neither decay nor grow faster than a damping ratio of 0.5,
+// within the band the pencil could see and neither decay nor grow faster than a damping ratio of 0.5,
 // with amplitudes from a least-squares fit of all of them together to every sample. Poles whose
 // share is negligible against the samples' own precision are dropped. `wanted` (≥ 1) is the number
 // of modes the caller looks for; the order is at least twice that plus spares. With `offset` a

@@ -64,6 +64,6 @@ struct ModeOptions {
 
 // Fits `count` modes (1 … kMaxModes) to the stretch (rate in samples per second; t = 0 at its first
 // sample). Fails with a message for a stretch that is too short for the count or longer than
-// kMaxModeSamples, not finite or all zero, and when the stretch holds fewer than `count` modes
-// that can be told from its noise and rounding.
+// kMaxModeSamples, not finite or all zero, when the pencil finds fewer than `count` oscillations
+// in the band that stand above the samples' rounding, and when the fit does not settle.
 ModesFit FitModes(std::span<const float> stretch, double rate, int count, const ModeOptions& options = {});

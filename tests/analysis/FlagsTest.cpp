@@ -46,11 +46,7 @@ void BandPass(std::vector<float>& x, int rate, const BandEdges& band) {
   ApplyFir(kFilterHalfLength, taps.data(), x.data(), static_cast<int>(x.size()));
 }
 
-std::string Names(const std::vector<EvaluationFlag>& flags) {
-  std::string out;
-  for (const EvaluationFlag f : flags) out += (out.empty() ? "" : ";") + std::string(FlagName(f));
-  return out;
-}
+std::string Names(const std::vector<EvaluationFlag>& flags) { return JoinedFlagNames(flags); }
 
 struct Evaluated {
   std::vector<float> Samples;
@@ -240,6 +236,9 @@ TEST(FlagsTest, VocabularyIsFixed) {
     EXPECT_FALSE(FlagText(f).empty());
   }
   EXPECT_EQ(all, "aliased few-cycles near-onset narrow-band clipped second-mode implausible-h ");
+  const std::vector<EvaluationFlag> two = {EvaluationFlag::NearOnset, EvaluationFlag::Clipped};
+  EXPECT_EQ(JoinedFlagNames(two), "near-onset;clipped");
+  EXPECT_EQ(JoinedFlagNames({}), "");
   EXPECT_FALSE(FlagFromName("Aliased"));
   EXPECT_FALSE(FlagFromName(""));
 }
