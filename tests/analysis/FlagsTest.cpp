@@ -82,6 +82,26 @@ Evaluated Clean() {
   return e;
 }
 
+// The same stretch band-passed about 3.7 Hz, the record as read kept for the clipping test.
+Evaluated Filtered(Evaluated e, float ratio) {
+  e.Band = EdgesFromCentre(3.7f, ratio);
+  e.Unfiltered = e.Samples;
+  BandPass(e.Samples, e.Rate, *e.Band);
+  return e;
+}
+
+// 100 points over 0.5 s are 200 per second: 151.6 Hz and its alias 48.4 Hz fit them alike.
+Evaluated Aliased(double f0) {
+  Evaluated e;
+  e.Rate = 1000;
+  e.Samples = Record(1000, 4.0, 1000, {{2.5, 151.6, 0.002, 0.7}}, 0.01, 3);
+  e.Start = 1200;
+  e.Width = 0.5f;
+  e.F0 = f0;
+  e.H0 = 0.003;
+  return e;
+}
+
 TEST(FlagsTest, EachFlagFiresOnItsCaseAndACleanDecayRaisesNone) {
   struct Case {
     const char* what;
@@ -89,41 +109,13 @@ TEST(FlagsTest, EachFlagFiresOnItsCaseAndACleanDecayRaisesNone) {
   };
   const Case cases[] = {
       {"", Clean},
-      {"", [] {
-         Evaluated e = Clean();
-         e.Band = EdgesFromCentre(3.7f, 0.5f);
-         e.Unfiltered = e.Samples;
-         BandPass(e.Samples, kRate, *e.Band);
-         return e;
-       }},
-      // 100 points over 0.5 s are 200 per second: 151.6 Hz and its alias 48.4 Hz fit them alike.
-      {"aliased", [] {
-         Evaluated e;
-         e.Rate = 1000;
-         e.Samples = Record(1000, 4.0, 1000, {{2.5, 151.6, 0.002, 0.7}}, 0.01, 3);
-         e.Start = 1200;
-         e.Width = 0.5f;
-         e.F0 = 151.0;
-         e.H0 = 0.003;
-         return e;
-       }},
-      {"aliased", [] {
-         Evaluated e;
-         e.Rate = 1000;
-         e.Samples = Record(1000, 4.0, 1000, {{2.5, 151.6, 0.002, 0.7}}, 0.01, 3);
-         e.Start = 1200;
-         e.Width = 0.5f;
-         e.F0 = 48.0;
-         e.H0 = 0.003;
-         return e;
-       }},
+      {"", [] { return Filtered(Clean(), 0.5f); }},
+      {"aliased", [] { return Aliased(151.0); }},
+      {"aliased", [] { return Aliased(48.0); }},
       {"few-cycles", [] {
-         Evaluated e;
+         Evaluated e = Clean();
          e.Samples = Record(kRate, 25.0, kOnset, {{2.5, 0.5, 0.01, 0.7}}, 0.01, 5);
-         e.Start = kOnset + 200;
          e.F0 = 0.55;
-         e.H0 = 0.02;
-         e.Decays = {{kOnset, kOnset + 100, kOnset + 4000}};
          return e;
        }},
       // 0.1 s before an impact that strikes a structure still swinging from an earlier one.
@@ -138,25 +130,16 @@ TEST(FlagsTest, EachFlagFiresOnItsCaseAndACleanDecayRaisesNone) {
       {"near-onset", [] {
          Evaluated e = Clean();
          e.Samples = Record(kRate, 25.0, 0, {{2.5, 3.7, 0.01, 0.7}}, 0.01, 19);
-         e.Band = EdgesFromCentre(3.7f, 0.5f);
-         e.Unfiltered = e.Samples;
-         BandPass(e.Samples, kRate, *e.Band);
          e.Start = 300;
          e.Decays = {};
-         return e;
+         return Filtered(e, 0.5f);
        }},
       {"narrow-band", [] {
-         Evaluated e;
+         Evaluated e = Clean();
          e.Samples = Record(kRate, 25.0, kOnset, {{2.5, 3.7, 0.08, 0.7}}, 0.01, 23);
-         e.Band = EdgesFromCentre(3.7f, 0.1f);
-         e.Unfiltered = e.Samples;
-         BandPass(e.Samples, kRate, *e.Band);
-         e.Start = kOnset + 108;
          e.Width = 2.0f;
-         e.F0 = 3.6;
          e.H0 = 0.07;
-         e.Decays = {{kOnset, kOnset + 54, kOnset + 600}};
-         return e;
+         return Filtered(e, 0.1f);
        }},
       // An amplifier that saturates at ±1.2 while the stretch starts at 1.7.
       {"clipped", [] {
