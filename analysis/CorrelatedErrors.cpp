@@ -1,12 +1,12 @@
 #include "analysis/CorrelatedErrors.h"
 
+#include <Eigen/Dense>
+#include <kissfft/kissfft.hh>
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstddef>
-
-#include <Eigen/Dense>
-#include <kissfft/kissfft.hh>
 
 #include "analysis/FftSize.h"
 
@@ -30,7 +30,8 @@ using Complex = std::complex<double>;
 
 }  // namespace
 
-CorrelatedCovariance CorrelatedLeastSquaresCovariance(std::span<const double> residual, std::span<const double> jacobian,
+CorrelatedCovariance CorrelatedLeastSquaresCovariance(std::span<const double> residual,
+                                                      std::span<const double> jacobian,
                                                       std::span<const double> normalInverse, int parameters) {
   const std::size_t n = residual.size();
   const auto p = static_cast<Index>(parameters);

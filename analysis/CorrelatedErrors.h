@@ -20,7 +20,8 @@ struct CorrelatedCovariance {
 };
 
 // residual: n values; jacobian: n × P, column-major; normalInverse: (JᵀJ)⁻¹, P × P, column-major.
-CorrelatedCovariance CorrelatedLeastSquaresCovariance(std::span<const double> residual, std::span<const double> jacobian,
+CorrelatedCovariance CorrelatedLeastSquaresCovariance(std::span<const double> residual,
+                                                      std::span<const double> jacobian,
                                                       std::span<const double> normalInverse, int parameters);
 
 // Two-sided 95 % quantile of Student's t with `freedom` degrees of freedom: exact at 1, 2 and 3,

@@ -1,10 +1,10 @@
 #include "analysis/DampedBasis.h"
 
+#include <Eigen/Dense>
+
 #include <cmath>
 #include <complex>
 #include <cstddef>
-
-#include <Eigen/Dense>
 
 namespace {
 

@@ -37,23 +37,23 @@ constexpr std::array<FlagInfo, 7> kFlagInfo = {{
     {EvaluationFlag::ImplausibleH, "implausible-h", "減衰比が不自然です（負または0.2超）"},
 }};
 
-const FlagInfo& Info(EvaluationFlag flag) {
-  return kFlagInfo[static_cast<std::size_t>(flag)];
-}
+const FlagInfo& Info(EvaluationFlag flag) { return kFlagInfo[static_cast<std::size_t>(flag)]; }
 
 // The samples the evaluation covers: the displayed stretch, or the 100 fit points where they run
 // past it (a stretch of fewer than 100 samples). Computed as EvaluateStretch does, so that a failed
 // evaluation gives the same range.
 struct Covered {
   std::int64_t First = 0;
-  std::int64_t Last = 0;  // inclusive
-  std::int64_t Step = 1;  // samples between fit points
-  std::int64_t Width = 0; // displayed samples
+  std::int64_t Last = 0;   // inclusive
+  std::int64_t Step = 1;   // samples between fit points
+  std::int64_t Width = 0;  // displayed samples
 };
 
-std::optional<Covered> CoveredSamples(std::int64_t count, int rate, std::int64_t start, float widthSeconds) {
-  const double width = static_cast<double>(rate) * widthSeconds;
-  if (rate <= 0 || !(width >= 0.0) || width > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+std::optional<Covered> CoveredSamples(std::int64_t count, double rate, std::int64_t start, float widthSeconds) {
+  const double width = rate * widthSeconds;
+  if (!(rate > 0.0) || !std::isfinite(rate) || !(width >= 0.0) || width > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
   if (start < 0 || start >= count) return std::nullopt;
   Covered c;
   c.Width = static_cast<std::int64_t>(width);
@@ -85,7 +85,7 @@ bool MissesBetweenPoints(std::span<const float> samples, const Covered& covered,
 
 // Longest run of samples equal to the channel's largest or smallest value inside the stretch, and
 // whether it is longer than a smooth crest could sit on one step of the samples' resolution.
-bool SitsAtExtreme(std::span<const float> channel, const Covered& covered, int rate, double f) {
+bool SitsAtExtreme(std::span<const float> channel, const Covered& covered, double rate, double f) {
   float hi = -std::numeric_limits<float>::infinity();
   float lo = std::numeric_limits<float>::infinity();
   for (const float v : channel) {
@@ -124,9 +124,8 @@ bool NearOnset(std::int64_t count, const Covered& covered, const std::optional<B
   // The filter sees zeros beyond the record's ends: its first and last N − 1 outputs are not settled.
   const std::int64_t settling = kFilterHalfLength - 1;
   if (band && (covered.First < settling || covered.Last >= count - settling)) return true;
-  return std::any_of(decays.begin(), decays.end(), [&covered](const DetectedDecay& d) {
-    return covered.First < d.Start && covered.Last >= d.Onset;
-  });
+  return std::any_of(decays.begin(), decays.end(),
+                     [&covered](const DetectedDecay& d) { return covered.First < d.Start && covered.Last >= d.Onset; });
 }
 
 // A band-pass of half-power width B rings like a resonator of that bandwidth, with a decay time of
@@ -140,12 +139,12 @@ bool NarrowBand(const BandEdges& band, const FitResult& result) {
   return bandwidth < kRingingMargin * 2.0 * static_cast<double>(result.H) * result.F;
 }
 
-bool SecondMode(std::span<const float> samples, const Covered& covered, int rate, bool filtered) {
+bool SecondMode(std::span<const float> samples, const Covered& covered, double rate, bool filtered) {
   const std::int64_t length = std::min<std::int64_t>(covered.Last - covered.First + 1, kMaxModeSamples);
   ModeOptions options;
   options.Offset = !filtered;  // a record as read carries an offset, which is no mode
-  const ModesFit fit = FitModes(samples.subspan(static_cast<std::size_t>(covered.First), static_cast<std::size_t>(length)),
-                                rate, 2, options);
+  const ModesFit fit = FitModes(
+      samples.subspan(static_cast<std::size_t>(covered.First), static_cast<std::size_t>(length)), rate, 2, options);
   if (!fit.Ok()) return false;
   const DampedMode& a = fit.Modes[0];
   const DampedMode& b = fit.Modes[1];
@@ -177,7 +176,7 @@ std::string JoinedFlagNames(std::span<const EvaluationFlag> flags) {
   return out;
 }
 
-std::vector<EvaluationFlag> EvaluationFlags(std::span<const float> samples, int rate, std::int64_t start,
+std::vector<EvaluationFlag> EvaluationFlags(std::span<const float> samples, double rate, std::int64_t start,
                                             float widthSeconds, const FitEvaluation& fit,
                                             const std::optional<BandEdges>& band, std::span<const DetectedDecay> decays,
                                             std::span<const float> unfiltered) {

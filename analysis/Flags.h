@@ -15,18 +15,18 @@
 
 // In the order they are listed and joined.
 enum class EvaluationFlag {
-  Aliased,        // the fit points cannot tell the frequency from an alias
-  FewCycles,      // fewer than 3 periods in the stretch
-  NearOnset,      // before the clean part of a decay, or in the filter's settling at the record's ends
-  NarrowBand,     // the band-pass rings about as long as the mode decays
-  Clipped,        // samples sit at the channel's extreme value
-  SecondMode,     // a second significant mode in the stretch
-  ImplausibleH,   // h < 0 or h > 0.2
+  Aliased,       // the fit points cannot tell the frequency from an alias
+  FewCycles,     // fewer than 3 periods in the stretch
+  NearOnset,     // before the clean part of a decay, or in the filter's settling at the record's ends
+  NarrowBand,    // the band-pass rings about as long as the mode decays
+  Clipped,       // samples sit at the channel's extreme value
+  SecondMode,    // a second significant mode in the stretch
+  ImplausibleH,  // h < 0 or h > 0.2
 };
 
 inline constexpr EvaluationFlag kAllFlags[] = {
-    EvaluationFlag::Aliased,  EvaluationFlag::FewCycles,  EvaluationFlag::NearOnset,   EvaluationFlag::NarrowBand,
-    EvaluationFlag::Clipped,  EvaluationFlag::SecondMode, EvaluationFlag::ImplausibleH,
+    EvaluationFlag::Aliased, EvaluationFlag::FewCycles,  EvaluationFlag::NearOnset,    EvaluationFlag::NarrowBand,
+    EvaluationFlag::Clipped, EvaluationFlag::SecondMode, EvaluationFlag::ImplausibleH,
 };
 
 // "aliased", "few-cycles", "near-onset", "narrow-band", "clipped", "second-mode", "implausible-h".
@@ -68,7 +68,7 @@ constexpr double kSecondModeSignificance = 5.0;
 //   empty when `samples` are as read.
 // A failed evaluation gets only the flags that do not need its result (near-onset, clipped,
 // second-mode).
-std::vector<EvaluationFlag> EvaluationFlags(std::span<const float> samples, int rate, std::int64_t start,
+std::vector<EvaluationFlag> EvaluationFlags(std::span<const float> samples, double rate, std::int64_t start,
                                             float widthSeconds, const FitEvaluation& fit,
                                             const std::optional<BandEdges>& band, std::span<const DetectedDecay> decays,
                                             std::span<const float> unfiltered = {});

@@ -1,13 +1,13 @@
 #include "analysis/MatrixPencil.h"
 
+#include <Eigen/Dense>
+#include <kissfft/kissfft.hh>
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstddef>
 #include <vector>
-
-#include <Eigen/Dense>
-#include <kissfft/kissfft.hh>
 
 #include "analysis/DampedBasis.h"
 #include "analysis/FftSize.h"
@@ -34,7 +34,7 @@ constexpr double kHighestPoleArgument = 0.9 * kPi;
 // bin (a white-noise bin exceeds 20 medians with a probability of 10⁻⁶).
 constexpr double kPeakDynamicRange = 1e-4;
 constexpr double kPeakOverMedian = 20.0;
-constexpr int kPeakMarginBins = 3;  // a peak's main lobe and a bin more
+constexpr int kPeakMarginBins = 3;          // a peak's main lobe and a bin more
 constexpr std::size_t kTaperFraction = 10;  // the last tenth is tapered
 
 // Hankel matrix of L + 1 columns with L = M/3, the choice that estimates poles in noise best; the
@@ -67,8 +67,10 @@ double HighestPeak(const std::vector<double>& x) {
   std::vector<std::complex<double>> in(nfft), out(nfft);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t fromEnd = n - 1 - i;
-    const double w = fromEnd >= taper ? 1.0
-                                      : 0.5 - 0.5 * std::cos(kPi * (static_cast<double>(fromEnd) + 0.5) / static_cast<double>(taper));
+    const double w =
+        fromEnd >= taper
+            ? 1.0
+            : 0.5 - 0.5 * std::cos(kPi * (static_cast<double>(fromEnd) + 0.5) / static_cast<double>(taper));
     in[i] = (x[i] - mean) * w;
   }
   kissfft<double>(nfft, false).transform(in.data(), out.data());
@@ -86,8 +88,8 @@ double HighestPeak(const std::vector<double>& x) {
     // A peak is the largest bin within its main lobe, not a ripple on another peak's flank.
     const std::size_t lo = k > kPeakMarginBins ? k - kPeakMarginBins : 0;
     const std::size_t hi = std::min(half, k + kPeakMarginBins);
-    if (*std::max_element(power.begin() + static_cast<std::ptrdiff_t>(lo), power.begin() + static_cast<std::ptrdiff_t>(hi) + 1) ==
-        power[k]) {
+    if (*std::max_element(power.begin() + static_cast<std::ptrdiff_t>(lo),
+                          power.begin() + static_cast<std::ptrdiff_t>(hi) + 1) == power[k]) {
       top = k;
     }
   }
@@ -157,8 +159,8 @@ PencilPoles FindPencilPoles(std::span<const float> stretch, double rate, int wan
     if (factor == 1) {
       u.assign(x.begin(), x.begin() + kPencilSamples);
     } else {
-      const std::size_t span = static_cast<std::size_t>(kPencilSamples + 2 * kAntiAliasTapsPerFactor) *
-                               static_cast<std::size_t>(factor);
+      const std::size_t span =
+          static_cast<std::size_t>(kPencilSamples + 2 * kAntiAliasTapsPerFactor) * static_cast<std::size_t>(factor);
       u = Decimate(x, std::min(n, span), factor);
     }
   }

@@ -1,14 +1,14 @@
 #include "analysis/Modes.h"
 
+#include <Eigen/Dense>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 
-#include <Eigen/Dense>
-
+#include "analysis/CorrelatedErrors.h"
 #include "analysis/DampedBasis.h"
 #include "analysis/MatrixPencil.h"
-#include "analysis/CorrelatedErrors.h"
 
 namespace {
 
@@ -214,7 +214,8 @@ ModesFit FitModes(std::span<const float> stretch, double rate, int count, const 
     CorrelatedCovariance sandwich = CorrelatedLeastSquaresCovariance(
         std::span<const double>(residual.data(), stretch.size()),
         std::span<const double>(jacobian.data(), static_cast<std::size_t>(jacobian.size())),
-        std::span<const double>(inverse->data(), static_cast<std::size_t>(inverse->size())), static_cast<int>(parameters));
+        std::span<const double>(inverse->data(), static_cast<std::size_t>(inverse->size())),
+        static_cast<int>(parameters));
     correlated = Eigen::Map<const MatrixXd>(sandwich.Covariance.data(), parameters, parameters);
     freedom = std::move(sandwich.Freedom);
   }
@@ -239,8 +240,8 @@ ModesFit FitModes(std::span<const float> stretch, double rate, int count, const 
     if (correlated) mode.CorrelatedSe = Propagate(*correlated, theta, k);
     if (mode.CorrelatedSe && mode.A >= kIntervalSignificance * mode.CorrelatedSe->A) {
       // The frequency and decay rate's columns carry the mode's noise band.
-      const double quantile = StudentQuantile95(std::min(freedom[static_cast<std::size_t>(base)],
-                                                         freedom[static_cast<std::size_t>(base + 1)]));
+      const double quantile = StudentQuantile95(
+          std::min(freedom[static_cast<std::size_t>(base)], freedom[static_cast<std::size_t>(base + 1)]));
       const double df = quantile * mode.CorrelatedSe->F;
       const double dh = quantile * mode.CorrelatedSe->H;
       mode.FInterval = ModeRange{mode.F - df, mode.F + df};

@@ -20,8 +20,8 @@ constexpr double kIntervalSignificance = 10.0;
 constexpr int kMaxModeSamples = 32768;
 
 struct ModeErrors {
-  double A = 0.0;    // unit of the samples
-  double F = 0.0;    // Hz
+  double A = 0.0;  // unit of the samples
+  double F = 0.0;  // Hz
   double H = 0.0;
   double Phi = 0.0;  // rad
 };

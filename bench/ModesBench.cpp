@@ -18,7 +18,7 @@ struct Mode {
 };
 
 std::vector<float> SixModes(int rate, int count) {
-  const Mode modes[] = {{2.5, 3.7, 0.02, 0.7},  {1.5, 3.9, 0.03, -1.1},   {1.0, 7.3, 0.01, 2.0},
+  const Mode modes[] = {{2.5, 3.7, 0.02, 0.7},    {1.5, 3.9, 0.03, -1.1}, {1.0, 7.3, 0.01, 2.0},
                         {0.8, 11.2, 0.015, -2.5}, {0.6, 15.5, 0.02, 1.0}, {0.5, 19.1, 0.01, 0.3}};
   GaussianNoise noise(0x2545F4914F6CDD1Dull);
   std::vector<float> x(static_cast<std::size_t>(count));

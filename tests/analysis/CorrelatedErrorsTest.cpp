@@ -1,10 +1,9 @@
-#include "analysis/CorrelatedErrors.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
+#include "analysis/CorrelatedErrors.h"
 #include "tests/support/GaussianNoise.h"
 
 namespace {
@@ -13,8 +12,8 @@ TEST(CorrelatedErrorsTest, StudentQuantileAgreesWithTables) {
   struct Case {
     double freedom, quantile;  // two-sided 95 %, the t density integrated numerically
   };
-  const Case cases[] = {{0.5, 12.7062}, {1.0, 12.7062}, {2.0, 4.3027}, {2.5, 3.5747}, {3.0, 3.1824},
-                        {4.0, 2.7764}, {5.0, 2.5706}, {10.0, 2.2281}, {30.0, 2.0423}, {1000.0, 1.9623}};
+  const Case cases[] = {{0.5, 12.7062}, {1.0, 12.7062}, {2.0, 4.3027},  {2.5, 3.5747},  {3.0, 3.1824},
+                        {4.0, 2.7764},  {5.0, 2.5706},  {10.0, 2.2281}, {30.0, 2.0423}, {1000.0, 1.9623}};
   for (const Case& c : cases) EXPECT_NEAR(StudentQuantile95(c.freedom), c.quantile, 0.005 * c.quantile) << c.freedom;
 }
 

@@ -1,5 +1,3 @@
-#include "analysis/Flags.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 
 #include "analysis/Acceptance.h"
 #include "analysis/BandPass.h"
+#include "analysis/Flags.h"
 #include "tests/support/GaussianNoise.h"
 
 namespace {
@@ -112,14 +111,16 @@ TEST(FlagsTest, EachFlagFiresOnItsCaseAndACleanDecayRaisesNone) {
       {"", [] { return Filtered(Clean(), 0.5f); }},
       {"aliased", [] { return Aliased(151.0); }},
       {"aliased", [] { return Aliased(48.0); }},
-      {"few-cycles", [] {
+      {"few-cycles",
+       [] {
          Evaluated e = Clean();
          e.Samples = Record(kRate, 25.0, kOnset, {{2.5, 0.5, 0.01, 0.7}}, 0.01, 5);
          e.F0 = 0.55;
          return e;
        }},
       // 0.1 s before an impact that strikes a structure still swinging from an earlier one.
-      {"near-onset", [] {
+      {"near-onset",
+       [] {
          Evaluated e = Clean();
          const std::vector<float> earlier = Record(kRate, 25.0, 0, {{0.4, 3.7, 0.005, -0.3}}, 0.0, 1);
          for (std::size_t i = 0; i < e.Samples.size(); ++i) e.Samples[i] += earlier[i];
@@ -127,14 +128,16 @@ TEST(FlagsTest, EachFlagFiresOnItsCaseAndACleanDecayRaisesNone) {
          return e;
        }},
       // Inside the filter's settling at the record's start.
-      {"near-onset", [] {
+      {"near-onset",
+       [] {
          Evaluated e = Clean();
          e.Samples = Record(kRate, 25.0, 0, {{2.5, 3.7, 0.01, 0.7}}, 0.01, 19);
          e.Start = 300;
          e.Decays = {};
          return Filtered(e, 0.5f);
        }},
-      {"narrow-band", [] {
+      {"narrow-band",
+       [] {
          Evaluated e = Clean();
          e.Samples = Record(kRate, 25.0, kOnset, {{2.5, 3.7, 0.08, 0.7}}, 0.01, 23);
          e.Width = 2.0f;
@@ -142,17 +145,20 @@ TEST(FlagsTest, EachFlagFiresOnItsCaseAndACleanDecayRaisesNone) {
          return Filtered(e, 0.1f);
        }},
       // An amplifier that saturates at ±1.2 while the stretch starts at 1.7.
-      {"clipped", [] {
+      {"clipped",
+       [] {
          Evaluated e = Clean();
          for (float& v : e.Samples) v = std::clamp(v, -1.2f, 1.2f);
          return e;
        }},
-      {"second-mode", [] {
+      {"second-mode",
+       [] {
          Evaluated e = Clean();
          e.Samples = Record(kRate, 25.0, kOnset, {kMain, {1.2, 3.885, 0.02, -1.1}}, 0.01, 29);
          return e;
        }},
-      {"implausible-h", [] {
+      {"implausible-h",
+       [] {
          Evaluated e = Clean();
          e.Samples = Record(kRate, 25.0, kOnset, {{0.5, 3.7, -0.01, 0.7}}, 0.01, 31);
          e.H0 = 0.01;
@@ -177,8 +183,8 @@ TEST(FlagsTest, CleanDecaysRaiseNone) {
     float quantum;  // 0: full precision
   };
   const Case cases[] = {
-      {100, 1.6, 0.025, 0.01, false, 0.0f}, {100, 1.6, 0.025, 0.3, true, 0.0f},  {200, 3.7, 0.005, 0.05, false, 0.0f},
-      {200, 3.7, 0.05, 0.05, false, 0.0f},  {500, 12.0, 0.02, 0.2, true, 0.0f},  {200, 3.7, 0.02, 0.15, false, 0.0f},
+      {100, 1.6, 0.025, 0.01, false, 0.0f}, {100, 1.6, 0.025, 0.3, true, 0.0f},   {200, 3.7, 0.005, 0.05, false, 0.0f},
+      {200, 3.7, 0.05, 0.05, false, 0.0f},  {500, 12.0, 0.02, 0.2, true, 0.0f},   {200, 3.7, 0.02, 0.15, false, 0.0f},
       {200, 1.6, 0.02, 0.01, false, 0.05f}, {1000, 31.0, 0.01, 0.05, true, 0.0f}, {200, 3.7, 0.02, 0.0, false, 0.02f},
   };
   for (const Case& c : cases) {

@@ -1,5 +1,3 @@
-#include "analysis/Modes.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +7,7 @@
 
 #include "analysis/BandPass.h"
 #include "analysis/MatrixPencil.h"
+#include "analysis/Modes.h"
 #include "tests/support/GaussianNoise.h"
 
 namespace {
@@ -179,7 +178,8 @@ TEST(ModesTest, DegenerateInputsFailWithAMessage) {
   const Case cases[] = {
       {"too short", std::vector<float>(clean.begin(), clean.begin() + 10), 100, 1, ""},
       {"all zero", std::vector<float>(1000, 0.0f), 100, 1, "区間のデータがすべて0です。"},
-      {"more modes than the decay holds", clean, 100, 3, "区間から3個のモードを分離できません（見つかった振動は1個です）。"},
+      {"more modes than the decay holds", clean, 100, 3,
+       "区間から3個のモードを分離できません（見つかった振動は1個です）。"},
       {"too short for the count", std::vector<float>(clean.begin(), clean.begin() + 60), 100, 6,
        "区間がモード数に対して短すぎます。"},
       {"not a number", withNan, 100, 1, "区間に数値でないデータがあります。"},
