@@ -34,7 +34,7 @@ constexpr std::array<FlagInfo, 7> kFlagInfo = {{
     {EvaluationFlag::NarrowBand, "narrow-band", "帯域が狭い：フィルタの残響が減衰比を偏らせます"},
     {EvaluationFlag::Clipped, "clipped", "振り切れ：波形が最大値（最小値）で平らになっています"},
     {EvaluationFlag::SecondMode, "second-mode", "複数モード：区間内に別の有意な振動があります"},
-    {EvaluationFlag::ImplausibleH, "implausible-h", "減衰比が不自然です（負または0.2超）"},
+    {EvaluationFlag::ImplausibleH, "implausible-h", "減衰比が不自然：負または0.2を超えています"},
 }};
 
 const FlagInfo& Info(EvaluationFlag flag) { return kFlagInfo[static_cast<std::size_t>(flag)]; }
@@ -83,9 +83,31 @@ bool MissesBetweenPoints(std::span<const float> samples, const Covered& covered,
   return sumMisfit / n - pointMisfit > kAliasMisfit * sumSquares / n;
 }
 
-// Longest run of samples equal to the channel's largest or smallest value inside the stretch, and
-// whether it is longer than a smooth crest could sit on one step of the samples' resolution.
-bool SitsAtExtreme(std::span<const float> channel, const Covered& covered, double rate, double f) {
+// Whether a run at the channel's extreme inside the stretch is longer than a
+// smooth crest could sit on one step of the samples' resolution.
+bool SitsAtExtreme(const ClippingSummary& clipping, const Covered& covered, double rate, double f) {
+  if (!(clipping.High > clipping.Low)) return false;  // a constant channel has no extreme to sit at
+  std::int64_t longest = 0;
+  for (const ClippingSummary::Run& run : clipping.Runs) {
+    const std::int64_t first = std::max(run.First, covered.First);
+    const std::int64_t last = std::min(run.First + run.Length - 1, covered.Last);
+    longest = std::max(longest, last - first + 1);
+  }
+  // A sine of amplitude a stays within one step q of its crest for 2·√(2q/a)/ω seconds: a record
+  // of coarse resolution shows a natural crest as a few equal samples. A clipped one sits longer.
+  double required = kClippedRun;
+  if (f > 0.0 && clipping.Quantum > 0.0) {
+    const double amplitude = 0.5 * (static_cast<double>(clipping.High) - clipping.Low);
+    const double crest = rate * 2.0 * std::sqrt(2.0 * clipping.Quantum / amplitude) / (2.0 * kPi * f);
+    required = std::max(required, std::ceil(2.0 * crest));
+  }
+  return static_cast<double>(longest) >= required;
+}
+
+}  // namespace
+
+ClippingSummary SummarizeClipping(std::span<const float> channel) {
+  ClippingSummary summary;
   float hi = -std::numeric_limits<float>::infinity();
   float lo = std::numeric_limits<float>::infinity();
   for (const float v : channel) {
@@ -93,31 +115,33 @@ bool SitsAtExtreme(std::span<const float> channel, const Covered& covered, doubl
     hi = std::max(hi, v);
     lo = std::min(lo, v);
   }
-  if (!(hi > lo)) return false;  // a constant channel has no extreme to sit at
-  const std::int64_t last = std::min<std::int64_t>(covered.Last, static_cast<std::int64_t>(channel.size()) - 1);
-  std::int64_t longest = 0, run = 0;
-  float previous = 0.0f;
-  double quantum = std::numeric_limits<double>::infinity();  // smallest step between neighbours
-  for (std::int64_t i = covered.First; i <= last; ++i) {
+  if (!(hi > lo)) return summary;
+  summary.High = hi;
+  summary.Low = lo;
+  double quantum = std::numeric_limits<double>::infinity();
+  std::int64_t runStart = 0, run = 0;
+  const auto count = static_cast<std::int64_t>(channel.size());
+  for (std::int64_t i = 0; i < count; ++i) {
     const float v = channel[static_cast<std::size_t>(i)];
-    run = v == hi || v == lo ? (run > 0 && v == previous ? run + 1 : 1) : 0;
-    longest = std::max(longest, run);
-    if (i > covered.First) {
-      const double step = std::fabs(static_cast<double>(v) - previous);
-      if (step > 0.0) quantum = std::min(quantum, step);
+    if (i > 0) {
+      const double step = std::fabs(static_cast<double>(v) - channel[static_cast<std::size_t>(i) - 1]);
+      if (step > 0.0 && std::isfinite(step)) quantum = std::min(quantum, step);
     }
-    previous = v;
+    const bool extreme = v == hi || v == lo;
+    if (extreme && run > 0 && v == channel[static_cast<std::size_t>(i) - 1]) {
+      ++run;
+    } else {
+      if (run >= kClippedRun) summary.Runs.push_back({runStart, run});
+      run = extreme ? 1 : 0;
+      runStart = i;
+    }
   }
-  // A sine of amplitude a stays within one step q of its crest for 2·√(2q/a)/ω seconds: a record
-  // of coarse resolution shows a natural crest as a few equal samples. A clipped one sits longer.
-  double required = kClippedRun;
-  if (f > 0.0 && std::isfinite(quantum)) {
-    const double amplitude = 0.5 * (static_cast<double>(hi) - lo);
-    const double crest = rate * 2.0 * std::sqrt(2.0 * quantum / amplitude) / (2.0 * kPi * f);
-    required = std::max(required, std::ceil(2.0 * crest));
-  }
-  return static_cast<double>(longest) >= required;
+  if (run >= kClippedRun) summary.Runs.push_back({runStart, run});
+  summary.Quantum = std::isfinite(quantum) ? quantum : 0.0;
+  return summary;
 }
+
+namespace {
 
 bool NearOnset(std::int64_t count, const Covered& covered, const std::optional<BandEdges>& band,
                std::span<const DetectedDecay> decays) {
@@ -160,6 +184,11 @@ std::string_view FlagName(EvaluationFlag flag) { return Info(flag).Name; }
 
 std::string_view FlagText(EvaluationFlag flag) { return Info(flag).Text; }
 
+std::string_view FlagShortText(EvaluationFlag flag) {
+  const std::string_view text = Info(flag).Text;
+  return text.substr(0, text.find("："));
+}
+
 std::optional<EvaluationFlag> FlagFromName(std::string_view name) {
   for (const FlagInfo& info : kFlagInfo) {
     if (info.Name == name) return info.Flag;
@@ -179,7 +208,7 @@ std::string JoinedFlagNames(std::span<const EvaluationFlag> flags) {
 std::vector<EvaluationFlag> EvaluationFlags(std::span<const float> samples, double rate, std::int64_t start,
                                             float widthSeconds, const FitEvaluation& fit,
                                             const std::optional<BandEdges>& band, std::span<const DetectedDecay> decays,
-                                            std::span<const float> unfiltered) {
+                                            const ClippingSummary* clipping) {
   const auto count = static_cast<std::int64_t>(samples.size());
   const std::optional<Covered> covered = CoveredSamples(count, rate, start, widthSeconds);
   if (!covered) return {};
@@ -198,7 +227,8 @@ std::vector<EvaluationFlag> EvaluationFlags(std::span<const float> samples, doub
     if (fit.Result.H < 0.0f || fit.Result.H > kMaxPlausibleH) raise(EvaluationFlag::ImplausibleH);
   }
   if (NearOnset(count, *covered, band, decays)) raise(EvaluationFlag::NearOnset);
-  if (SitsAtExtreme(unfiltered.empty() ? samples : unfiltered, *covered, rate, f)) raise(EvaluationFlag::Clipped);
+  const ClippingSummary summary = clipping != nullptr ? ClippingSummary{} : SummarizeClipping(samples);
+  if (SitsAtExtreme(clipping != nullptr ? *clipping : summary, *covered, rate, f)) raise(EvaluationFlag::Clipped);
   // A stretch with an event's beginning inside it is no sum of free decays, so the pencil cannot
   // judge it; near-onset says what is wrong with it.
   const bool holdsOnset = std::any_of(decays.begin(), decays.end(), [&covered](const DetectedDecay& d) {

@@ -31,8 +31,11 @@ inline constexpr EvaluationFlag kAllFlags[] = {
 
 // "aliased", "few-cycles", "near-onset", "narrow-band", "clipped", "second-mode", "implausible-h".
 std::string_view FlagName(EvaluationFlag flag);
-// The short warning the window shows beside the results (UTF-8).
+// The warning the window shows for a flag (UTF-8): a short name, "：", and
+// what it means ("振り切れ：波形が…").
 std::string_view FlagText(EvaluationFlag flag);
+// The short name alone ("振り切れ").
+std::string_view FlagShortText(EvaluationFlag flag);
 // The flag of an ASCII name, or nothing.
 std::optional<EvaluationFlag> FlagFromName(std::string_view name);
 // The names joined by ';', as the log's and the CSV outputs' flag columns carry them ("" for none).
@@ -59,16 +62,31 @@ constexpr double kRingingMargin = 8.0;
 constexpr double kSecondModeShare = 0.02;
 constexpr double kSecondModeSignificance = 5.0;
 
+// Where a channel as read sits at its largest or smallest value, summed up
+// once per record (before any band-pass, which smooths a flat top away), so
+// that every evaluation of a long record need not scan it again.
+struct ClippingSummary {
+  float High = 0.0f;  // the channel's largest and smallest finite values
+  float Low = 0.0f;
+  double Quantum = 0.0;  // the smallest step between neighbouring samples (0: none seen)
+  struct Run {
+    std::int64_t First = 0;
+    std::int64_t Length = 0;
+  };
+  std::vector<Run> Runs;  // runs of kClippedRun or more equal samples at High or Low
+};
+ClippingSummary SummarizeClipping(std::span<const float> channel);
+
 // The flags of one evaluation, in the order of EvaluationFlag.
 // - samples: the channel as evaluated (filtered when `band` is set); rate in samples per second;
 //   start and widthSeconds: the stretch as EvaluateStretch was given it; fit: its result.
 // - band: the band-pass edges when the channel was filtered.
 // - decays: the free decays a detector found in the channel (any order; may be empty).
-// - unfiltered: the channel as read, for the clipping test (a band-pass smooths a flat top away);
-//   empty when `samples` are as read.
+// - clipping: the channel's clipping as read (SummarizeClipping of the samples before any filter);
+//   null: summed up from `samples` here.
 // A failed evaluation gets only the flags that do not need its result (near-onset, clipped,
 // second-mode).
 std::vector<EvaluationFlag> EvaluationFlags(std::span<const float> samples, double rate, std::int64_t start,
                                             float widthSeconds, const FitEvaluation& fit,
                                             const std::optional<BandEdges>& band, std::span<const DetectedDecay> decays,
-                                            std::span<const float> unfiltered = {});
+                                            const ClippingSummary* clipping = nullptr);

@@ -268,6 +268,12 @@ void TOpen::BuildControls() {
   Label19 = MakeLabel("", 352, 192, "Label19");
   Label15->setMinimumWidth(60);
   Label19->setMinimumWidth(52);
+  // In the free space right of the results: the evaluation's warnings, short;
+  // the hint says what each means.
+  LabelFlags = MakeLabel("", 540, 192, "LabelFlags");
+  LabelFlags->setStyleSheet("color: rgb(255, 0, 0);");
+  LabelFlags->setMinimumWidth(124);
+  LabelFlags->setMaximumWidth(128);
 
   CBWhite = new QCheckBox("白地グラフ", central);
   CBWhite->setObjectName("CBWhite");

@@ -156,6 +156,7 @@ class TOpen : public QMainWindow {
   void ShowRefilter(const LoadCommit& commit);
   void ShowEvaluation(const SessionEvaluation& outcome);
   void ShowNotices(const std::vector<Notice>& notices);
+  void ShowFlags(const std::vector<EvaluationFlag>& flags);
   // What a reader shows besides the record: time, slider range, channel boxes.
   void ShowReadResult(const std::string& timeLabel);
 
@@ -227,6 +228,7 @@ class TOpen : public QMainWindow {
   QLineEdit* EdInitH = nullptr;
   QLabel* Label15 = nullptr;
   QLabel* Label19 = nullptr;
+  QLabel* LabelFlags = nullptr;  // the warnings of the last evaluation, beside its results
   QCheckBox* CBWhite = nullptr;
   QPushButton* Button1 = nullptr;
 

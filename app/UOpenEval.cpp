@@ -40,6 +40,17 @@ void TOpen::Button6Click() {
   ShowEvaluation(outcome);
 }
 
+void TOpen::ShowFlags(const std::vector<EvaluationFlag>& flags) {
+  QStringList names;
+  QStringList texts;
+  for (const EvaluationFlag flag : flags) {
+    names << QString::fromUtf8(FlagShortText(flag).data(), static_cast<int>(FlagShortText(flag).size()));
+    texts << QString::fromUtf8(FlagText(flag).data(), static_cast<int>(FlagText(flag).size()));
+  }
+  LabelFlags->setText(names.isEmpty() ? QString() : "⚠" + names.join("・"));
+  LabelFlags->setToolTip(texts.join("\n"));
+}
+
 void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
   const Evaluation& evaluation = outcome.Result;
   if (!evaluation.Ok()) {
@@ -52,6 +63,7 @@ void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
     Label29->setToolTip(QString());
     Label15->setText("");
     Label19->setText("");
+    ShowFlags(evaluation.Flags);
     ReportFitFailure(*evaluation.Fit.Failure, platform_);
     ShowNotices(outcome.Notices);
     return;
@@ -80,6 +92,7 @@ void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
                                 : QString());
   Label29->setToolTip(intervals ? QString::fromStdString(DampingRangeText(result.H, *interval)) : QString());
   resultOrigin_ = DisplayText(SlotText(session_.Record().FileName)) + QString("」の開始点 %1").arg(evaluation.Request.Start);
+  ShowFlags(evaluation.Flags);
   DrawFitOverlay(plot_->Wave(), evaluation.Fit);
   Label15->setText(QString::number(result.Passes));
   Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));

@@ -158,6 +158,8 @@ void TOpen::RedrawView() {
     TkBtn1->setVisible(false);
     Label15->setText("");
     Label19->setText("");
+    LabelFlags->clear();
+    LabelFlags->setToolTip(QString());
   }
   if (!startIsNumber) throw ConversionError(conversionError);
 }

@@ -190,6 +190,11 @@ std::string FitJson(const Evaluation& evaluation, const std::string& displayRow)
   } else {
     json += ", \"interval\": null";
   }
+  json += ", \"flags\": [";
+  for (std::size_t i = 0; i < evaluation.Flags.size(); ++i) {
+    json += (i > 0 ? ", " : "") + JsonString(std::string(FlagName(evaluation.Flags[i])));
+  }
+  json += "]";
   json += ", \"f0\": " + JsonReal(evaluation.Request.F0) + ", \"h0\": " + JsonReal(evaluation.Request.H0);
   return json + "}";
 }

@@ -19,9 +19,10 @@ namespace {
 // while every core still gets hundreds of evaluations per block.
 constexpr std::int64_t kSweepBlock = 512;
 
-constexpr char kSweepHeader[] = "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,error\n";
-// A failed start leaves A ... se_h empty.
-constexpr char kEmptyFields[] = ",,,,,,,,,,,";
+constexpr char kSweepHeader[] =
+    "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,f_lo,f_hi,h_lo,h_hi,flags,error\n";
+// A failed start leaves A ... flags empty.
+constexpr char kEmptyFields[] = ",,,,,,,,,,,,,,,,";
 
 constexpr int kGraphSize = TMyGraph::kDefaultWidth;  // each graph is square
 constexpr Rgb kWhite{255, 255, 255};
@@ -49,6 +50,14 @@ SweepLine LineOf(std::int64_t start, const Evaluation& evaluation) {
   line.Text += "," + std::to_string(r.Passes) + (line.Accepted ? ",1," : ",0,");
   if (evaluation.Errors) line.Text += RealText(evaluation.Errors->F) + "," + RealText(evaluation.Errors->H);
   else line.Text += ",";
+  if (const auto& interval = evaluation.Interval) {
+    for (const double bound : {interval->FLow, interval->FHigh, interval->HLow, interval->HHigh}) {
+      line.Text += "," + RealText(bound);
+    }
+  } else {
+    line.Text += ",,,,";
+  }
+  line.Text += "," + JoinedFlagNames(evaluation.Flags);
   line.Text += ",";  // no error
   return line;
 }
@@ -141,7 +150,8 @@ std::vector<SweepLine> SweepStarts(const Session& session, int index, const CliO
   ForEachIndex(count, std::max(threads, 1u), [&](std::int64_t i) {
     const std::int64_t start = first + i * options.every;
     const Evaluation evaluation =
-        EvaluateRecord(record, session.Band(), RequestFor(options, record, index, start), std::time(nullptr));
+        EvaluateRecord(record, session.Band(), RequestFor(options, record, index, start), std::time(nullptr),
+                       session.Facts(index));
     lines[static_cast<std::size_t>(i)] = LineOf(start, evaluation);
   });
   return lines;

@@ -6,7 +6,7 @@
 #include "analysis/ResultRows.h"
 
 Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>& band,
-                          const EvaluationRequest& request, std::time_t when) {
+                          const EvaluationRequest& request, std::time_t when, const ChannelFacts& facts) {
   Evaluation evaluation;
   evaluation.Request = request;
   const auto channel = static_cast<std::size_t>(std::clamp(request.Channel, 0, kMaxChannels - 1));
@@ -27,6 +27,8 @@ Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>
   } else if (!IsLoggedFailure(*evaluation.Fit.Failure)) {
     return evaluation;
   }
+  evaluation.Flags = EvaluationFlags(std::span<const float>(samples.data(), count), record.Rate, request.Start,
+                                     request.WidthSeconds, evaluation.Fit, band, facts.Decays, facts.Clipping);
   evaluation.LogRow = EvaluationLogRow(record, band, evaluation, when);
   return evaluation;
 }

@@ -1,5 +1,7 @@
 #include "session/Session.h"
 
+#include <algorithm>
+
 #include "analysis/ResultRows.h"
 
 namespace {
@@ -26,6 +28,7 @@ LoadCommit Session::CommitLoad(LoadOutcome&& outcome) {
   // Every load starts an empty results file.
   CreateResultsFile(commit.Notices);
   record_ = std::move(outcome.record);
+  clipping_ = std::move(outcome.clipping);
   loaded_ = true;
   loadedKind_ = record_.SourceKind;
   band_ = outcome.band;
@@ -59,8 +62,15 @@ LoadCommit Session::CommitRefilter(LoadOutcome&& outcome) {
   LoadCommit commit;
   commit.TimeLabel = std::move(outcome.timeLabel);
   record_ = std::move(outcome.record);
+  clipping_ = std::move(outcome.clipping);
   band_ = outcome.band;
   return commit;
+}
+
+ChannelFacts Session::Facts(int channel) const {
+  ChannelFacts facts;
+  facts.Clipping = &clipping_[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  return facts;
 }
 
 EvaluationRequest Session::RequestAt(std::int64_t start, double f0, double h0) const {
@@ -75,7 +85,7 @@ EvaluationRequest Session::RequestAt(std::int64_t start, double f0, double h0) c
 
 SessionEvaluation Session::Evaluate(const EvaluationRequest& request, std::time_t when) {
   SessionEvaluation outcome;
-  outcome.Result = EvaluateRecord(record_, band_, request, when);
+  outcome.Result = EvaluateRecord(record_, band_, request, when, Facts(request.Channel));
   const Evaluation& evaluation = outcome.Result;
   if (evaluation.Accepted()) {
     outcome.Stored = AddPoint(evaluation.Acceptance.F, evaluation.Acceptance.H, outcome.Notices);

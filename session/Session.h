@@ -11,6 +11,7 @@
 // runs on the owner's thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -127,6 +128,9 @@ class Session {
   // store stay as they are.
   LoadCommit CommitRefilter(LoadOutcome&& outcome);
 
+  // What the flags of an evaluation of `channel` need beyond its samples.
+  ChannelFacts Facts(int channel) const;
+
   // Evaluation ---------------------------------------------------------------
   // The request for an evaluation of the view's one channel and width from
   // `start`.
@@ -166,6 +170,7 @@ class Session {
   bool loaded_ = false;
   FileKind loadedKind_ = FileKind::Csv;
   std::optional<BandEdges> band_;
+  std::array<ClippingSummary, kMaxChannels> clipping_;  // of the record as read
   BandEdges edges_ = kInitialEdges;
   ViewWindow view_;
   ResultStore store_;

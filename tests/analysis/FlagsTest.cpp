@@ -62,7 +62,8 @@ std::vector<EvaluationFlag> Flags(const Evaluated& e, FitEvaluation* fitOut = nu
   const FitEvaluation fit =
       EvaluateStretch(e.Samples, e.Rate, 1.0f / static_cast<float>(e.Rate), e.Start, e.Width, e.F0, e.H0);
   if (fitOut != nullptr) *fitOut = fit;
-  return EvaluationFlags(e.Samples, e.Rate, e.Start, e.Width, fit, e.Band, e.Decays, e.Unfiltered);
+  const ClippingSummary clipping = SummarizeClipping(e.Unfiltered.empty() ? e.Samples : e.Unfiltered);
+  return EvaluationFlags(e.Samples, e.Rate, e.Start, e.Width, fit, e.Band, e.Decays, &clipping);
 }
 
 constexpr int kRate = 200;
@@ -265,7 +266,8 @@ TEST(FlagsTest, OddInputsAndFailedEvaluations) {
   // A failed evaluation inside the filter's settling, of a clipped record.
   std::vector<float> clipped = Record(kRate, 25.0, 0, {kMain}, 0.01, 3);
   for (float& v : clipped) v = std::clamp(v, -1.0f, 1.0f);
-  EXPECT_EQ(Names(EvaluationFlags(clipped, kRate, 100, 5.0f, failed, EdgesFromCentre(3.7f, 0.5f), {}, clipped)),
+  const ClippingSummary clipping = SummarizeClipping(clipped);
+  EXPECT_EQ(Names(EvaluationFlags(clipped, kRate, 100, 5.0f, failed, EdgesFromCentre(3.7f, 0.5f), {}, &clipping)),
             "near-onset;clipped");
 }
 

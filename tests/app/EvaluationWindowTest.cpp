@@ -201,3 +201,25 @@ TEST_F(EvaluationWindowTest, FailedEvaluationsAndLoadsSayWhatTheLabelsShow) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stretch that starts on an ambient record's noise at 1.6 Hz within 0.5 s
+// cannot hold three cycles: the warning stands beside the results.
+TEST_F(EvaluationWindowTest, WarningsOfTheStretchStandBesideTheResults) {
+  Load(kSample0);
+  open->DIV10Click();  // the short widths: 0.1 s
+  Edit1()->setText("2000");
+  open->Button9Click();
+  const QString warning = Control<QLabel>("LabelFlags")->text();
+  EXPECT_TRUE(warning.startsWith("⚠")) << warning.toStdString();
+  EXPECT_TRUE(warning.contains("周期不足")) << warning.toStdString();
+  EXPECT_TRUE(Control<QLabel>("LabelFlags")->toolTip().contains("3周期未満"));
+
+  open->DIV1Click();  // 5 s: a clean decay raises none
+  Edit1()->setText("2000");
+  open->Button9Click();
+  EXPECT_EQ(Control<QLabel>("LabelFlags")->text(), "");
+}
+
+}  // namespace
