@@ -22,6 +22,7 @@
 #include "app/UFormat.h"
 #include "app/UGraph.h"
 #include "app/UHowTo.h"
+#include "app/UModes.h"
 #include "app/URandomDec.h"
 #include "app/WavePlot.h"
 #include "io/Version.h"
@@ -317,6 +318,9 @@ void TOpen::BuildMenu() {
   RD->setEnabled(false);
   RandomDec = new TRandomDec(platform_, this);
   RandomDec->setObjectName("RandomDec");
+  ModesItem = action(edit, "複数モード評価…", "ModesItem", [this] { ModesClick(); });
+  ModesItem->setEnabled(false);
+  ModesDialog = new TModes(platform_, session_, this);
   QMenu* scale = edit->addMenu("表示時間幅");
   TIMESCALE = scale->menuAction();
   TIMESCALE->setObjectName("TIMESCALE");

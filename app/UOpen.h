@@ -36,6 +36,7 @@ class TAbout;
 class TCenter;
 class TGFormat;
 class TGraph;
+class TModes;
 class TRandomDec;
 class THowTo;
 class TTkBtn;
@@ -101,6 +102,8 @@ class TOpen : public QMainWindow {
   // as the user would open it.
   void RDClick();
   void BtnFilterClick() { CenterPassClick(); }
+  // Several modes of the shown stretch fitted together, in their own dialog.
+  void ModesClick();
   void CSVFClick();
 
   // The one redraw routine of the view.
@@ -241,6 +244,8 @@ class TOpen : public QMainWindow {
   QAction* CenterPass = nullptr;
   QAction* RD = nullptr;
   TRandomDec* RandomDec = nullptr;  // the dialog of RD
+  QAction* ModesItem = nullptr;     // 複数モード評価…
+  TModes* ModesDialog = nullptr;
   QAction* TIMESCALE = nullptr;
   QAction* DIV1 = nullptr;
   QAction* DIV10 = nullptr;

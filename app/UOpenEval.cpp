@@ -10,6 +10,7 @@
 #include "app/Conversions.h"
 #include "app/UCenter.h"
 #include "app/UGraph.h"
+#include "app/UModes.h"
 #include "app/UOpen.h"
 #include "app/WaitCursor.h"
 #include "app/WavePlot.h"
@@ -38,6 +39,13 @@ void TOpen::Button6Click() {
     outcome = session_.Evaluate(session_.RequestAt(start, f0, h0));
   }
   ShowEvaluation(outcome);
+}
+
+void TOpen::ModesClick() {
+  const ViewWindow& view = session_.View();
+  if (!session_.Loaded() || !view.SingleChannel || view.SingleIndex >= session_.Record().ChannelCount) return;
+  ModesDialog->SetStretch(view.SingleIndex, StrToInt(Edit1->text()), view.WidthSeconds);
+  ModesDialog->exec();
 }
 
 void TOpen::ShowFlags(const std::vector<EvaluationFlag>& flags) {

@@ -148,6 +148,7 @@ void TOpen::RedrawView() {
   plot_->Refresh();
   // The signature, like the evaluation, works on the one channel shown.
   RD->setEnabled(session_.Loaded() && lastDraw_.CheckedCount == 1);
+  ModesItem->setEnabled(session_.Loaded() && lastDraw_.CheckedCount == 1);
   if (lastDraw_.CheckedCount == 1) {
     Button9->setEnabled(true);
     TkBtn1->setEnabled(true);

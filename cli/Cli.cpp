@@ -42,6 +42,7 @@ int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
   if (options.command == "fit") return RunFit(options, out, err);
   if (options.command == "sweep") return RunSweep(options, out, err);
   if (options.command == "rd") return RunRd(options, out, err);
+  if (options.command == "modes") return RunModes(options, out, err);
   return RunPlot(options, out, err);
 }
 

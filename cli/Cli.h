@@ -45,6 +45,7 @@ struct CliOptions {
   std::string plot;                    // --plot OUT.png (sweep)
   double level = kDefaultTriggerLevel; // --level L, trigger level in σ (rd)
   float length = kDefaultSignatureSeconds;  // --length W, signature seconds, single precision (rd)
+  int count = 0;                       // --count N, modes fitted together (modes)
 };
 
 struct CliParse {
@@ -126,3 +127,4 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunPlot(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunModes(const CliOptions& options, std::FILE* out, std::FILE* err);

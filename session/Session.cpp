@@ -98,6 +98,22 @@ SessionEvaluation Session::Evaluate(const EvaluationRequest& request, std::time_
   return outcome;
 }
 
+ModesFit Session::Modes(int channel, std::int64_t start, float widthSeconds, int count) const {
+  const std::vector<float>& samples = record_.Samples[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  const auto stored = static_cast<std::int64_t>(std::min(samples.size(), static_cast<std::size_t>(std::max(record_.SampleCount, 0))));
+  const long long width = WindowSamples(record_.Rate, widthSeconds);
+  if (start < 0 || start >= stored || width < 1) {
+    ModesFit refused;
+    refused.Failure = "区間がデータの範囲外です。";
+    return refused;
+  }
+  const std::int64_t end = std::min<std::int64_t>(stored, start + width);
+  ModeOptions options;
+  options.Offset = !band_.has_value();
+  return FitModes(std::span<const float>(samples.data() + start, static_cast<std::size_t>(end - start)), record_.Rate,
+                  count, options);
+}
+
 bool Session::AddPoint(float f, float h, std::vector<Notice>& notices) {
   if (store_.AddPoint(f, h) == AddPointOutcome::Stored) {
     sources_.resize(static_cast<std::size_t>(store_.NData));

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "analysis/BandPass.h"
+#include "analysis/Modes.h"
 #include "analysis/RandomDecrement.h"
 #include "analysis/RecordLoading.h"
 #include "analysis/ResultStore.h"
@@ -139,6 +140,10 @@ class Session {
   // results file, the row (also of a failed evaluation of a valid stretch) to
   // the log, each written before this returns.
   SessionEvaluation Evaluate(const EvaluationRequest& request, std::time_t when = std::time(nullptr));
+
+  // Several modes of the stretch of `channel` from `start`, `widthSeconds`
+  // wide, fitted together (with a constant when the record is unfiltered).
+  ModesFit Modes(int channel, std::int64_t start, float widthSeconds, int count) const;
 
   // The accepted results -----------------------------------------------------
   const ResultStore& Store() const { return store_; }

@@ -4,7 +4,12 @@
 #include <regex>
 
 #include "analysis/DampedFit.h"
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimer>
+
 #include "analysis/IntervalText.h"
+#include "app/UModes.h"
 #include "io/NumberText.h"
 #include "io/ShiftJisText.h"
 #include "tests/support/MainWindowFixture.h"
@@ -220,6 +225,29 @@ TEST_F(EvaluationWindowTest, WarningsOfTheStretchStandBesideTheResults) {
   Edit1()->setText("2000");
   open->Button9Click();
   EXPECT_EQ(Control<QLabel>("LabelFlags")->text(), "");
+}
+
+}  // namespace
+
+namespace {
+
+// 複数モード評価 fits the stretch the window shows; the single-mode result
+// keeps its place.
+TEST_F(EvaluationWindowTest, SeveralModesOfTheShownStretch) {
+  Load(kSample0);
+  TypeStart("2000");
+  TModes* dialog = Control<TModes>("Modes");
+  QTimer::singleShot(0, dialog, [dialog] {
+    dialog->SpinCount->setValue(1);
+    dialog->Button1Click();
+    dialog->accept();
+  });
+  open->ModesClick();
+  ASSERT_EQ(dialog->Table->rowCount(), 1);
+  EXPECT_TRUE(dialog->Table->item(0, 0)->text().startsWith("1.600")) << dialog->Table->item(0, 0)->text().toStdString();
+  EXPECT_TRUE(dialog->LabelRatio->text().startsWith("近似度"));
+  EXPECT_EQ(Label28()->text(), "");  // nothing of the single fit changed
+  EXPECT_EQ(session->Store().NData, 0);
 }
 
 }  // namespace
