@@ -32,6 +32,7 @@ constexpr double kPilotShare = 0.05;
 constexpr double kSpectrumShare = 0.9;
 constexpr std::size_t kStrongestPadding = 4;
 constexpr std::size_t kStrongestMinTransform = 64;
+constexpr std::size_t kStrongestMaxTransform = std::size_t{1} << 22;
 
 std::size_t PowerOfTwoAtMost(std::size_t n) {
   std::size_t p = 1;
@@ -133,6 +134,11 @@ bool AveragePower(std::span<const float> x, std::size_t length, const std::vecto
   }
   for (double& p : mean) p /= total;
   return true;
+}
+
+// An infinite sample makes its segments' powers infinite or not a number.
+bool AllFinite(const std::vector<double>& values) {
+  return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
 // One-sided amplitude: a sine of amplitude a at a bin's centre gives a there.
@@ -249,6 +255,7 @@ Spectrum WelchSpectrum(std::span<const float> samples, double rate, std::size_t 
   }
   ProgressTicker ticker(progress);
   const auto cancelled = [] { return Failed(SpectrumFailureKind::Cancelled, "中止しました。"); };
+  const auto notFinite = [] { return Failed(SpectrumFailureKind::NotFinite, kNotFiniteMessage); };
 
   std::size_t longest = std::min(kMaxSegmentLength, PowerOfTwoAtMost(2 * n / (kMinWelchSegments + 1)));
   if (longest < kShortestSegment) longest = std::min(kShortestSegment, PowerOfTwoAtMost(n));
@@ -266,6 +273,7 @@ Spectrum WelchSpectrum(std::span<const float> samples, double rate, std::size_t 
       return cancelled();
     }
     done = kPilotShare;
+    if (!AllFinite(power)) return notFinite();
     length = ChooseLength(power, pilotLength, pilotStarts.size(), shortest, longest);
     if (length == pilotLength && pilotStarts == SegmentStarts(n, pilotLength, n)) starts = pilotStarts;
   }
@@ -274,6 +282,7 @@ Spectrum WelchSpectrum(std::span<const float> samples, double rate, std::size_t 
       starts = SegmentStarts(n, length, n);
       const double to = segmentLength != 0 || pass > 0 ? 1.0 : kSpectrumShare;
       if (!AveragePower(samples, length, starts, power, {&ticker, done, to}, progress)) return cancelled();
+      if (!AllFinite(power)) return notFinite();
       done = to;
     }
     Spectrum out;
@@ -303,7 +312,10 @@ Spectrum WelchSpectrum(std::span<const float> samples, double rate, std::size_t 
 std::optional<double> StrongestFrequency(std::span<const float> stretch, double rate) {
   const std::size_t n = stretch.size();
   if (!(rate > 0.0) || !std::isfinite(rate) || n < 8) return std::nullopt;
-  const std::size_t length = PowerOfTwoAtLeast(std::max(kStrongestPadding * n, kStrongestMinTransform));
+  // Padded four times over, within reason: a very long stretch gets less.
+  const std::size_t length = std::max(PowerOfTwoAtLeast(n),
+                                      std::min(kStrongestMaxTransform,
+                                               PowerOfTwoAtLeast(std::max(kStrongestPadding * n, kStrongestMinTransform))));
 
   const auto count = static_cast<double>(n);
   const double centre = 0.5 * (count - 1.0);
@@ -312,6 +324,7 @@ std::optional<double> StrongestFrequency(std::span<const float> stretch, double 
     s0 += stretch[i];
     s1 += (static_cast<double>(i) - centre) * stretch[i];
   }
+  if (!std::isfinite(s0) || !std::isfinite(s1)) return std::nullopt;
   const double level = s0 / count, slope = s1 / (count * (count * count - 1.0) / 12.0);
   std::vector<double> padded(length, 0.0);
   for (std::size_t i = 0; i < n; ++i) {

@@ -15,6 +15,8 @@
 
 #include "io/Progress.h"
 
+inline constexpr const char* kNotFiniteMessage = "データに有限でない値（無限大など）が含まれています。";
+
 // The segment-length rule, as the help text states it.
 inline constexpr const char* kSegmentRuleText =
     "区間長は2のべき乗で、最も低いピークが16ビン以上、その半値幅が5ビン以上、隣り合うピークが4ビン以上"
@@ -33,6 +35,7 @@ enum class SpectrumFailureKind {
   BadRate,    // not a positive finite number
   TooShort,   // fewer than kMinSpectrumSamples samples
   BadLength,  // a given segment length that is odd, below 4 or above the sample count
+  NotFinite,  // a sample is infinite or not a number
   Cancelled,  // the caller asked to stop
 };
 
@@ -69,5 +72,6 @@ Spectrum WelchSpectrum(std::span<const float> samples, double rate, std::size_t 
 // stretch, its mean and linear trend removed, zero-padded to at least four times
 // its length and interpolated between bins. Frequencies below two bins of the
 // unpadded stretch, where a leftover drift lives, are passed over. Nothing when
-// there is no peak above them or the rate is not positive.
+// there is no peak above them, the rate is not positive or a sample is not
+// finite.
 std::optional<double> StrongestFrequency(std::span<const float> stretch, double rate);
