@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <complex>
 #include <thread>
 
 #include "analysis/RealFft.h"
@@ -17,7 +16,7 @@ constexpr double kPi = 3.141592653589793;
 // The pilot: segments of at most this length, and at most this many samples
 // through its transforms (a sample of the record, spread evenly over it).
 constexpr std::size_t kPilotMaxLength = std::size_t{1} << 16;
-constexpr std::size_t kPilotSamples = std::size_t{1} << 21;
+constexpr std::size_t kPilotSamples = std::size_t{1} << 20;
 // Without segments of kMinSegmentLength for kMinWelchSegments averages, a short
 // record still gets segments of this length.
 constexpr std::size_t kShortestSegment = 64;
@@ -84,7 +83,8 @@ bool AveragePower(std::span<const float> x, std::size_t length, const std::vecto
   for (std::size_t i = 0; i < length; ++i) {
     window[i] = 0.5 - 0.5 * std::cos(2.0 * kPi * static_cast<double>(i) / static_cast<double>(length));
   }
-  const double centre = 0.5 * static_cast<double>(length - 1);
+  std::vector<double> ramp(length);  // i − centre
+  for (std::size_t i = 0; i < length; ++i) ramp[i] = static_cast<double>(i) - 0.5 * static_cast<double>(length - 1);
   const auto l = static_cast<double>(length);
   const double spread = l * (l * l - 1.0) / 12.0;  // Σ (i − centre)²
 
@@ -99,9 +99,8 @@ bool AveragePower(std::span<const float> x, std::size_t length, const std::vecto
   std::atomic<bool> stop{false};
   const auto total = static_cast<double>(starts.size());
   auto work = [&](std::size_t thread) {
-    const RealFft fft(length);  // one per thread: KissFFT keeps scratch space for odd factors
-    std::vector<double> segment(length);
-    std::vector<std::complex<double>> spectrum(bins);
+    RealFft fft(length);
+    std::vector<float> segment(length);
     for (std::size_t r; !stop.load(std::memory_order_relaxed) && (r = nextRun.fetch_add(1)) < runs;) {
       std::vector<double>& sum = sums[r];
       const std::size_t first = r * starts.size() / runs, last = (r + 1) * starts.size() / runs;
@@ -109,17 +108,24 @@ bool AveragePower(std::span<const float> x, std::size_t length, const std::vecto
         if (progress != nullptr && progress->Cancelled()) stop = true;
         if (stop.load(std::memory_order_relaxed)) return;
         const float* v = x.data() + starts[s];
-        double s0 = 0.0, s1 = 0.0;
-        for (std::size_t i = 0; i < length; ++i) {
-          s0 += v[i];
-          s1 += (static_cast<double>(i) - centre) * v[i];
+        // Four partial sums of each, so that the additions overlap.
+        double s0[4] = {}, s1[4] = {};
+        std::size_t i = 0;
+        for (; i + 4 <= length; i += 4) {
+          for (std::size_t q = 0; q < 4; ++q) {
+            const double value = v[i + q];
+            s0[q] += value;
+            s1[q] += ramp[i + q] * value;
+          }
         }
-        const double level = s0 / l, slope = s1 / spread;
-        for (std::size_t i = 0; i < length; ++i) {
-          segment[i] = (v[i] - level - slope * (static_cast<double>(i) - centre)) * window[i];
+        for (; i < length; ++i) {
+          s0[0] += v[i];
+          s1[0] += ramp[i] * v[i];
         }
-        fft.Transform(segment.data(), spectrum.data());
-        for (std::size_t k = 0; k < bins; ++k) sum[k] += std::norm(spectrum[k]);
+        const double level = (s0[0] + s0[1] + s0[2] + s0[3]) / l;
+        const double slope = (s1[0] + s1[1] + s1[2] + s1[3]) / spread;
+        for (i = 0; i < length; ++i) segment[i] = static_cast<float>((v[i] - level - slope * ramp[i]) * window[i]);
+        fft.AddPower(segment.data(), sum.data());
         const std::size_t count = done.fetch_add(1) + 1;
         if (thread == 0) stage.At(static_cast<double>(count) / total);
       }
@@ -326,15 +332,14 @@ std::optional<double> StrongestFrequency(std::span<const float> stretch, double 
   }
   if (!std::isfinite(s0) || !std::isfinite(s1)) return std::nullopt;
   const double level = s0 / count, slope = s1 / (count * (count * count - 1.0) / 12.0);
-  std::vector<double> padded(length, 0.0);
+  std::vector<float> padded(length, 0.0f);
   for (std::size_t i = 0; i < n; ++i) {
     const double hann = 0.5 - 0.5 * std::cos(2.0 * kPi * (static_cast<double>(i) + 0.5) / count);
-    padded[i] = (stretch[i] - level - slope * (static_cast<double>(i) - centre)) * hann;
+    padded[i] = static_cast<float>((stretch[i] - level - slope * (static_cast<double>(i) - centre)) * hann);
   }
-  std::vector<std::complex<double>> transform(length / 2 + 1);
-  RealFft(length).Transform(padded.data(), transform.data());
-  std::vector<double> amplitude(transform.size());
-  for (std::size_t k = 0; k < transform.size(); ++k) amplitude[k] = std::abs(transform[k]);
+  std::vector<double> amplitude(length / 2 + 1, 0.0);
+  RealFft(length).AddPower(padded.data(), amplitude.data());
+  for (double& a : amplitude) a = std::sqrt(a);
 
   // Two bins of the unpadded stretch: the main lobe of a leftover mean.
   const auto lowest = std::max<std::size_t>(
