@@ -29,6 +29,8 @@ constexpr std::size_t kMinQuietValues = 64;
 // besides the short-term window: the zero-phase low-pass spreads a sudden rise
 // over about two periods either side.
 constexpr double kFootLookbackCycles = 3.0;
+// Without a given centre, the record's strongest spectral peaks tried in turn.
+constexpr std::size_t kCentreCandidates = 3;
 
 DecayDetection Failed(DetectionFailureKind kind, std::string message) {
   DecayDetection out;
@@ -303,6 +305,54 @@ std::optional<std::string> DetectionSettingsProblem(const DetectionSettings& s, 
   return std::nullopt;
 }
 
+namespace {
+
+// The decays around `centre`; false when the caller asked to stop.
+bool DetectAround(std::span<const float> samples, double rate, const RecordRange& range, double centre,
+                  const DetectionSettings& settings, const Progress* progress, DecayDetection& out) {
+  BandEnvelope env;
+  if (!MakeBandEnvelope(samples, rate, centre, settings.BandRatio * centre, env, progress)) return false;
+  const std::vector<float>& e = env.Envelope;
+  const std::size_t m = e.size();
+  const double period = env.Rate / centre;  // envelope samples
+
+  // The long-term average starts from the record's typical level, so a record
+  // that begins inside a decay has its onset at the start.
+  std::vector<float> spread;
+  const std::size_t stride = std::max<std::size_t>(1, m / kStatisticsValues);
+  for (std::size_t j = 0; j < m; j += stride) spread.push_back(e[j]);
+  const double typical = Median(spread);
+  Events events = FindTriggers(e, period, typical, settings);
+  if (events.Quiet.size() < kMinQuietValues) {
+    events.Quiet.clear();
+    for (std::size_t j = 0; j < m; j += stride) events.Quiet.push_back(e[j]);
+  }
+  out.CentreHz = centre;
+  out.Floor = RobustFloor(events.Quiet, settings.FloorMads);
+  out.Decays.clear();
+
+  // Feet of the rises, each no earlier than the trigger before it.
+  const std::vector<std::size_t>& triggers = events.Triggers;
+  std::vector<std::size_t> feet(triggers.size());
+  const auto lookback = static_cast<std::size_t>(std::ceil((settings.StaCycles + kFootLookbackCycles) * period));
+  for (std::size_t i = 0; i < triggers.size(); ++i) {
+    const std::size_t bound = i > 0 ? triggers[i - 1] : 0;
+    std::size_t j = triggers[i];
+    while (j > bound && triggers[i] - j < lookback && e[j - 1] < e[j]) --j;
+    feet[i] = j;
+  }
+  for (std::size_t i = 0; i < triggers.size(); ++i) {
+    const std::size_t limit = i + 1 < triggers.size() ? feet[i + 1] : m;
+    if (std::optional<DetectedDecay> decay =
+            FollowDecay(samples, rate, env, range, out.Floor, feet[i], triggers[i], limit, settings)) {
+      out.Decays.push_back(*decay);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 DecayDetection DetectDecays(std::span<const float> samples, double rate, const DetectionSettings& settings,
                             const Progress* progress) {
   if (!(rate > 0.0) || !std::isfinite(rate)) return Failed(DetectionFailureKind::BadRate, "サンプリング周波数が不正です。");
@@ -322,71 +372,47 @@ DecayDetection DetectDecays(std::span<const float> samples, double rate, const D
   };
   const auto cancelled = [] { return Failed(DetectionFailureKind::Cancelled, "中止しました。"); };
 
-  DecayDetection out;
-  double done = 0.0;
-  if (settings.CentreHz) {
-    out.CentreHz = *settings.CentreHz;
-  } else {
-    // Unfiltered, the band is the one around the record's strongest peak.
-    const Progress share = progress != nullptr ? part(0.0, kSpectrumShare) : Progress{};
-    const Spectrum spectrum = WelchSpectrum(samples, rate, 0, progress != nullptr ? &share : nullptr);
-    if (!spectrum.Ok()) {
-      switch (spectrum.Failure->Kind) {
-        case SpectrumFailureKind::Cancelled: return cancelled();
-        case SpectrumFailureKind::NotFinite: return Failed(DetectionFailureKind::NotFinite, kNotFiniteMessage);
-        default: return Failed(DetectionFailureKind::TooShort, spectrum.Failure->Message);
-      }
-    }
-    done = kSpectrumShare;
-    if (spectrum.Peaks.empty() || !(spectrum.Peaks.front().F * (1.0 + settings.BandRatio) < 0.5 * rate)) {
-      ticker.Done();
-      return out;
-    }
-    out.CentreHz = spectrum.Peaks.front().F;
-  }
-
   const RecordRange range = RangeOf(samples);
   if (!std::isfinite(range.Mean)) return Failed(DetectionFailureKind::NotFinite, kNotFiniteMessage);
-  BandEnvelope env;
-  const Progress share = progress != nullptr ? part(done, 1.0) : Progress{};
-  if (!MakeBandEnvelope(samples, rate, out.CentreHz, settings.BandRatio * out.CentreHz, env,
-                        progress != nullptr ? &share : nullptr)) {
-    return cancelled();
-  }
-  const std::vector<float>& e = env.Envelope;
-  const std::size_t m = e.size();
-  const double period = env.Rate / out.CentreHz;  // envelope samples
-
-  // The long-term average starts from the record's typical level, so a record
-  // that begins inside a decay has its onset at the start.
-  std::vector<float> spread;
-  const std::size_t stride = std::max<std::size_t>(1, m / kStatisticsValues);
-  for (std::size_t j = 0; j < m; j += stride) spread.push_back(e[j]);
-  const double typical = Median(spread);
-  Events events = FindTriggers(e, period, typical, settings);
-  if (events.Quiet.size() < kMinQuietValues) {
-    events.Quiet.clear();
-    for (std::size_t j = 0; j < m; j += stride) events.Quiet.push_back(e[j]);
-  }
-  out.Floor = RobustFloor(events.Quiet, settings.FloorMads);
-
-  // Feet of the rises, each no earlier than the trigger before it.
-  const std::vector<std::size_t>& triggers = events.Triggers;
-  std::vector<std::size_t> feet(triggers.size());
-  const auto lookback = static_cast<std::size_t>(
-      std::ceil((settings.StaCycles + kFootLookbackCycles) * period));
-  for (std::size_t i = 0; i < triggers.size(); ++i) {
-    const std::size_t bound = i > 0 ? triggers[i - 1] : 0;
-    std::size_t j = triggers[i];
-    while (j > bound && triggers[i] - j < lookback && e[j - 1] < e[j]) --j;
-    feet[i] = j;
-  }
-  for (std::size_t i = 0; i < triggers.size(); ++i) {
-    const std::size_t limit = i + 1 < triggers.size() ? feet[i + 1] : m;
-    if (std::optional<DetectedDecay> decay =
-            FollowDecay(samples, rate, env, range, out.Floor, feet[i], triggers[i], limit, settings)) {
-      out.Decays.push_back(*decay);
+  DecayDetection out;
+  if (settings.CentreHz) {
+    const Progress share = progress != nullptr ? part(0.0, 1.0) : Progress{};
+    if (!DetectAround(samples, rate, range, *settings.CentreHz, settings, progress != nullptr ? &share : nullptr,
+                      out)) {
+      return cancelled();
     }
+    ticker.Done();
+    return out;
+  }
+
+  // Unfiltered: the band around the strongest of the record's strongest
+  // peaks that shows decays (a steady hum or a slow sway may outdo the
+  // decays in the spectrum, but shows none).
+  const Progress spectrumShare = progress != nullptr ? part(0.0, kSpectrumShare) : Progress{};
+  const Spectrum spectrum = WelchSpectrum(samples, rate, 0, progress != nullptr ? &spectrumShare : nullptr);
+  if (!spectrum.Ok()) {
+    switch (spectrum.Failure->Kind) {
+      case SpectrumFailureKind::Cancelled: return cancelled();
+      case SpectrumFailureKind::NotFinite: return Failed(DetectionFailureKind::NotFinite, kNotFiniteMessage);
+      default: return Failed(DetectionFailureKind::TooShort, spectrum.Failure->Message);
+    }
+  }
+  std::vector<double> centres;
+  for (const SpectrumPeak& peak : spectrum.Peaks) {
+    if (centres.size() < kCentreCandidates && peak.F * (1.0 + settings.BandRatio) < 0.5 * rate) {
+      centres.push_back(peak.F);
+    }
+  }
+  // Only the first candidate reports progress; the others take a fraction of
+  // the spectrum's time.
+  Progress quiet;
+  if (progress != nullptr) quiet.Cancel = progress->Cancel;
+  for (std::size_t i = 0; i < centres.size(); ++i) {
+    const Progress share = progress != nullptr && i == 0 ? part(kSpectrumShare, 1.0) : quiet;
+    DecayDetection around;
+    if (!DetectAround(samples, rate, range, centres[i], settings, &share, around)) return cancelled();
+    if (i == 0 || !around.Decays.empty()) out = std::move(around);
+    if (!out.Decays.empty()) break;
   }
   ticker.Done();
   return out;

@@ -20,7 +20,7 @@
 #include "io/Progress.h"
 
 struct DetectionSettings {
-  std::optional<double> CentreHz;  // the band's centre; empty: the strongest peak of the record's spectrum
+  std::optional<double> CentreHz;  // the band's centre; empty: from the record's spectrum (see above)
   double BandRatio = 0.3;          // the envelope holds centre × (1 ± BandRatio)
   double StaCycles = 0.5;          // short-term average, periods of the centre
   double LtaCycles = 50.0;         // long-term average (exponential), periods
@@ -70,7 +70,7 @@ constexpr std::size_t kMinDetectionSamples = 64;
 
 struct DecayDetection {
   std::optional<DetectionFailure> Failure;
-  double CentreHz = 0.0;  // the band's centre used; 0 when the record's spectrum shows no peak
+  double CentreHz = 0.0;  // the band's centre used (the strongest peak when none shows decays); 0: no peak
   double Floor = 0.0;     // the envelope's noise floor, units of the samples
   std::vector<DetectedDecay> Decays;  // in time order, none overlapping
 
