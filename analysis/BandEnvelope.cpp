@@ -74,8 +74,8 @@ bool MakeBandEnvelope(std::span<const float> samples, double rate, double centre
     cosine[k] = t.real();
     sine[k] = t.imag();
   }
-  std::vector<std::complex<double>> turned(m);  // block means of x·e^(−iωk)
-  std::vector<double> level(m);                 // block means of x
+  std::vector<std::complex<double>> turned(m);    // block means of x·e^(−iωk)
+  std::vector<double> level(m);                   // block means of x
   std::vector<std::complex<double>> turnMean(m);  // block means of e^(−iωk), for the baseline
   std::complex<double> fullTurnMean;
   for (std::size_t k = 0; k < block; ++k) fullTurnMean += std::complex<double>(cosine[k], sine[k]);

@@ -22,17 +22,15 @@ constexpr double kEnvelopeSamplesPerPeriod = 10.0;
 
 struct BandEnvelope {
   double CentreHz = 0.0;
-  double HalfWidthHz = 0.0;  // B
-  std::size_t Block = 1;     // record samples per envelope sample
-  double Rate = 0.0;         // envelope samples per second
+  double HalfWidthHz = 0.0;                   // B
+  std::size_t Block = 1;                      // record samples per envelope sample
+  double Rate = 0.0;                          // envelope samples per second
   std::vector<std::complex<float>> Baseband;  // the low-passed demodulated series
   std::vector<float> Envelope;                // 2·|Baseband|
 
   std::size_t Size() const { return Envelope.size(); }
   // Record sample (fractional) at the middle of envelope sample j.
-  double SampleAt(std::size_t j) const {
-    return static_cast<double>(j * Block) + 0.5 * static_cast<double>(Block - 1);
-  }
+  double SampleAt(std::size_t j) const { return static_cast<double>(j * Block) + 0.5 * static_cast<double>(Block - 1); }
   // The band's signal at envelope sample j, units of the samples.
   double Signal(std::size_t j, double recordRate) const;
 };

@@ -127,8 +127,8 @@ std::int64_t SampleOf(const BandEnvelope& env, double j, std::size_t n) {
 
 // First envelope sample whose middle lies at or after record sample `sample`.
 std::size_t EnvelopeIndexFrom(const BandEnvelope& env, std::int64_t sample) {
-  const double j = (static_cast<double>(sample) - 0.5 * static_cast<double>(env.Block - 1)) /
-                   static_cast<double>(env.Block);
+  const double j =
+      (static_cast<double>(sample) - 0.5 * static_cast<double>(env.Block - 1)) / static_cast<double>(env.Block);
   return j <= 0.0 ? 0 : static_cast<std::size_t>(std::ceil(j));
 }
 
@@ -175,8 +175,8 @@ RecordRange RangeOf(std::span<const float> x) {
 // Follows the decay recognised at envelope sample `trigger`, whose rise begins
 // at `foot`, up to envelope sample `limit` (the next event's foot).
 std::optional<DetectedDecay> FollowDecay(std::span<const float> x, double rate, const BandEnvelope& env,
-                                         const RecordRange& range, double floor, std::size_t foot,
-                                         std::size_t trigger, std::size_t limit, const DetectionSettings& s) {
+                                         const RecordRange& range, double floor, std::size_t foot, std::size_t trigger,
+                                         std::size_t limit, const DetectionSettings& s) {
   const std::vector<float>& e = env.Envelope;
   const std::size_t n = x.size();
   // The peak: the largest value before the envelope has fallen to half of it.
@@ -275,8 +275,7 @@ std::string DetectionSettingsText(const DetectionSettings& s) {
                 "検出: 帯域 %s 短期平均%g周期 長期平均%g周期 開始比%g 解除比%g(%g周期) 再開始 最近%g周期の%g倍 "
                 "床 中央値+%gMAD 開始 ピーク後%g周期と整定%lld点 終了 床または%g時定数 最短%g周期",
                 band, s.StaCycles, s.LtaCycles, s.OnRatio, s.OffRatio, s.OffCycles, s.RecentCycles, s.RiseRatio,
-                s.FloorMads, s.StartCycles, static_cast<long long>(s.SettlingSamples), s.EndTimeConstants,
-                s.MinCycles);
+                s.FloorMads, s.StartCycles, static_cast<long long>(s.SettlingSamples), s.EndTimeConstants, s.MinCycles);
   return text;
 }
 
@@ -293,9 +292,10 @@ std::optional<std::string> DetectionSettingsProblem(const DetectionSettings& s, 
       !finite(s.LtaCycles) || !finite(s.RecentCycles) || !finite(s.OffCycles)) {
     return "検出の平均の長さが不正です（短期は0より長く、長期は短期より長くしてください）。";
   }
-  if (!(s.OnRatio > 1.0 && s.OffRatio > 0.0 && s.OffRatio < s.OnRatio && s.RiseRatio > 1.0) ||
-      !finite(s.OnRatio) || !finite(s.RiseRatio)) {
-    return "検出の開始比と解除比が不正です（開始比と再開始の比は1より大きく、解除比は0より大きく開始比未満にしてください）。";
+  if (!(s.OnRatio > 1.0 && s.OffRatio > 0.0 && s.OffRatio < s.OnRatio && s.RiseRatio > 1.0) || !finite(s.OnRatio) ||
+      !finite(s.RiseRatio)) {
+    return "検出の開始比と解除比が不正です（開始比と再開始の比は1より大きく、解除比は0より大きく開始比未満にしてくださ"
+           "い）。";
   }
   if (!(s.FloorMads >= 0.0 && s.StartCycles >= 0.0 && s.SettlingSamples >= 0 && s.EndTimeConstants > 0.0 &&
         s.MinCycles >= 0.0) ||
@@ -355,7 +355,8 @@ bool DetectAround(std::span<const float> samples, double rate, const RecordRange
 
 DecayDetection DetectDecays(std::span<const float> samples, double rate, const DetectionSettings& settings,
                             const Progress* progress) {
-  if (!(rate > 0.0) || !std::isfinite(rate)) return Failed(DetectionFailureKind::BadRate, "サンプリング周波数が不正です。");
+  if (!(rate > 0.0) || !std::isfinite(rate))
+    return Failed(DetectionFailureKind::BadRate, "サンプリング周波数が不正です。");
   const std::size_t n = samples.size();
   if (n < kMinDetectionSamples) {
     return Failed(DetectionFailureKind::TooShort, "データが短すぎます（検出には64点以上必要です）。");
@@ -392,9 +393,12 @@ DecayDetection DetectDecays(std::span<const float> samples, double rate, const D
   const Spectrum spectrum = WelchSpectrum(samples, rate, 0, progress != nullptr ? &spectrumShare : nullptr);
   if (!spectrum.Ok()) {
     switch (spectrum.Failure->Kind) {
-      case SpectrumFailureKind::Cancelled: return cancelled();
-      case SpectrumFailureKind::NotFinite: return Failed(DetectionFailureKind::NotFinite, kNotFiniteMessage);
-      default: return Failed(DetectionFailureKind::TooShort, spectrum.Failure->Message);
+      case SpectrumFailureKind::Cancelled:
+        return cancelled();
+      case SpectrumFailureKind::NotFinite:
+        return Failed(DetectionFailureKind::NotFinite, kNotFiniteMessage);
+      default:
+        return Failed(DetectionFailureKind::TooShort, spectrum.Failure->Message);
     }
   }
   std::vector<double> centres;

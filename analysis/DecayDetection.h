@@ -20,20 +20,20 @@
 #include "io/Progress.h"
 
 struct DetectionSettings {
-  std::optional<double> CentreHz;  // the band's centre; empty: from the record's spectrum (see above)
-  double BandRatio = 0.3;          // the envelope holds centre × (1 ± BandRatio)
-  double StaCycles = 0.5;          // short-term average, periods of the centre
-  double LtaCycles = 50.0;         // long-term average (exponential), periods
-  double OnRatio = 4.0;            // short-term over long-term average at an onset
-  double OffRatio = 1.5;           // an event ends once the ratio has stayed below this
-  double OffCycles = 5.0;          // for this many periods; then the next onset is armed
-  double RecentCycles = 3.0;       // inside an event: the envelope's recent level (exponential), periods
-  double RiseRatio = 2.0;          // a rise of the short-term average over it by this ratio is a new onset
-  double FloorMads = 3.0;          // floor = median + FloorMads × MAD (unscaled)
-  double StartCycles = 2.0;        // start at least this many periods after the peak
+  std::optional<double> CentreHz;    // the band's centre; empty: from the record's spectrum (see above)
+  double BandRatio = 0.3;            // the envelope holds centre × (1 ± BandRatio)
+  double StaCycles = 0.5;            // short-term average, periods of the centre
+  double LtaCycles = 50.0;           // long-term average (exponential), periods
+  double OnRatio = 4.0;              // short-term over long-term average at an onset
+  double OffRatio = 1.5;             // an event ends once the ratio has stayed below this
+  double OffCycles = 5.0;            // for this many periods; then the next onset is armed
+  double RecentCycles = 3.0;         // inside an event: the envelope's recent level (exponential), periods
+  double RiseRatio = 2.0;            // a rise of the short-term average over it by this ratio is a new onset
+  double FloorMads = 3.0;            // floor = median + FloorMads × MAD (unscaled)
+  double StartCycles = 2.0;          // start at least this many periods after the peak
   std::int64_t SettlingSamples = 0;  // and after this many: the record's filter (its half length when filtered)
-  double EndTimeConstants = 3.0;   // end at most this many time constants after start
-  double MinCycles = 3.0;          // shorter decays (start to end) are not reported
+  double EndTimeConstants = 3.0;     // end at most this many time constants after start
+  double MinCycles = 3.0;            // shorter decays (start to end) are not reported
 };
 
 // The settings in one short line for the help text and the evaluation log
@@ -70,8 +70,8 @@ constexpr std::size_t kMinDetectionSamples = 64;
 
 struct DecayDetection {
   std::optional<DetectionFailure> Failure;
-  double CentreHz = 0.0;  // the band's centre used (the strongest peak when none shows decays); 0: no peak
-  double Floor = 0.0;     // the envelope's noise floor, units of the samples
+  double CentreHz = 0.0;              // the band's centre used (the strongest peak when none shows decays); 0: no peak
+  double Floor = 0.0;                 // the envelope's noise floor, units of the samples
   std::vector<DetectedDecay> Decays;  // in time order, none overlapping
 
   bool Ok() const { return !Failure.has_value(); }

@@ -46,7 +46,7 @@ MinMax MinMaxSummary::Range(std::size_t first, std::size_t count) const {
   // base block, straight from the samples.
   if (end - first < 2 * kBaseBlock) return Scan(samples_.data() + first, end - first);
   std::size_t lo = (first + kBaseBlock - 1) / kBaseBlock;  // first whole block
-  std::size_t hi = end / kBaseBlock;                        // past the last whole block
+  std::size_t hi = end / kBaseBlock;                       // past the last whole block
   MinMax m = Scan(samples_.data() + first, lo * kBaseBlock - first);
   Include(m, Scan(samples_.data() + hi * kBaseBlock, end - hi * kBaseBlock));
   // Climb: at each level take the blocks that do not fill a block above.

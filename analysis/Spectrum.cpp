@@ -217,7 +217,8 @@ std::size_t ChooseLength(const std::vector<double>& pilotPower, std::size_t pilo
   std::vector<double> amplitude(pilotPower.size());
   for (std::size_t k = 0; k < pilotPower.size(); ++k) amplitude[k] = std::sqrt(pilotPower[k]);
   const std::vector<SpectralPeak> pilotPeaks = FindSpectralPeaks(amplitude, averages, kMaxSpectrumPeaks);
-  if (!Resolves(pilotPeaks)) return pilotLength < longest ? LongerLength(pilotPeaks, pilotLength, longest) : pilotLength;
+  if (!Resolves(pilotPeaks))
+    return pilotLength < longest ? LongerLength(pilotPeaks, pilotLength, longest) : pilotLength;
 
   std::optional<double> lowestPilotBin;
   for (const SpectralPeak& p : pilotPeaks) lowestPilotBin = std::min(p.Bin, lowestPilotBin.value_or(p.Bin));
@@ -232,7 +233,8 @@ std::size_t ChooseLength(const std::vector<double>& pilotPower, std::size_t pilo
       for (std::size_t i = from; i < to; ++i) sum += pilotPower[i];
       amplitude[j] = std::sqrt(sum / static_cast<double>(to - from));
     }
-    const std::vector<SpectralPeak> peaks = FindSpectralPeaks(amplitude, BinnedAverages(averages, g), kMaxSpectrumPeaks);
+    const std::vector<SpectralPeak> peaks =
+        FindSpectralPeaks(amplitude, BinnedAverages(averages, g), kMaxSpectrumPeaks);
     if (!Resolves(peaks)) break;
     // The pilot's lowest peak must still stand out.
     if (lowestPilotBin && std::none_of(peaks.begin(), peaks.end(), [&](const SpectralPeak& p) {
@@ -257,7 +259,8 @@ Spectrum WelchSpectrum(std::span<const float> samples, double rate, std::size_t 
     return Failed(SpectrumFailureKind::TooShort, "データが短すぎます（スペクトルには64点以上必要です）。");
   }
   if (segmentLength != 0 && (segmentLength < 4 || segmentLength % 2 != 0 || segmentLength > n)) {
-    return Failed(SpectrumFailureKind::BadLength, "区間長が不正です（4以上の偶数で、データの長さ以下にしてください）。");
+    return Failed(SpectrumFailureKind::BadLength,
+                  "区間長が不正です（4以上の偶数で、データの長さ以下にしてください）。");
   }
   ProgressTicker ticker(progress);
   const auto cancelled = [] { return Failed(SpectrumFailureKind::Cancelled, "中止しました。"); };
@@ -319,9 +322,9 @@ std::optional<double> StrongestFrequency(std::span<const float> stretch, double 
   const std::size_t n = stretch.size();
   if (!(rate > 0.0) || !std::isfinite(rate) || n < 8) return std::nullopt;
   // Padded four times over, within reason: a very long stretch gets less.
-  const std::size_t length = std::max(PowerOfTwoAtLeast(n),
-                                      std::min(kStrongestMaxTransform,
-                                               PowerOfTwoAtLeast(std::max(kStrongestPadding * n, kStrongestMinTransform))));
+  const std::size_t length = std::max(
+      PowerOfTwoAtLeast(n),
+      std::min(kStrongestMaxTransform, PowerOfTwoAtLeast(std::max(kStrongestPadding * n, kStrongestMinTransform))));
 
   const auto count = static_cast<double>(n);
   const double centre = 0.5 * (count - 1.0);
@@ -342,8 +345,8 @@ std::optional<double> StrongestFrequency(std::span<const float> stretch, double 
   for (double& a : amplitude) a = std::sqrt(a);
 
   // Two bins of the unpadded stretch: the main lobe of a leftover mean.
-  const auto lowest = std::max<std::size_t>(
-      1, static_cast<std::size_t>(std::ceil(2.0 * static_cast<double>(length) / count)));
+  const auto lowest =
+      std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(2.0 * static_cast<double>(length) / count)));
   std::size_t best = 0;
   for (std::size_t k = lowest; k + 1 < amplitude.size(); ++k) {
     if (amplitude[k] > amplitude[k - 1] && amplitude[k] >= amplitude[k + 1] &&

@@ -19,12 +19,13 @@ inline constexpr const char* kNotFiniteMessage = "データに有限でない値
 
 // The segment-length rule, as the help text states it.
 inline constexpr const char* kSegmentRuleText =
-    "区間長は2のべき乗で、最も低いピークが16ビン以上、その半値幅が5ビン以上、隣り合うピークが4ビン以上"
-    "離れる最短の長さ（256点以上、平均する区間が8以上とれる長さまで）。Hann窓、半分ずつ重ねる。";
+    "区間長は、最も低いピークが0Hzから16ビン以上離れ、その半値幅が5ビン以上あり、隣り合うピークが4ビン以上"
+    "離れる最短の2のべき乗（256～262144点、平均する区間が8以上とれる長さまで）。各区間の平均と傾きを除き、"
+    "Hann窓を掛け、半分ずつ重ねる。";
 
-constexpr std::size_t kLowestPeakBins = 16;         // the lowest peak at least this many bins above 0 Hz
-constexpr double kResolvedHalfPowerBins = 5.0;      // its half-power band at least this wide
-constexpr double kPeakSeparationBins = 4.0;         // neighbouring peaks at least this far apart
+constexpr std::size_t kLowestPeakBins = 16;     // the lowest peak at least this many bins above 0 Hz
+constexpr double kResolvedHalfPowerBins = 5.0;  // its half-power band at least this wide
+constexpr double kPeakSeparationBins = 4.0;     // neighbouring peaks at least this far apart
 constexpr std::size_t kMinSegmentLength = 256;
 constexpr std::size_t kMaxSegmentLength = std::size_t{1} << 18;
 constexpr std::size_t kMinWelchSegments = 8;
@@ -45,8 +46,8 @@ struct SpectrumFailure {
 };
 
 struct SpectrumPeak {
-  double F = 0.0;          // Hz, interpolated between bins
-  double Amplitude = 0.0;  // units of the samples
+  double F = 0.0;           // Hz, interpolated between bins
+  double Amplitude = 0.0;   // units of the samples
   std::optional<double> H;  // damping ratio by half power; none where the band is not resolved
 };
 

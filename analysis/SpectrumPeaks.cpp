@@ -79,7 +79,8 @@ std::vector<double> NoiseFloor(const std::vector<double>& power, double averages
       if (lo > kLowestPeakBin) --lo;
       if (hi < bins - 1) ++hi;
     }
-    scratch.assign(power.begin() + static_cast<std::ptrdiff_t>(lo), power.begin() + static_cast<std::ptrdiff_t>(hi) + 1);
+    scratch.assign(power.begin() + static_cast<std::ptrdiff_t>(lo),
+                   power.begin() + static_cast<std::ptrdiff_t>(hi) + 1);
     const auto middle = scratch.begin() + static_cast<std::ptrdiff_t>(scratch.size() / 2);
     std::nth_element(scratch.begin(), middle, scratch.end());
     anchorFloor[i] = *middle * medianToMean;
@@ -147,8 +148,8 @@ std::optional<std::size_t> TopEdge(const std::vector<double>& power, std::size_t
 // quadratic in b, fitted by linear least squares on relative residuals, so
 // every bin counts alike whatever its height.
 struct Lorentzian {
-  double Centre = 0.0;  // b0, bins
-  double Peak = 0.0;    // P0
+  double Centre = 0.0;     // b0, bins
+  double Peak = 0.0;       // P0
   double HalfWidth = 0.0;  // γ, bins: the half-power points are b0 ± γ
 };
 
@@ -213,8 +214,7 @@ double NoiseExceedanceRatio(double averages, std::size_t bins) {
   return ChiSquareMeanQuantile(2.0 * averages, z);
 }
 
-std::vector<SpectralPeak> FindSpectralPeaks(std::span<const double> amplitude, double averages,
-                                            std::size_t maxPeaks) {
+std::vector<SpectralPeak> FindSpectralPeaks(std::span<const double> amplitude, double averages, std::size_t maxPeaks) {
   const std::size_t bins = amplitude.size();
   if (bins < kLowestPeakBin + 3 || maxPeaks == 0) return {};
   std::vector<double> power(bins);

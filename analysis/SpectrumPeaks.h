@@ -31,7 +31,7 @@ struct SpectralPeak {
   double Bin = 0.0;        // interpolated position, in bins
   double Amplitude = 0.0;  // interpolated, units of the spectrum
   HalfPower Band = HalfPower::Unclear;
-  double LowerBin = 0.0;   // half-power points, in bins, where found
+  double LowerBin = 0.0;  // half-power points, in bins, where found
   double UpperBin = 0.0;
   double WidthBins = 0.0;  // the band's width less the window's widening, where found
 
@@ -64,5 +64,4 @@ double EffectiveAverages(std::size_t segments);
 // The significant peaks of `amplitude` (one-sided amplitude spectrum, bin k at
 // k·resolution, averaged over `averages` effective segments), strongest first,
 // at most `maxPeaks`.
-std::vector<SpectralPeak> FindSpectralPeaks(std::span<const double> amplitude, double averages,
-                                            std::size_t maxPeaks);
+std::vector<SpectralPeak> FindSpectralPeaks(std::span<const double> amplitude, double averages, std::size_t maxPeaks);

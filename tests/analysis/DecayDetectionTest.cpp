@@ -1,5 +1,3 @@
-#include "analysis/DecayDetection.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 
 #include "analysis/BandPass.h"
 #include "analysis/DampedFit.h"
+#include "analysis/DecayDetection.h"
 #include "io/ShiftJisText.h"
 #include "io/WaveData.h"
 #include "tests/support/AmbientRecord.h"
@@ -104,9 +103,9 @@ TEST(DecayDetectionTest, StrongerSteadyVibrationsDoNotHideTheDecays) {
     std::vector<std::int64_t> onsets;
     for (const DetectedDecay& d : found.Decays) onsets.push_back(d.Onset);
     for (const std::size_t i : {0u, 1u, 3u, 4u}) {
-      EXPECT_TRUE(std::any_of(onsets.begin(), onsets.end(), [&](std::int64_t onset) {
-        return std::abs(onset - spec.Decays[i].Onset) < kPeriod / 4;
-      })) << f << ": decay " << i;
+      EXPECT_TRUE(std::any_of(onsets.begin(), onsets.end(),
+                              [&](std::int64_t onset) { return std::abs(onset - spec.Decays[i].Onset) < kPeriod / 4; }))
+          << f << ": decay " << i;
     }
     EXPECT_LE(found.Decays.size(), spec.Decays.size()) << f;
   }

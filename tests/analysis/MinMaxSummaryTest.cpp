@@ -1,10 +1,9 @@
-#include "analysis/MinMaxSummary.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
+#include "analysis/MinMaxSummary.h"
 #include "tests/support/GaussianNoise.h"
 
 namespace {
@@ -73,9 +72,9 @@ TEST(MinMaxSummaryTest, ColumnsCoverEverySampleOnce) {
     std::size_t first, count, width;
   };
   const Case cases[] = {
-      {0, n, 1},         {0, n, 1600},    {17, 50000, 1600}, {12345, 700, 1600},  // fewer samples than columns
-      {n - 10, 100, 7},  // past the end
-      {31, 33, 1},       {0, 0, 5},       {99999, 4, 4},
+      {0, n, 1},        {0, n, 1600}, {17, 50000, 1600}, {12345, 700, 1600},  // fewer samples than columns
+      {n - 10, 100, 7},                                                       // past the end
+      {31, 33, 1},      {0, 0, 5},    {99999, 4, 4},
   };
   for (const Case& c : cases) {
     std::vector<MinMax> columns(c.width);

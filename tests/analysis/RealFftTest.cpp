@@ -1,11 +1,10 @@
-#include "analysis/RealFft.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <complex>
 #include <vector>
 
+#include "analysis/RealFft.h"
 #include "tests/support/GaussianNoise.h"
 
 namespace {
@@ -26,8 +25,8 @@ TEST(RealFftTest, PowersMatchAPlainTransform) {
     for (std::size_t k = 0; k <= length / 2; ++k) {
       std::complex<double> s;
       for (std::size_t i = 0; i < length; ++i) {
-        s += static_cast<double>(x[i]) * std::polar(1.0, -2.0 * M_PI * static_cast<double>(k * i % length) /
-                                                          static_cast<double>(length));
+        s += static_cast<double>(x[i]) *
+             std::polar(1.0, -2.0 * M_PI * static_cast<double>(k * i % length) / static_cast<double>(length));
       }
       plain[k] = std::norm(s);
       largest = std::max(largest, plain[k]);

@@ -1,11 +1,10 @@
-#include "analysis/Spectrum.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <vector>
 
+#include "analysis/Spectrum.h"
 #include "tests/support/AmbientRecord.h"
 #include "tests/support/DecayRecord.h"
 #include "tests/support/GaussianNoise.h"
