@@ -74,12 +74,15 @@ bool MakeBandEnvelope(std::span<const float> samples, double rate, double centre
     cosine[k] = t.real();
     sine[k] = t.imag();
   }
-  std::vector<std::complex<double>> turned(m);    // block means of x·e^(−iωk)
-  std::vector<double> level(m);                   // block means of x
-  std::vector<std::complex<double>> turnMean(m);  // block means of e^(−iωk), for the baseline
-  std::complex<double> fullTurnMean;
-  for (std::size_t k = 0; k < block; ++k) fullTurnMean += std::complex<double>(cosine[k], sine[k]);
-  fullTurnMean /= static_cast<double>(block);
+  std::vector<std::complex<double>> turned(m);  // block means of x·e^(−iωk), then the baseband
+  std::vector<double> level(m);                 // block means of x, then the baseline
+  // Means of e^(−iωk) over a whole block and over the last, shorter one.
+  std::complex<double> turnMean, lastTurnMean;
+  const std::size_t lastCount = n - (m - 1) * block;
+  for (std::size_t k = 0; k < block; ++k) {
+    turnMean += std::complex<double>(cosine[k], sine[k]) / static_cast<double>(block);
+    if (k < lastCount) lastTurnMean += std::complex<double>(cosine[k], sine[k]) / static_cast<double>(lastCount);
+  }
   for (std::size_t j = 0; j < m; ++j) {
     const std::size_t begin = j * block;
     if (begin % kReportSamples < block && progress != nullptr) {
@@ -107,26 +110,22 @@ bool MakeBandEnvelope(std::span<const float> samples, double rate, double centre
     const auto c = static_cast<double>(count);
     turned[j] = std::complex<double>(re0 + re1, im0 + im1) / c;
     level[j] = (sum0 + sum1) / c;
-    if (count == block) {
-      turnMean[j] = fullTurnMean;
-    } else {
-      for (std::size_t i = 0; i < count; ++i) turnMean[j] += std::complex<double>(cosine[i], sine[i]) / c;
-    }
   }
 
   // Less the baseline, which is nearly constant over a block, then turned by
   // the block's own phase.
   Smooth(level, centreHz / kBaselineDivisor, out.Rate);
-  out.Baseband.resize(m);
   const std::complex<double> step = Turn(cyclesPerSample * static_cast<double>(block));
   std::complex<double> phasor = 1.0;
-  std::vector<std::complex<double>> baseband(m);
+  std::vector<std::complex<double>>& baseband = turned;
   for (std::size_t j = 0; j < m; ++j) {
     if (j % kExactPhasorEvery == 0) phasor = Turn(cyclesPerSample * static_cast<double>(j * block));
-    baseband[j] = phasor * (turned[j] - level[j] * turnMean[j]);
+    baseband[j] = phasor * (turned[j] - level[j] * (j + 1 < m ? turnMean : lastTurnMean));
     phasor *= step;
   }
+  level = std::vector<double>();
   Smooth(baseband, halfWidthHz / kHalfAmplitudeCorner, out.Rate);
+  out.Baseband.resize(m);
   out.Envelope.resize(m);
   for (std::size_t j = 0; j < m; ++j) {
     out.Baseband[j] = std::complex<float>(baseband[j]);
