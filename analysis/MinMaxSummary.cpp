@@ -1,5 +1,7 @@
 #include "analysis/MinMaxSummary.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 
 namespace {
@@ -15,16 +17,27 @@ void Include(MinMax& into, const MinMax& block) {
 }
 
 MinMax Scan(const float* x, std::size_t count) {
-  // Eight lanes, which the compiler can keep in vector registers.
-  constexpr std::size_t kLanes = 8;
-  MinMax lanes[kLanes];
+  // Eight lanes in two SSE registers each; MINPS(a, b) is a < b ? a : b, so a
+  // sample that is not a number never replaces a lane's value.
+  __m128 lo0 = _mm_set1_ps(std::numeric_limits<float>::infinity()), lo1 = lo0;
+  __m128 hi0 = _mm_set1_ps(-std::numeric_limits<float>::infinity()), hi1 = hi0;
   std::size_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    for (std::size_t q = 0; q < kLanes; ++q) Include(lanes[q], x[i + q]);
+  for (; i + 8 <= count; i += 8) {
+    const __m128 a = _mm_loadu_ps(x + i), b = _mm_loadu_ps(x + i + 4);
+    lo0 = _mm_min_ps(a, lo0);
+    lo1 = _mm_min_ps(b, lo1);
+    hi0 = _mm_max_ps(a, hi0);
+    hi1 = _mm_max_ps(b, hi1);
   }
-  for (; i < count; ++i) Include(lanes[0], x[i]);
-  for (std::size_t q = 1; q < kLanes; ++q) Include(lanes[0], lanes[q]);
-  return lanes[0];
+  alignas(16) float lo[8], hi[8];
+  _mm_store_ps(lo, lo0);
+  _mm_store_ps(lo + 4, lo1);
+  _mm_store_ps(hi, hi0);
+  _mm_store_ps(hi + 4, hi1);
+  MinMax m;
+  for (int q = 0; q < 8; ++q) Include(m, MinMax{lo[q], hi[q]});
+  for (; i < count; ++i) Include(m, x[i]);
+  return m;
 }
 
 }  // namespace
