@@ -1,8 +1,8 @@
 #include "analysis/DecayDetection.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "analysis/BandEnvelope.h"
 #include "analysis/Spectrum.h"
@@ -12,12 +12,6 @@ namespace {
 
 // Share of the progress that the spectrum takes when the centre is looked for.
 constexpr double kSpectrumShare = 0.6;
-// This many samples in a row at the record's largest or smallest value are clipped.
-constexpr std::size_t kClipRun = 3;
-// A decay that does not reach the floor before the next event or the end of the
-// record must fall by at least this much (fitted, in nepers); less is a
-// vibration that goes on, not a decay.
-constexpr double kMinDropNepers = 0.5;
 // The decay rate is fitted where the envelope is still this many floors high,
 // clear of the noise, when that spans at least a period.
 constexpr double kSlopeFloors = 2.0;
@@ -27,10 +21,8 @@ constexpr std::size_t kStatisticsValues = std::size_t{1} << 18;
 constexpr std::size_t kMinQuietValues = 64;
 // How far back from a trigger the foot of its rise is looked for, in periods
 // besides the short-term window: the zero-phase low-pass spreads a sudden rise
-// over about two periods either side.
+// over about a period either side.
 constexpr double kFootLookbackCycles = 3.0;
-// Without a given centre, the record's strongest spectral peaks tried in turn.
-constexpr std::size_t kCentreCandidates = 3;
 
 DecayDetection Failed(DetectionFailureKind kind, std::string message) {
   DecayDetection out;
@@ -106,15 +98,15 @@ Events FindTriggers(const std::vector<float>& e, double period, double startLeve
   return events;
 }
 
-// Index of the last sample of the last run of kClipRun or more samples equal
+// Index of the last sample of the last run of `clipRun` or more samples equal
 // to `low` or `high` within [from, to); nothing when there is none.
 std::optional<std::size_t> LastClipped(std::span<const float> x, std::size_t from, std::size_t to, float low,
-                                       float high) {
+                                       float high, std::size_t clipRun) {
   std::optional<std::size_t> last;
   std::size_t run = 0;
   for (std::size_t i = from; i < to; ++i) {
     run = x[i] == low || x[i] == high ? run + 1 : 0;
-    if (run >= kClipRun) last = i;
+    if (run >= clipRun) last = i;
   }
   return last;
 }
@@ -205,7 +197,8 @@ std::optional<DetectedDecay> FollowDecay(std::span<const float> x, double rate, 
       peakSample + std::max(static_cast<std::int64_t>(std::ceil(s.StartCycles * period)), s.SettlingSamples);
   if (range.High > range.Low) {
     const std::size_t scanFrom = static_cast<std::size_t>(SampleOf(env, static_cast<double>(foot), n));
-    if (const auto clipped = LastClipped(x, scanFrom, static_cast<std::size_t>(floorSample), range.Low, range.High)) {
+    if (const auto clipped = LastClipped(x, scanFrom, static_cast<std::size_t>(floorSample), range.Low, range.High,
+                                         static_cast<std::size_t>(s.ClipRun))) {
       // Clipped: past every sample at the extremes, the shorter runs too.
       std::size_t last = *clipped;
       for (std::size_t i = last; i < static_cast<std::size_t>(floorSample); ++i) {
@@ -228,7 +221,7 @@ std::optional<DetectedDecay> FollowDecay(std::span<const float> x, double rate, 
   // A decay that met the floor has fallen; one cut off by the next event or
   // the record's end must show the fall in its trend.
   if (!(slope < 0.0)) return std::nullopt;
-  if (floorAt == limit && -slope * static_cast<double>(floorAt - first) < kMinDropNepers) return std::nullopt;
+  if (floorAt == limit && -slope * static_cast<double>(floorAt - first) < s.MinDropNepers) return std::nullopt;
   const double timeConstant = static_cast<double>(env.Block) / -slope;  // record samples
   const std::int64_t end = std::min<std::int64_t>(
       floorSample, start + static_cast<std::int64_t>(std::floor(s.EndTimeConstants * timeConstant)));
@@ -264,18 +257,22 @@ std::optional<DetectedDecay> FollowDecay(std::span<const float> x, double rate, 
 }  // namespace
 
 std::string DetectionSettingsText(const DetectionSettings& s) {
-  char band[64];
-  if (s.CentreHz) {
-    std::snprintf(band, sizeof band, "%gHz×(1±%g)", *s.CentreHz, s.BandRatio);
-  } else {
-    std::snprintf(band, sizeof band, "卓越ピーク×(1±%g)", s.BandRatio);
-  }
-  char text[512];
-  std::snprintf(text, sizeof text,
-                "検出: 帯域 %s 短期平均%g周期 長期平均%g周期 開始比%g 解除比%g(%g周期) 再開始 最近%g周期の%g倍 "
-                "床 中央値+%gMAD 開始 ピーク後%g周期と整定%lld点 終了 床または%g時定数 最短%g周期",
-                band, s.StaCycles, s.LtaCycles, s.OnRatio, s.OffRatio, s.OffCycles, s.RecentCycles, s.RiseRatio,
-                s.FloorMads, s.StartCycles, static_cast<long long>(s.SettlingSamples), s.EndTimeConstants, s.MinCycles);
+  // Shortest round-trip decimals, whatever the locale (a decimal comma would
+  // split the log's field).
+  const auto number = [](double value) {
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    return std::string(digits, result.ptr);
+  };
+  std::string text = "検出: 帯域 ";
+  text += s.CentreHz ? number(*s.CentreHz) + "Hz" : std::string("卓越ピーク");
+  text += "×(1±" + number(s.BandRatio) + ") 短期平均" + number(s.StaCycles) + "周期 長期平均" + number(s.LtaCycles) +
+          "周期 開始比" + number(s.OnRatio) + " 解除比" + number(s.OffRatio) + "(" + number(s.OffCycles) +
+          "周期) 再開始 最近" + number(s.RecentCycles) + "周期の" + number(s.RiseRatio) + "倍 床 中央値+" +
+          number(s.FloorMads) + "MAD 開始 ピーク後" + number(s.StartCycles) + "周期と整定" +
+          std::to_string(s.SettlingSamples) + "点 終了 床または" + number(s.EndTimeConstants) + "時定数 最短" +
+          number(s.MinCycles) + "周期 減衰" + number(s.MinDropNepers) + "Np以上 飽和" + std::to_string(s.ClipRun) +
+          "点連続 候補" + std::to_string(s.CentreCandidates) + "ピーク";
   return text;
 }
 
@@ -298,10 +295,12 @@ std::optional<std::string> DetectionSettingsProblem(const DetectionSettings& s, 
            "い）。";
   }
   if (!(s.FloorMads >= 0.0 && s.StartCycles >= 0.0 && s.SettlingSamples >= 0 && s.EndTimeConstants > 0.0 &&
-        s.MinCycles >= 0.0) ||
-      !finite(s.FloorMads) || !finite(s.StartCycles) || !finite(s.EndTimeConstants) || !finite(s.MinCycles)) {
-    return "検出の設定が不正です（床・開始・終了・最短の値は0以上にしてください）。";
+        s.MinCycles >= 0.0 && s.MinDropNepers >= 0.0) ||
+      !finite(s.FloorMads) || !finite(s.StartCycles) || !finite(s.EndTimeConstants) || !finite(s.MinCycles) ||
+      !finite(s.MinDropNepers)) {
+    return "検出の設定が不正です（床・開始・終了・最短・減衰の値は0以上にしてください）。";
   }
+  if (s.ClipRun < 1 || s.CentreCandidates < 1) return "検出の設定が不正です（飽和と候補の数は1以上にしてください）。";
   return std::nullopt;
 }
 
@@ -403,7 +402,8 @@ DecayDetection DetectDecays(std::span<const float> samples, double rate, const D
   }
   std::vector<double> centres;
   for (const SpectrumPeak& peak : spectrum.Peaks) {
-    if (centres.size() < kCentreCandidates && peak.F * (1.0 + settings.BandRatio) < 0.5 * rate) {
+    if (centres.size() < static_cast<std::size_t>(settings.CentreCandidates) &&
+        peak.F * (1.0 + settings.BandRatio) < 0.5 * rate) {
       centres.push_back(peak.F);
     }
   }

@@ -34,6 +34,9 @@ struct DetectionSettings {
   std::int64_t SettlingSamples = 0;  // and after this many: the record's filter (its half length when filtered)
   double EndTimeConstants = 3.0;     // end at most this many time constants after start
   double MinCycles = 3.0;            // shorter decays (start to end) are not reported
+  double MinDropNepers = 0.5;        // one cut off before the floor must fall this much (fitted), or it goes on
+  int ClipRun = 3;                   // this many samples in a row at the record's extreme value are clipped
+  int CentreCandidates = 3;          // without a centre: the spectrum's strongest peaks tried in turn
 };
 
 // The settings in one short line for the help text and the evaluation log

@@ -282,7 +282,7 @@ TEST(DecayDetectionTest, RefusalsAndCancel) {
     const char* name;
     DetectionSettings settings;
   };
-  std::vector<Case> cases(8);
+  std::vector<Case> cases(9);
   cases[0] = {"centre at 0", {}};
   cases[0].settings.CentreHz = 0.0;
   cases[1] = {"band beyond half the rate", {}};
@@ -299,6 +299,8 @@ TEST(DecayDetectionTest, RefusalsAndCancel) {
   cases[6].settings.SettlingSamples = -1;
   cases[7] = {"not a number", {}};
   cases[7].settings.FloorMads = std::numeric_limits<double>::quiet_NaN();
+  cases[8] = {"no sample makes a clipped run", {}};
+  cases[8].settings.ClipRun = 0;
   for (const Case& c : cases) {
     const DecayDetection refused = DetectDecays(x, kRate, c.settings);
     ASSERT_FALSE(refused.Ok()) << c.name;
