@@ -22,9 +22,9 @@ AcceptanceStep AcceptResult(const FitResult& result) {
   return step;
 }
 
-std::string InitialFrequencyText(int rate) { return FormatFixed(rate * 0.02, 1); }
+std::string InitialFrequencyText(double rate) { return FormatFixed(rate * 0.02, 1); }
 
-double InitialFrequency(int rate) { return ParseDecimal(InitialFrequencyText(rate)); }
+double InitialFrequency(double rate) { return ParseDecimal(InitialFrequencyText(rate)); }
 
 std::array<ResultLine, 7> ResultLines(const FitResult& r) {
   return {{

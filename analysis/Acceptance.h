@@ -34,8 +34,8 @@ AcceptanceStep AcceptResult(const FitResult& result);
 // The initial frequency a load offers: a fiftieth of the sampling rate, as the
 // text "%.1f" the initial-value box shows, and the number that text reads as
 // (what an evaluation from the box starts from).
-std::string InitialFrequencyText(int rate);
-double InitialFrequency(int rate);
+std::string InitialFrequencyText(double rate);
+double InitialFrequency(double rate);
 
 // One text line drawn on the plot, at pixel (X, Y) of the plot area.
 struct ResultLine {

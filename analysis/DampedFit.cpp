@@ -3,8 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "components/Least.h"
-#include "components/Platform.h"
+#include "analysis/Least.h"
 
 namespace {
 
@@ -75,21 +74,17 @@ bool IsFinite(const Parameters& p) {
 
 }  // namespace
 
-void ReportFitFailure(const FitFailure& failure, Platform& platform) {
-  platform.ShowMessage(failure.Message, failure.Title, MessageIcon::Warning);
-}
-
 float DampedModel(float a, float wn, float h, float phi, float t) {
   return static_cast<float>(ModelAt(a, wn, h, phi, DampedRoot(h), t));
 }
 
-FitEvaluation EvaluateStretch(std::span<const float> samples, int rate, float dt, std::int64_t start,
+FitEvaluation EvaluateStretch(std::span<const float> samples, double rate, float dt, std::int64_t start,
                               float widthSeconds, double f0, double h0, int maxPasses) {
-  if (rate <= 0 || !(dt > 0.0f) || !std::isfinite(dt)) {
+  if (!(rate > 0.0) || !std::isfinite(rate) || !(dt > 0.0f) || !std::isfinite(dt)) {
     return Failed(FitFailureKind::BadInput, "サンプリング周波数が正しくありません。");
   }
   // Width in samples as the view computes it: the product in double, truncated.
-  const double width = static_cast<double>(rate) * widthSeconds;
+  const double width = rate * widthSeconds;
   if (!(width >= 0.0) || width > std::numeric_limits<std::int32_t>::max()) {
     return Failed(FitFailureKind::BadInput, "表示時間幅が正しくありません。");
   }

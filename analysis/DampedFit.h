@@ -17,8 +17,6 @@
 #include <string>
 #include <vector>
 
-class Platform;
-
 constexpr int kFitPoints = 100;
 constexpr int kFitParameters = 4;  // A, ωn, h, Φ: the column order of the Jacobian
 constexpr double kFitStepFraction = 0.01;
@@ -90,12 +88,8 @@ struct FitEvaluation {
 // Evaluates the stretch of one channel that starts at sample start and is
 // widthSeconds wide (N = trunc(rate × width) samples), from the initial
 // frequency f0 (Hz) and damping ratio h0. maxPasses bounds the iteration.
-FitEvaluation EvaluateStretch(std::span<const float> samples, int rate, float dt, std::int64_t start,
+FitEvaluation EvaluateStretch(std::span<const float> samples, double rate, float dt, std::int64_t start,
                               float widthSeconds, double f0, double h0, int maxPasses = kFitMaxPasses);
-
-// Shows the failure in a warning box. No failure ends the program: the
-// evaluation is abandoned and everything stays as it was.
-void ReportFitFailure(const FitFailure& failure, Platform& platform);
 
 // The model at time t (s) with the given parameters, in double, rounded to
 // single precision as every stored model value is.

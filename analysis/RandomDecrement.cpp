@@ -15,12 +15,12 @@ RandomDecrementSignature Failed(RandomDecrementFailureKind kind, const char* mes
 
 }  // namespace
 
-std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double levelSigmas, float lengthSeconds, int rate,
+std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double levelSigmas, float lengthSeconds, double rate,
                                                                    std::size_t sampleCount) {
   if (!(levelSigmas > 0.0) || !std::isfinite(levelSigmas)) {
     return RandomDecrementFailure{RandomDecrementFailureKind::BadLevel, "トリガレベルは0より大きい数にしてください。"};
   }
-  const double length = static_cast<double>(rate) * lengthSeconds;
+  const double length = rate * lengthSeconds;
   if (!(length >= static_cast<double>(kMinSignatureSamples))) {
     return RandomDecrementFailure{RandomDecrementFailureKind::TooShort,
                                   "信号の長さが短すぎます（2サンプル以上必要です）。"};
@@ -31,7 +31,7 @@ std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double level
   return std::nullopt;
 }
 
-RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rate, double levelSigmas,
+RandomDecrementSignature RandomDecrement(std::span<const float> samples, double rate, double levelSigmas,
                                          float lengthSeconds, const Progress* progress) {
   const std::size_t n = samples.size();
   if (std::optional<RandomDecrementFailure> problem =
@@ -40,7 +40,7 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rat
     refused.Failure = std::move(problem);
     return refused;
   }
-  const auto m = static_cast<std::size_t>(static_cast<double>(rate) * lengthSeconds);
+  const auto m = static_cast<std::size_t>(rate * lengthSeconds);
 
   // Sums in double in the order of the samples.
   double sum = 0.0;
@@ -55,6 +55,7 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rat
   RandomDecrementSignature out;
   out.Sigma = std::sqrt(sumSquares / static_cast<double>(n));
   out.Level = levelSigmas * out.Sigma;
+  out.Mean = mean;
   out.Length = static_cast<std::int32_t>(m);
   const double level = out.Level;
 
@@ -71,6 +72,7 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rat
       const float* segment = samples.data() + i;
       for (std::size_t k = 0; k < m; ++k) sums[k] += segment[k] - mean;
       ++out.Triggers;
+      out.TriggerStarts.push_back(static_cast<std::int64_t>(i));
     }
     previous = current;
   }
@@ -96,7 +98,5 @@ WaveData SignatureRecord(const WaveData& source, int channel, const RandomDecrem
 }
 
 std::string SignatureFileName(std::string_view fileName, int channelNumber) {
-  const std::size_t dot = fileName.rfind('.');
-  const std::string_view stem = dot == std::string_view::npos || dot == 0 ? fileName : fileName.substr(0, dot);
-  return std::string(stem) + "_ch" + std::to_string(channelNumber) + "_rd.csv";
+  return StemOf(fileName) + "_ch" + std::to_string(channelNumber) + "_rd.csv";
 }

@@ -44,6 +44,8 @@ struct RandomDecrementSignature {
   double Level = 0.0;         // a = L·σ
   std::int32_t Length = 0;    // M, samples of the signature
   std::vector<float> Values;  // D_0 … D_(M−1)
+  double Mean = 0.0;          // of the record, taken away before the triggers
+  std::vector<std::int64_t> TriggerStarts;  // the T trigger samples i, rising
 
   bool Ok() const { return !Failure.has_value(); }
 };
@@ -51,13 +53,13 @@ struct RandomDecrementSignature {
 // Why a setting cannot give a signature of a record of `sampleCount` samples
 // at `rate` (level not above 0, fewer than 2 samples, longer than the record);
 // nothing when it can.
-std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double levelSigmas, float lengthSeconds, int rate,
+std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double levelSigmas, float lengthSeconds, double rate,
                                                                    std::size_t sampleCount);
 
 // The signature of `samples` (one channel, `rate` samples/s) at level
 // levelSigmas·σ, lengthSeconds long: M = trunc(rate × lengthSeconds), the
 // product in double as the view computes its width.
-RandomDecrementSignature RandomDecrement(std::span<const float> samples, int rate, double levelSigmas,
+RandomDecrementSignature RandomDecrement(std::span<const float> samples, double rate, double levelSigmas,
                                          float lengthSeconds, const Progress* progress = nullptr);
 
 // The name a signature is offered under: "<name without extension>_ch<K>_rd.csv"

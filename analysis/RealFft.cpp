@@ -1,7 +1,7 @@
 #include "analysis/RealFft.h"
 
 #include <cmath>
-#include <kissfft.hh>
+#include <kissfft/kissfft.hh>
 
 namespace {
 constexpr double kPi = 3.141592653589793;

@@ -49,6 +49,7 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
     const FilterResult filtered = FilterAllChannels(record, band->Lower, band->Upper, progress);
     if (filtered.Cancelled) return Failed(LoadOutcome::Status::Cancelled, {}, {});
     if (!filtered.Ok) return Failed(LoadOutcome::Status::FilterFailed, filtered.Message, kFilterTitle);
+    outcome.band = band;
   }
   return outcome;
 }

@@ -25,6 +25,7 @@ struct LoadOutcome {
   std::string message;    // UTF-8, for the user, when not Ok
   std::string title;      // its title in the window
   WaveData record;        // the record read (and filtered), when Ok
+  std::optional<BandEdges> band;  // the band it was filtered with, when Ok
   std::string timeLabel;  // what the readers show as the recording time
   bool ok() const { return status == Status::Ok; }
 };

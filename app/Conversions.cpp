@@ -5,7 +5,7 @@
 #include <new>
 
 #include "components/Platform.h"
-#include "components/Version.h"
+#include "io/Version.h"
 
 namespace {
 

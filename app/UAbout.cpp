@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <cmath>
 
-#include "components/Version.h"
+#include "io/Version.h"
+#include "components/qt/Fonts.h"
 #include "components/qt/ScreenCentre.h"
 #include "components/qt/WindowLook.h"
 #include "components/qt/TkBtn.h"
@@ -17,8 +18,6 @@ namespace {
 const QColor kBackground(238, 250, 201);
 const QColor kPanelText(0, 0, 128);  // navy
 constexpr int kPanelFontPixels = 16;
-// A rounded gothic face stands in for the thin rounded face of the panel.
-constexpr const char* kRoundedFamily = "MotoyaLMaru";
 
 // A plain panel with a lowered outer and a raised inner bevel.
 class AboutPanel : public QWidget {
@@ -96,7 +95,7 @@ QImage TAbout::Illustration(qreal devicePixelRatio) {
   }
 
   // The subject across the lower part of the picture.
-  QFont font(QString::fromLatin1(kRoundedFamily));
+  QFont font(QString::fromLatin1(kRoundedFontFamily));
   font.setPixelSize(20);
   font.setBold(true);
   painter.setFont(font);
@@ -121,7 +120,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent) {
   Panel1 = new AboutPanel(this);
   Panel1->setObjectName("Panel1");
   Panel1->setGeometry(8, 8, 369, 209);
-  QFont panelFont(QString::fromLatin1(kRoundedFamily));
+  QFont panelFont(QString::fromLatin1(kRoundedFontFamily));
   panelFont.setPixelSize(kPanelFontPixels);
   panelFont.setBold(true);
   Panel1->setFont(panelFont);
@@ -144,6 +143,13 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent) {
   ProductName = label("ProductName", "自由振動/減衰振動", 200, 40);
   Version = label("Version", QString("Oscalyx  ") + kVersionLabel, 208, 72);
   ReleaseDate = label("ReleaseDate", "2009/07/01", 232, 104);
+  // The build this is, in the panel's small print, for tracing a result.
+  Build = label("Build", QString("revision %1, %2").arg(SourceRevision(), BuildDate()), 200, 176);
+  QFont small = Build->font();
+  small.setPixelSize(11);
+  small.setBold(false);
+  Build->setFont(small);
+  Build->adjustSize();
 
   OKButton = new QPushButton("OK", this);
   OKButton->setObjectName("OKButton");

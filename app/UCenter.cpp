@@ -11,6 +11,8 @@
 #include "analysis/BandPass.h"
 #include "app/Conversions.h"
 #include "components/Platform.h"
+#include "session/Session.h"
+#include "components/qt/Fonts.h"
 #include "components/qt/ScreenCentre.h"
 #include "components/qt/WindowLook.h"
 
@@ -19,7 +21,6 @@ namespace {
 const QColor kBackground(255, 244, 255);
 const QColor kTextColour(0, 128, 0);  // green
 constexpr int kFontPixels = 13;
-constexpr const char* kUiFamily = "IPAPGothic";  // stands in for the Windows UI font
 
 }  // namespace
 
@@ -27,7 +28,7 @@ void SetSettingsDialogLook(QDialog& dialog, QSize outerSize) {
   dialog.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   SetOuterSize(dialog, outerSize);
   dialog.setModal(true);
-  QFont font(QString::fromLatin1(kUiFamily));
+  QFont font(QString::fromLatin1(kUiFontFamily));
   font.setPixelSize(kFontPixels);
   font.setBold(true);
   dialog.setFont(font);
@@ -38,7 +39,8 @@ void SetSettingsDialogLook(QDialog& dialog, QSize outerSize) {
   dialog.setAutoFillBackground(true);
 }
 
-TCenter::TCenter(Platform& platform, QWidget* parent) : QDialog(parent), platform_(platform) {
+TCenter::TCenter(Platform& platform, const Session& session, QWidget* parent)
+    : QDialog(parent), platform_(platform), session_(session) {
   setObjectName("Center");
   setWindowTitle("バンドパスフィルタ特性");
   SetSettingsDialogLook(*this, {kOuterWidth, kOuterHeight});
@@ -88,25 +90,25 @@ QString TCenter::BandText(float lower, float upper) {
   return QString::fromLatin1(text);
 }
 
-void TCenter::SetRate(int rate) { dt_ = rate > 0 ? static_cast<float>(1.0 / rate) : 0.0f; }
-
 void TCenter::Button1Click() {
   RunGuarded(platform_, [this] {
     QString label;
+    std::optional<BandEdges> confirmed;
     if (CBBand->isChecked()) {
       const auto centre = static_cast<float>(StrToFloat(EdCenter->text()));
       const auto ratio = static_cast<float>(StrToFloat(EdRatio->text()));
-      if (const std::optional<std::string> problem = BandSettingProblem(centre, ratio, dt_)) {
+      // The record's sampling interval as the filter gets it; 0 before a load.
+      const float dt = session_.Loaded() ? session_.Record().Dt : 0.0f;
+      if (const std::optional<std::string> problem = BandSettingProblem(centre, ratio, dt)) {
         platform_.ShowMessage(*problem, kInputErrorTitle, MessageIcon::Warning);
         return;
       }
-      const BandEdges edges = EdgesFromCentre(centre, ratio);
-      lowerEdge_ = edges.Lower;
-      upperEdge_ = edges.Upper;
-      label = BandText(lowerEdge_, upperEdge_);
+      confirmed = EdgesFromCentre(centre, ratio);
+      label = BandText(confirmed->Lower, confirmed->Upper);
     } else {
       label = "なし";
     }
+    confirmed_ = confirmed;
     label34Text_ = label;
     accept();
   });
@@ -114,5 +116,6 @@ void TCenter::Button1Click() {
 
 void TCenter::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  confirmed_.reset();
   CentreOnScreen(*this);
 }

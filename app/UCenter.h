@@ -1,15 +1,20 @@
 // TCenter: the band-pass dialog "バンドパスフィルタ特性". It owns the on/off box
 // and the texts of the centre frequency and the band ratio; its OK turns them
 // into the band edges fL = (1 − ratio) × centre and fH = (1 + ratio) × centre
-// (single precision) that the main window filters with. The main window shows
-// it modally and, however it was closed, re-reads and redraws the record.
+// (single precision), checked against the session's record. The main window
+// shows it modally and, however it was closed, re-reads the record and, once
+// that succeeded, keeps the confirmed edges in the session.
 #pragma once
 
 #include <QDialog>
 #include <QSize>
 #include <QString>
+#include <optional>
+
+#include "analysis/BandPass.h"
 
 class Platform;
+class Session;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -27,16 +32,12 @@ class TCenter : public QDialog {
  public:
   static constexpr int kOuterWidth = 277;  // frame included
   static constexpr int kOuterHeight = 185;
-  static constexpr float kInitialLowerEdge = 1.0f;  // Hz, until the first confirmed band
-  static constexpr float kInitialUpperEdge = 5.0f;
-
-  explicit TCenter(Platform& platform, QWidget* parent = nullptr);
+  TCenter(Platform& platform, const Session& session, QWidget* parent = nullptr);
 
   // OK: with the box checked, reads centre and ratio, refuses values the
   // filter cannot use at the loaded record's rate (the dialog then stays open
-  // and nothing changes),
-  // stores the edges and reports "%.2f-%.2fHz"; unchecked, reports "なし" and
-  // keeps the edges. Then the dialog closes.
+  // and nothing changes), confirms the edges and reports "%.2f-%.2fHz";
+  // unchecked, reports "なし" and confirms no edges. Then the dialog closes.
   void Button1Click();
 
   bool BandOn() const;
@@ -45,12 +46,10 @@ class TCenter : public QDialog {
   void SetCenterText(const QString& text);  // by every load and accepted evaluation
   QString RatioText() const;
   void SetRatioText(const QString& text);
-  // The loaded record's sampling rate (samples per second), by every load.
-  void SetRate(int rate);
-
-  // The band of the last confirmed OK with the box checked, Hz.
-  float LowerEdge() const { return lowerEdge_; }
-  float UpperEdge() const { return upperEdge_; }
+  // The edges the OK of the current opening confirmed (box checked); none
+  // before an OK, after an OK with the box unchecked, and after closing
+  // otherwise.
+  const std::optional<BandEdges>& ConfirmedEdges() const { return confirmed_; }
   // What the last OK put into the main window's filter label; empty before the
   // first OK.
   const QString& Label34Text() const { return label34Text_; }
@@ -68,8 +67,7 @@ class TCenter : public QDialog {
 
  private:
   Platform& platform_;
-  float lowerEdge_ = kInitialLowerEdge;
-  float upperEdge_ = kInitialUpperEdge;
-  float dt_ = 0.0f;  // the record's sampling interval, as the filter gets it; 0 before a load
+  const Session& session_;
+  std::optional<BandEdges> confirmed_;
   QString label34Text_;
 };

@@ -4,7 +4,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "components/Version.h"
+#include "io/Version.h"
+#include "components/qt/Fonts.h"
 #include "components/qt/ScreenCentre.h"
 #include "components/qt/WindowLook.h"
 
@@ -14,7 +15,6 @@ const QColor kBackground(247, 255, 255);
 const QColor kTitleColour(0, 128, 0);  // green
 constexpr int kFontPixels = 13;
 constexpr int kTitlePixels = 19;
-constexpr const char* kUiFamily = "IPAPGothic";  // stands in for the Windows UI font
 
 // The help text, one line per entry. Every fact here is how the program
 // behaves; change it together with the program. The first line carries the
@@ -115,7 +115,7 @@ THowTo::THowTo(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle("使い方");
   SetOuterSize(*this, {kOuterWidth, kOuterHeight});
 
-  QFont font(QString::fromLatin1(kUiFamily));
+  QFont font(QString::fromLatin1(kUiFontFamily));
   font.setPixelSize(kFontPixels);
   font.setBold(true);
   setFont(font);

@@ -24,7 +24,8 @@
 #include "app/UHowTo.h"
 #include "app/URandomDec.h"
 #include "app/WavePlot.h"
-#include "components/Version.h"
+#include "io/Version.h"
+#include "components/qt/Fonts.h"
 #include "components/qt/FormulaPicture.h"
 #include "components/qt/TkBtn.h"
 #include "components/qt/WindowLook.h"
@@ -36,7 +37,7 @@ const QColor kFormColour(211, 237, 252);
 const QColor kMaroon(128, 0, 0);
 
 QFont FormFont(int pixels = 13) {
-  QFont font("IPAPGothic");
+  QFont font(QString::fromLatin1(kUiFontFamily));
   font.setPixelSize(pixels);
   font.setBold(true);
   return font;
@@ -44,7 +45,8 @@ QFont FormFont(int pixels = 13) {
 
 }  // namespace
 
-TOpen::TOpen(Platform& platform, QWidget* parent) : QMainWindow(parent), platform_(platform) {
+TOpen::TOpen(Platform& platform, Session& session, QWidget* parent)
+    : QMainWindow(parent), platform_(platform), session_(session) {
   setObjectName("Open");
   setWindowTitle(kMainCaption);
   BuildControls();
@@ -61,7 +63,7 @@ void TOpen::AttachWindows(THowTo* howTo, TAbout* about, TGraph* graph, TGFormat*
   graph_ = graph;
   format_ = format;
   center_ = center;
-  graph_->SetMainLabels(Label23, Label24, Label25);
+  if (graph_ != nullptr) graph_->SetMainLabels(Label23, Label24, Label25);
 }
 
 void TOpen::Guard(const std::function<void()>& handler) { RunGuarded(platform_, handler); }
@@ -149,7 +151,10 @@ void TOpen::BuildControls() {
   Edit1->setObjectName("Edit1");
   Edit1->setGeometry(8, 20, 64, 22);
   Edit1->setToolTip("波形表示開始点");
-  Connect(Edit1, &QLineEdit::textChanged, [this] { Edit1Change(); });
+  // The start is taken when the user is done with it (Return, or leaving the
+  // box), so that an emptied box or a half-typed number is no error while
+  // typing.
+  Connect(Edit1, &QLineEdit::editingFinished, [this] { Edit1Change(); });
   Button4 = MakeButton(GroupBox2, "←", 76, 19, 28, 24, "Button4", "時刻を戻す");
   Connect(Button4, &QPushButton::clicked, [this] { Button4Click(); });
   Button5 = MakeButton(GroupBox2, "→", 106, 19, 28, 24, "Button5", "時刻を進める");
@@ -250,7 +255,7 @@ void TOpen::BuildControls() {
   EdInitF = new QLineEdit("3.0", central);
   EdInitF->setObjectName("EdInitF");
   EdInitF->setGeometry(296, 136, 52, 20);
-  EdInitH = new QLineEdit("0.03", central);
+  EdInitH = new QLineEdit(QString::number(kDefaultInitialDamping), central);
   EdInitH->setObjectName("EdInitH");
   EdInitH->setGeometry(296, 160, 52, 20);
   for (QLineEdit* box : {EdInitF, EdInitH}) {
@@ -293,19 +298,19 @@ void TOpen::BuildMenu() {
 
   QMenu* edit = menuBar()->addMenu("編集");
   QMenu* steps = edit->addMenu("波形表示ステップ");
-  const int stepValues[] = {200, 500, 1000, 2000};
-  const char* stepNames[] = {"N2001", "N5001", "N10001", "N20001"};
-  for (int i = 0; i < 4; ++i) {
-    const int step = stepValues[i];
-    StepItems[i] = action(steps, QString::number(step), stepNames[i], [this, step] { StepClick(step); });
+  for (std::size_t i = 0; i < kArrowSteps.size(); ++i) {
+    const int step = kArrowSteps[i];
+    const QString name = QString("N%1").arg(step) + "1";  // N2001, N5001, N10001, N20001
+    StepItems[i] = action(steps, QString::number(step), name.toLatin1().constData(), [this, step] { StepClick(step); });
     StepItems[i]->setCheckable(true);
+    StepItems[i]->setChecked(step == kDefaultArrowStep);
   }
-  StepItems[1]->setChecked(true);
   CenterPass = action(edit, "バンドパスフィルタ", "CenterPass", [this] { CenterPassClick(); });
   CenterPass->setEnabled(false);
   RD = action(edit, "RD法（ランダムデクリメント）…", "RD", [this] { RDClick(); });
   RD->setEnabled(false);
   RandomDec = new TRandomDec(platform_, this);
+  RandomDec->setObjectName("RandomDec");
   QMenu* scale = edit->addMenu("表示時間幅");
   TIMESCALE = scale->menuAction();
   TIMESCALE->setObjectName("TIMESCALE");
@@ -334,32 +339,23 @@ void TOpen::BuildMenu() {
 }
 
 void TOpen::FormCreate() {
-  view_.PlotBackground = kPlotBackground;
-  record_.SourceKind = FileKind::Csv;
+  ViewWindow& view = session_.View();
+  view = ViewWindow{};
+  session_.SelectKind(FileKind::Csv);
   openFilterIndex_ = 1;
-  plot_->Wave().Clear(view_.PlotBackground);
+  plot_->Wave().Clear(view.PlotBackground);
   plot_->Refresh();
-  view_.Start = 0;
-  view_.Divisions = 5;
-  view_.ArrowStep = 500;
   Label16->setText("");
-  startupFolder_ = QDir::currentPath().toStdString();
-  resultsPath_ = ResultsFilePath(startupFolder_);
-  logPath_ = startupFolder_ + "/" + kEvaluationLogName;
+  // The results file and the log stay in the folder the program started in,
+  // wherever the file dialogs go later.
+  session_.RecordIn(QDir::currentPath().toStdString());
   for (QLabel* label : {LabelChannels, LabelData, LabelRate, Label15, Label19, Label23, Label24, Label25, LabelTime,
                         Label28, Label29, LabelRecordTime}) {
     label->setText("");
   }
-  loaded_ = false;
-  bandLow_ = 1.0f;
-  bandHigh_ = 5.0f;
-  view_.CursorX = view_.CursorY = 0;
-  view_.CursorDrawn = false;
-  view_.SecondsPerDivision = 1.0f;
-  view_.WidthSeconds = 5.0f;
-  view_.ScaleMode = TimeScaleMode::Standard;
+  cursor_ = Crosshair{};
   SetTimeScaleCaptions();
-  WidthItems[2]->setChecked(true);
+  WidthItems[kDefaultWidthIndex]->setChecked(true);
 }
 
 // The two ways out of the program; no failure ends it.
@@ -369,7 +365,7 @@ void TOpen::N3Click() {
 }
 
 void TOpen::Button1Click() {
-  resultsFile_.Close();
+  session_.CloseResultsFile();
   close();
   platform_.RequestQuit();
 }
@@ -377,7 +373,7 @@ void TOpen::Button1Click() {
 void TOpen::closeEvent(QCloseEvent* event) {
   // The secondary windows go with the main one; the results file is complete
   // on disk already (every row is flushed) and is closed here.
-  resultsFile_.Close();
+  session_.CloseResultsFile();
   for (QWidget* window : std::initializer_list<QWidget*>{howTo_, about_, graph_, format_, center_}) {
     if (window != nullptr) window->hide();
   }
@@ -393,5 +389,5 @@ void TOpen::N8Click() {
 }
 
 void TOpen::Button11Click() {
-  if (graph_ != nullptr) graph_->ShowPlot(view_.PlotBackground);
+  if (graph_ != nullptr) graph_->ShowPlot(session_.View().PlotBackground);
 }

@@ -1,9 +1,14 @@
-// The main window TOpen: the loaded record, the view of it, the evaluation and
-// the results file. Its behaviour lives in one handler per control event; the
-// handlers are spread over UOpen.cpp (layout, start-up, life cycle),
-// UOpenLoad.cpp (loading), UOpenView.cpp (the view and its export),
-// UOpenEval.cpp (the evaluation) and UOpenFilter.cpp (band-pass and
+// The main window TOpen: a view of the session (session/Session.h). Each
+// control event has one handler, named after the control and the event; a
+// handler reads what it needs from its controls, runs one operation of the
+// session and hands the outcome to one Show… function, which maps it onto the
+// controls. The handlers are spread over UOpen.cpp (layout, start-up, life
+// cycle), UOpenLoad.cpp (loading), UOpenView.cpp (the view and its export),
+// UOpenEval.cpp (the evaluation) and UOpenFilter.cpp (band-pass, signature and
 // conversion).
+//
+// The controls are private; tests find them by their object names, the names
+// the program has always given them (Button9, EdInitF, Label28, ...).
 #pragma once
 
 #include <QMainWindow>
@@ -11,17 +16,12 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "components/DrawView.h"
 #include "components/Platform.h"
-#include "analysis/BandPass.h"
-#include "analysis/RecordLoading.h"
-#include "analysis/StandardErrors.h"
-#include "io/ResultsFile.h"
-#include "io/WaveData.h"
+#include "session/Session.h"
 
-struct FitEvaluation;
-struct FitResult;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -41,11 +41,14 @@ class THowTo;
 class TTkBtn;
 class WavePlot;
 
+// Shows why an evaluation failed in a warning box; the program goes on.
+void ReportFitFailure(const FitFailure& failure, Platform& platform);
+
 class TOpen : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TOpen(Platform& platform, QWidget* parent = nullptr);
+  TOpen(Platform& platform, Session& session, QWidget* parent = nullptr);
   ~TOpen() override;
 
   // The secondary windows, created after the main window.
@@ -90,14 +93,6 @@ class TOpen : public QMainWindow {
   void Button9Click() { Button6Click(); }
   void TkBtn1Click() { Button6Click(); }
   void Button11Click();
-  // The evaluation's recording steps: acceptance (labels, averages, scatter
-  // plot, next initial values) and the results row of channel index `channel`.
-  void AcceptanceStep(const FitResult& result);
-  void WriteResultsRow(int channel, const FitResult& result);
-  // The evaluation log's row of an evaluation (finished, or failed on a valid
-  // stretch), appended under the log's lock.
-  void LogEvaluation(int channel, int start, double f0, double h0, const FitEvaluation& evaluation,
-                     const std::optional<FitStandardErrors>& errors = std::nullopt);
 
   void CenterPassClick();
   // The random-decrement signature of the one channel shown: its dialog, a
@@ -111,16 +106,11 @@ class TOpen : public QMainWindow {
   // The one redraw routine of the view.
   void RedrawView();
 
-  // State, readable by tests.
-  const WaveData& Record() const { return record_; }
-  const ViewWindow& View() const { return view_; }
+  // What tests read besides the controls.
+  const Session& Model() const { return session_; }
   const DrawViewResult& LastDraw() const { return lastDraw_; }
   int RedrawCount() const { return redrawCount_; }
-  bool Loaded() const { return loaded_; }
-  const std::string& ResultsPath() const { return resultsPath_; }
   WavePlot* Plot() const { return plot_; }
-  float LowerEdge() const { return bandLow_; }
-  float UpperEdge() const { return bandHigh_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -129,6 +119,13 @@ class TOpen : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The crosshair drawn over the plot in XOR mode, and where.
+  struct Crosshair {
+    bool Drawn = false;
+    int X = 0;
+    int Y = 0;
+  };
+
   void BuildControls();
   void BuildMenu();
   QLabel* MakeLabel(const QString& text, int x, int y, const QString& name = QString());
@@ -142,55 +139,49 @@ class TOpen : public QMainWindow {
   void Connect(Sender* sender, Signal signal, std::function<void()> handler) {
     connect(sender, signal, this, [this, handler = std::move(handler)] { Guard(handler); });
   }
-  // Loads a file into a fresh record (filtered with `band` when given), away
-  // from the window with progress and "中止". A file that cannot be read, or
-  // a band the record does not allow, is reported; then, and after "中止",
-  // nothing is returned.
-  std::optional<LoadOutcome> LoadFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band);
+
+  // Reads a record away from the window with progress and "中止". A file that
+  // cannot be read, or a band the record does not allow, is reported; then,
+  // and after "中止", nothing is returned.
+  std::optional<LoadOutcome> ReadRecord(const LoadRequest& request);
   // The file type selected in the radio group, then the load flow.
   void OpenFileAs(const std::string& path, FileKind kind);
   // The load flow from a chosen file on.
   void LoadPath(const std::string& path);
+  // After a cancelled or failed load: the file type of the record still shown.
+  void KeepShownFileType();
+
+  // The outcomes of the session's operations on the controls.
+  void ShowLoad(const LoadCommit& commit);
+  void ShowRefilter(const LoadCommit& commit);
+  void ShowEvaluation(const SessionEvaluation& outcome);
+  void ShowNotices(const std::vector<Notice>& notices);
   // What a reader shows besides the record: time, slider range, channel boxes.
   void ShowReadResult(const std::string& timeLabel);
+
   void SetTimeScaleCaptions();
   // Moves the start by a number of samples, kept within the slider's range.
   void MoveStart(long long samples);
   void EraseCursor();
   int CursorSample() const;
-  // Tells the user that the results file cannot be created (or written) and
-  // that evaluations go on without it.
-  void WarnResultsFile(bool writing = false);
-  // Creates the results file anew for a load, or says why it is not recorded.
-  void CreateResultsFile();
 
   Platform& platform_;
+  Session& session_;
   THowTo* howTo_ = nullptr;
   TAbout* about_ = nullptr;
   TGraph* graph_ = nullptr;
   TGFormat* format_ = nullptr;
   TCenter* center_ = nullptr;
 
-  WaveData record_;
-  ViewWindow view_;
+  Crosshair cursor_;
   DrawViewResult lastDraw_;
   int redrawCount_ = 0;  // redraws since start-up
-  bool loaded_ = false;
-  std::string startupFolder_;
-  std::string resultsPath_;
-  ResultsFile resultsFile_;
-  bool lockWarningGiven_ = false;  // the results file is another window's: said once
-  std::string logPath_;            // the evaluation log, beside the results file
-  bool logWarningGiven_ = false;   // the log cannot be written: said once
-  // The band the loaded record's samples were filtered with; empty while unfiltered.
-  std::optional<BandEdges> recordBand_;
-  float bandLow_ = 1.0f;
-  float bandHigh_ = 5.0f;
   int openFilterIndex_ = 1;
+  // "file」の開始点 N": where the result in the red labels came from, until a
+  // load makes it a result of the record before.
+  QString resultOrigin_;
   std::string openFolder_;  // where the open dialog starts: the folder of the last file chosen
 
- public:
-  // Controls, named as the window's design names them.
   QLabel* LabelFileName = nullptr;
   QLabel* LabelChannels = nullptr;
   QLabel* LabelData = nullptr;
@@ -212,7 +203,7 @@ class TOpen : public QMainWindow {
   QLabel* Label12 = nullptr;
   QLabel* Label17 = nullptr;
   QGroupBox* RadioGroup2 = nullptr;
-  std::array<QRadioButton*, 5> WidthItems{};
+  std::array<QRadioButton*, kWidthChoices> WidthItems{};
   QButtonGroup* WidthGroup = nullptr;
   QGroupBox* GroupBox3 = nullptr;
   std::array<QCheckBox*, kMaxChannels> CB{};
@@ -244,7 +235,7 @@ class TOpen : public QMainWindow {
   QAction* SPC511 = nullptr;
   QAction* CSVF = nullptr;
   QAction* N3 = nullptr;
-  std::array<QAction*, 4> StepItems{};  // N2001, N5001, N10001, N20001
+  std::array<QAction*, kArrowSteps.size()> StepItems{};  // N2001, N5001, N10001, N20001
   QAction* CenterPass = nullptr;
   QAction* RD = nullptr;
   TRandomDec* RandomDec = nullptr;  // the dialog of RD

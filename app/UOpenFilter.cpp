@@ -20,65 +20,68 @@ constexpr char kSignatureTitle[] = "RD法";
 
 void TOpen::CenterPassClick() {
   if (center_ == nullptr) return;
-  // What the dialog may change, so that a re-read or filter that fails leaves
-  // the window exactly as it was: record, picture, label, edges and box.
   const bool wasOn = center_->BandOn();
-  const QString previousLabel = Label34->text();
-  const float previousLow = bandLow_;
-  const float previousHigh = bandHigh_;
-  auto restore = [&] {
-    center_->SetBandOn(wasOn);
-    Label34->setText(previousLabel);
-    bandLow_ = previousLow;
-    bandHigh_ = previousHigh;
-  };
-
-  if (center_->exec() == QDialog::Accepted) {
-    // OK with the box checked stores the band; unchecked leaves the edges.
-    if (center_->BandOn()) {
-      bandLow_ = center_->LowerEdge();
-      bandHigh_ = center_->UpperEdge();
-    }
-    Label34->setText(center_->Label34Text());
-  }
-
-  // However the dialog was closed: the record comes back from its file into
-  // a fresh record, is filtered there while the box is checked, and only then
-  // replaces the loaded one.
+  const bool confirmed = center_->exec() == QDialog::Accepted;
+  // However the dialog was closed: the record comes back from its file,
+  // filtered while the box is checked with the band of the last OK, and only
+  // then replaces the loaded one. A re-read that fails or is stopped changes
+  // nothing, the dialog's box included.
   std::optional<BandEdges> band;
-  if (center_->BandOn()) band = BandEdges{bandLow_, bandHigh_};
-  std::optional<LoadOutcome> loaded = LoadFile(std::string(SlotText(record_.Path)), record_.SourceKind, band);
-  if (!loaded) {
-    restore();
+  if (center_->BandOn()) band = confirmed && center_->ConfirmedEdges() ? *center_->ConfirmedEdges() : session_.Edges();
+  if (session_.FilteredWith(band)) {
+    // The record already is what the re-read would make of it: the same
+    // picture, without reading a large file again.
+    if (confirmed && center_->ConfirmedEdges()) session_.SetEdges(*center_->ConfirmedEdges());
+    if (confirmed) Label34->setText(center_->Label34Text());
+    UpdateChannelBoxes();
+    RedrawView();
     return;
   }
-  record_ = std::move(loaded->record);
-  recordBand_ = band;
-  center_->SetRate(record_.Rate);
-  ShowReadResult(loaded->timeLabel);
-  CSVF->setEnabled(record_.SourceKind == FileKind::Spc51);
+  std::optional<LoadOutcome> read = ReadRecord(session_.RefilterRequest(band));
+  if (!read) {
+    center_->SetBandOn(wasOn);
+    return;
+  }
+  if (confirmed) {
+    // OK with the box checked stores the band; unchecked leaves the edges.
+    if (center_->ConfirmedEdges()) session_.SetEdges(*center_->ConfirmedEdges());
+    Label34->setText(center_->Label34Text());
+  }
+  ShowRefilter(session_.CommitRefilter(std::move(*read)));
+}
+
+void TOpen::ShowRefilter(const LoadCommit& commit) {
+  ShowReadResult(commit.TimeLabel);
+  CSVF->setEnabled(session_.Record().SourceKind == FileKind::Spc51);
+  ShowNotices(commit.Notices);
   RedrawView();
 }
 
 void TOpen::RDClick() {
-  if (!loaded_ || !view_.SingleChannel || view_.SingleIndex >= record_.ChannelCount) return;
-  const int channel = view_.SingleIndex;
-  RandomDec->SetRecord(record_.Rate, record_.SampleCount);
+  const ViewWindow& view = session_.View();
+  const WaveData& record = session_.Record();
+  if (!session_.Loaded() || !view.SingleChannel || view.SingleIndex >= record.ChannelCount) return;
+  const int channel = view.SingleIndex;
+  RandomDec->SetRecord(record.Rate, record.SampleCount);
   if (RandomDec->exec() != QDialog::Accepted) return;
+  const double level = RandomDec->Level();
+  const float length = RandomDec->Length();
   const std::string chosen =
-      platform_.SaveFileName({kCsvFilter, 1, true, FolderOf(SlotText(record_.Path)),
-                              SignatureFileName(SlotText(record_.FileName), channel + 1)});
+      platform_.SaveFileName({kCsvFilter, 1, true, FolderOf(SlotText(record.Path)),
+                              SignatureFileName(SlotText(record.FileName), channel + 1)});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".csv");
 
+  // The work reads the session's record and nothing of the window.
   RandomDecrementSignature signature;
   std::optional<WriteResult> written;
-  platform_.RunLongWork(kSignatureLabel, [&](WorkReporter& reporter) {
-    signature = RandomDecrement(record_.Samples[static_cast<std::size_t>(channel)], record_.Rate,
-                                RandomDec->Level(), RandomDec->Length(), &reporter.progress);
+  const Session& session = session_;
+  platform_.RunLongWork(kSignatureLabel, [&signature, &written, &session, channel, level, length,
+                                          path](WorkReporter& reporter) {
+    signature = session.Signature(channel, level, length, &reporter.progress);
     if (signature.Ok() && !reporter.progress.Cancelled()) {
       reporter.Stage(kWritingLabel);
-      written = WriteCsv(path, SignatureRecord(record_, channel, signature), &reporter.progress);
+      written = WriteCsv(path, SignatureRecord(session.Record(), channel, signature), &reporter.progress);
     }
   });
   // "中止" leaves nothing: no file was written, or the one begun was removed.
@@ -99,12 +102,16 @@ void TOpen::RDClick() {
 }
 
 void TOpen::CSVFClick() {
-  const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true, {}, {}});
+  // Offered: the record's name as a standard CSV file, in the record's folder.
+  const WaveData& record = session_.Record();
+  const std::string chosen = platform_.SaveFileName(
+      {kCsvFilter, 1, true, FolderOf(SlotText(record.Path)), StemOf(SlotText(record.FileName)) + ".csv"});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".csv");
   WriteResult result;
-  platform_.RunLongWork(kConvertingLabel, [&](WorkReporter& reporter) {
-    result = WriteCsv(path, record_, &reporter.progress);
+  const Session& session = session_;
+  platform_.RunLongWork(kConvertingLabel, [&result, &session, path](WorkReporter& reporter) {
+    result = session.Convert(path, &reporter.progress);
   });
   // "中止" leaves no file, and an earlier file of that name as it was.
   if (!result.ok && !result.cancelled) platform_.ShowMessage(result.message, "CSVファイルへ変換", MessageIcon::Warning);

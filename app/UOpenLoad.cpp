@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QUrl>
 
@@ -37,10 +38,26 @@ QString Bytes(std::string_view text) { return DisplayText(text); }
 }  // namespace
 
 void TOpen::RadioGroup1Click() {
-  record_.SourceKind = RadioSpc51->isChecked() ? FileKind::Spc51 : FileKind::Csv;
-  openFilterIndex_ = record_.SourceKind == FileKind::Spc51 ? 2 : 1;
+  session_.SelectKind(RadioSpc51->isChecked() ? FileKind::Spc51 : FileKind::Csv);
+  openFilterIndex_ = RadioSpc51->isChecked() ? 2 : 1;
   BtnFilter->setEnabled(false);
   CenterPass->setEnabled(false);
+}
+
+void TOpen::KeepShownFileType() {
+  // A load that did not happen leaves the record shown, and with it its file
+  // type: the radio, the view's units and the filter go back to it.
+  if (!session_.Loaded()) return;
+  const FileKind shown = session_.LoadedKind();
+  {
+    const QSignalBlocker csv(RadioCsv);
+    const QSignalBlocker spc51(RadioSpc51);
+    (shown == FileKind::Spc51 ? RadioSpc51 : RadioCsv)->setChecked(true);
+  }
+  session_.SelectKind(shown);
+  openFilterIndex_ = shown == FileKind::Spc51 ? 2 : 1;
+  BtnFilter->setEnabled(true);
+  CenterPass->setEnabled(true);
 }
 
 void TOpen::CSVClick() {
@@ -53,11 +70,10 @@ void TOpen::SPC511Click() {
   BtnFileClick();
 }
 
-std::optional<LoadOutcome> TOpen::LoadFile(const std::string& path, FileKind kind,
-                                           const std::optional<BandEdges>& band) {
+std::optional<LoadOutcome> TOpen::ReadRecord(const LoadRequest& request) {
   LoadOutcome outcome;
-  const bool completed = platform_.RunLongWork(kReadingLabel, [&](WorkReporter& reporter) {
-    outcome = LoadRecordFile(path, kind, band, &reporter.progress, [&reporter](LoadStage stage) {
+  const bool completed = platform_.RunLongWork(kReadingLabel, [&outcome, request](WorkReporter& reporter) {
+    outcome = Session::Read(request, &reporter.progress, [&reporter](LoadStage stage) {
       reporter.Stage(stage == LoadStage::Reading ? kReadingLabel : kFilteringLabel);
     });
   });
@@ -73,65 +89,51 @@ std::optional<LoadOutcome> TOpen::LoadFile(const std::string& path, FileKind kin
 }
 
 void TOpen::ShowReadResult(const std::string& timeLabel) {
+  const WaveData& record = session_.Record();
   LabelTime->setText(DisplayText(timeLabel));
   LabelTime->adjustSize();
-  TrackBar1->setMaximum(record_.SampleCount);
-  if (record_.SourceKind == FileKind::Spc51) {
+  TrackBar1->setMaximum(record.SampleCount);
+  if (record.SourceKind == FileKind::Spc51) {
     // The SPC-51 reader shows the header's numbers as they are; a load then
     // rewrites them with their units, a re-read does not.
-    LabelChannels->setText(QString::number(record_.ChannelCount));
-    LabelData->setText(QString::number(record_.SampleCount));
-    LabelRate->setText(QString::number(record_.Rate));
+    LabelChannels->setText(QString::number(record.ChannelCount));
+    LabelData->setText(QString::number(record.SampleCount));
+    LabelRate->setText(QString::fromStdString(RateText(record.Rate)));
   }
   UpdateChannelBoxes();
 }
 
 void TOpen::UpdateChannelBoxes() {
-  for (int k = 0; k < kMaxChannels; ++k) CB[k]->setEnabled(k < record_.ChannelCount);
+  const int channels = session_.Record().ChannelCount;
+  ViewWindow& view = session_.View();
+  for (int k = 0; k < kMaxChannels; ++k) CB[k]->setEnabled(k < channels);
   // A single channel that the record no longer has (a re-read file with
   // fewer channels) gives way to all channels.
-  if (view_.SingleChannel && view_.SingleIndex >= record_.ChannelCount) view_.SingleChannel = false;
-  if (view_.SingleChannel) {
+  if (view.SingleChannel && view.SingleIndex >= channels) view.SingleChannel = false;
+  if (view.SingleChannel) {
     for (QCheckBox* box : CB) box->setChecked(false);
-    CB[view_.SingleIndex]->setChecked(true);
+    CB[view.SingleIndex]->setChecked(true);
   } else {
-    for (int k = 0; k < record_.ChannelCount; ++k) CB[k]->setChecked(true);
+    for (int k = 0; k < channels; ++k) CB[k]->setChecked(true);
   }
 }
 
-void TOpen::WarnResultsFile(bool writing) {
-  platform_.ShowMessage("結果ファイル「" + resultsPath_ + (writing ? "」に書き込めません（" : "」を作成できません（") +
-                            resultsFile_.errorText() + "）。\n評価はできますが、結果はファイルに記録されません。",
-                        "結果ファイル", MessageIcon::Warning);
-}
-
-void TOpen::CreateResultsFile() {
-  switch (resultsFile_.Create(resultsPath_, ResultsHeaderLine())) {
-    case ResultsFile::CreateStatus::Created:
-      return;
-    case ResultsFile::CreateStatus::Failed:
-      WarnResultsFile();
-      return;
-    case ResultsFile::CreateStatus::Locked:
-      // Another window started in this folder records its results there; this
-      // one leaves the file alone. Said once: every later load would repeat it.
-      if (!lockWarningGiven_) {
-        lockWarningGiven_ = true;
-        platform_.ShowMessage("結果ファイル「" + resultsPath_ +
-                                  "」は、このフォルダで起動した別のウィンドウが記録に使っています。\n"
-                                  "評価はできますが、そのウィンドウが記録している間、このウィンドウの結果はファイルに"
-                                  "記録されません。",
-                              "結果ファイル", MessageIcon::Warning);
-      }
-      return;
+void TOpen::ShowNotices(const std::vector<Notice>& notices) {
+  for (const Notice& notice : notices) {
+    platform_.ShowMessage(notice.Text, notice.Title,
+                          notice.Level == Notice::Kind::Information ? MessageIcon::Information
+                                                                    : MessageIcon::Warning);
   }
 }
 
 void TOpen::BtnFileClick() {
   // The reader follows the file-type selection, never the file's extension.
-  record_.SourceKind = RadioSpc51->isChecked() ? FileKind::Spc51 : FileKind::Csv;
+  session_.SelectKind(RadioSpc51->isChecked() ? FileKind::Spc51 : FileKind::Csv);
   const std::string path = platform_.OpenFileName({kOpenFilter, openFilterIndex_, false, openFolder_, {}});
-  if (path.empty()) return;
+  if (path.empty()) {
+    KeepShownFileType();
+    return;
+  }
   openFolder_ = FolderOf(path);
   LoadPath(path);
 }
@@ -141,7 +143,7 @@ void TOpen::OpenFile(const std::string& path) { OpenFileAs(path, KindFromExtensi
 void TOpen::OpenFileAs(const std::string& path, FileKind kind) {
   // Selecting the item runs RadioGroup1Click, as a click on it would.
   (kind == FileKind::Spc51 ? RadioSpc51 : RadioCsv)->setChecked(true);
-  record_.SourceKind = kind;
+  session_.SelectKind(kind);
   openFolder_ = FolderOf(path);
   LoadPath(path);
 }
@@ -175,45 +177,55 @@ void TOpen::dropEvent(QDropEvent* event) {
 }
 
 void TOpen::LoadPath(const std::string& path) {
-  // The file is read into a fresh record first, so that a file that cannot be
-  // read leaves the loaded record, its view and its results file as they were.
-  std::optional<LoadOutcome> loaded = LoadFile(path, record_.SourceKind, std::nullopt);
-  if (!loaded) return;
-
-  record_.Path = loaded->record.Path;
-  record_.FileName = loaded->record.FileName;
-  LabelFileName->setText(Bytes(SlotText(record_.FileName)));
-  LabelFileName->adjustSize();
+  // The file is read first, so that a file that cannot be read leaves the
+  // loaded record, its view and its results file as they were.
+  std::optional<LoadOutcome> read = ReadRecord({path, session_.Record().SourceKind, std::nullopt});
+  if (!read) {
+    KeepShownFileType();
+    return;
+  }
   // No channel is checked while the record changes, so the slider's move to
   // the first sample below only clears the plot.
   for (QCheckBox* box : CB) box->setChecked(false);
-  // Every load starts an empty results file.
-  CreateResultsFile();
+  ShowLoad(session_.CommitLoad(std::move(*read)));
+}
+
+void TOpen::ShowLoad(const LoadCommit& commit) {
+  const WaveData& record = session_.Record();
+  LabelFileName->setText(Bytes(SlotText(record.FileName)));
+  LabelFileName->adjustSize();
+  ShowNotices(commit.Notices);
   TrackBar1->setValue(0);
   GroupBox2->setEnabled(true);
-  record_ = std::move(loaded->record);
-  recordBand_.reset();
-  if (center_ != nullptr) center_->SetRate(record_.Rate);
-  ShowReadResult(loaded->timeLabel);
-  CSVF->setEnabled(record_.SourceKind == FileKind::Spc51);
-  loaded_ = true;
-  // The scatter plot and the averages start afresh with the record.
-  if (graph_ != nullptr) graph_->ResetCount();
+  ShowReadResult(commit.TimeLabel);
+  CSVF->setEnabled(record.SourceKind == FileKind::Spc51);
+  // The last result's labels stay, but their hints say they belong to the
+  // record before.
+  if (!resultOrigin_.isEmpty()) {
+    const QString origin = "前の記録「" + resultOrigin_ + " の評価結果です。";
+    for (QLabel* label : {Label28, Label29}) {
+      label->setToolTip(label->toolTip().isEmpty() ? origin : origin + "\n" + label->toolTip());
+    }
+    resultOrigin_.clear();
+  }
+  // The scatter plot and the averages start afresh with the record, and what
+  // was excluded from the last one can no longer be taken back.
+  if (graph_ != nullptr) graph_->ForgetExclusions();
   Button11->setEnabled(true);
   Label23->setText("");
   Label24->setText("");
   Label25->setText("");
-  LabelChannels->setText(QString::number(record_.ChannelCount));
-  LabelData->setText(QString::number(record_.SampleCount));
-  LabelRate->setText(QString::number(record_.Rate) + "/sec");
-  Label17->setText(QString::fromStdString(FormatFixed(static_cast<double>(view_.ArrowStep) / record_.Rate, 1)) +
-                   "sec");
+  LabelChannels->setText(QString::number(record.ChannelCount));
+  LabelData->setText(QString::number(record.SampleCount));
+  LabelRate->setText(QString::fromStdString(RateText(record.Rate)) + "/sec");
+  Label17->setText(
+      QString::fromStdString(FormatFixed(static_cast<double>(session_.View().ArrowStep) / record.Rate, 1)) + "sec");
   LabelRecordTime->setText(
-      QString::fromStdString(FormatFixed(static_cast<double>(record_.SampleCount * record_.Dt), 1)) + "sec");
+      QString::fromStdString(FormatFixed(static_cast<double>(record.SampleCount * record.Dt), 1)) + "sec");
   // The first guess of the frequency goes to the evaluation, the band-pass
   // centre and the scatter plot's X full scale alike; the damping ratio keeps
   // what the last accepted evaluation left.
-  const QString initialF = QString::fromStdString(InitialFrequencyText(record_.Rate));
+  const QString initialF = QString::fromStdString(InitialFrequencyText(record.Rate));
   EdInitF->setText(initialF);
   if (center_ != nullptr) center_->SetCenterText(initialF);
   if (format_ != nullptr) {
@@ -221,7 +233,7 @@ void TOpen::LoadPath(const std::string& path) {
     format_->Button1Click();
   }
   // The previous record's crosshair and its read-out go with it.
-  view_.CursorDrawn = false;
+  cursor_.Drawn = false;
   Label16->setText("");
   BtnFilter->setEnabled(true);
   CenterPass->setEnabled(true);

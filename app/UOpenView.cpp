@@ -15,7 +15,7 @@
 #include "app/UCenter.h"
 #include "app/UOpen.h"
 #include "app/WavePlot.h"
-#include "components/Version.h"
+#include "io/Version.h"
 #include "components/qt/TkBtn.h"
 #include "image/PngObject.h"
 #include "io/NumberText.h"
@@ -35,6 +35,8 @@ std::string Printf(const char* format, auto... values) {
 }  // namespace
 
 void TOpen::Edit1Change() {
+  // Leaving the box as it was is no new start.
+  if (Edit1->text() == QString::number(TrackBar1->value())) return;
   const int typed = StrToInt(Edit1->text());
   TrackBar1->setValue(typed);
   // A start beyond the record is shown as the start actually drawn, so that
@@ -47,9 +49,9 @@ void TOpen::TrackBar1Change() {
   RedrawView();
 }
 
-void TOpen::Button4Click() { MoveStart(-static_cast<long long>(view_.ArrowStep)); }
+void TOpen::Button4Click() { MoveStart(-static_cast<long long>(session_.View().ArrowStep)); }
 
-void TOpen::Button5Click() { MoveStart(view_.ArrowStep); }
+void TOpen::Button5Click() { MoveStart(session_.View().ArrowStep); }
 
 void TOpen::MoveStart(long long samples) {
   // In 64 bits: near the end of a record of 2^31 samples the sum leaves int.
@@ -59,7 +61,7 @@ void TOpen::MoveStart(long long samples) {
 }
 
 void TOpen::SetTimeScaleCaptions() {
-  const WidthChoice* table = view_.ScaleMode == TimeScaleMode::Standard ? kStandardWidths : kShortWidths;
+  const WidthChoice* table = session_.View().ScaleMode == TimeScaleMode::Standard ? kStandardWidths : kShortWidths;
   for (int i = 0; i < kWidthChoices; ++i) WidthItems[i]->setText(QString::fromUtf8(table[i].Caption));
 }
 
@@ -67,8 +69,8 @@ void TOpen::RadioGroup2Click() {
   const int index = WidthGroup->checkedId();
   if (index < 0) return;
   const WidthChoice& choice =
-      (view_.ScaleMode == TimeScaleMode::Standard ? kStandardWidths : kShortWidths)[index];
-  ApplyWidth(view_, choice);
+      (session_.View().ScaleMode == TimeScaleMode::Standard ? kStandardWidths : kShortWidths)[index];
+  ApplyWidth(session_.View(), choice);
   plot_->Wave().VValueX = choice.SecondsPerDivision;
   RedrawView();
 }
@@ -76,7 +78,7 @@ void TOpen::RadioGroup2Click() {
 void TOpen::DIV1Click() {
   DIV1->setChecked(true);
   DIV10->setChecked(false);
-  view_.ScaleMode = TimeScaleMode::Standard;
+  session_.View().ScaleMode = TimeScaleMode::Standard;
   SetTimeScaleCaptions();
   WidthItems[kDefaultWidthIndex]->setChecked(true);
   RadioGroup2Click();
@@ -85,20 +87,20 @@ void TOpen::DIV1Click() {
 void TOpen::DIV10Click() {
   DIV1->setChecked(false);
   DIV10->setChecked(true);
-  view_.ScaleMode = TimeScaleMode::Short;
+  session_.View().ScaleMode = TimeScaleMode::Short;
   SetTimeScaleCaptions();
   WidthItems[kDefaultWidthIndex]->setChecked(true);
   RadioGroup2Click();
 }
 
 void TOpen::StepClick(int step) {
-  const int steps[] = {200, 500, 1000, 2000};
-  for (int i = 0; i < 4; ++i) StepItems[i]->setChecked(steps[i] == step);
-  view_.ArrowStep = step;
+  for (std::size_t i = 0; i < kArrowSteps.size(); ++i) StepItems[i]->setChecked(kArrowSteps[i] == step);
+  session_.View().ArrowStep = step;
   Label12->setText(QString::number(step));
   // Before any load there is no rate to time the step with.
-  if (record_.Rate > 0) {
-    Label17->setText(QString::fromStdString(FormatFixed(static_cast<double>(step) / record_.Rate, 1)) + "秒");
+  if (session_.Record().Rate > 0) {
+    const double seconds = static_cast<double>(step) / session_.Record().Rate;
+    Label17->setText(QString::fromStdString(FormatFixed(seconds, 1)) + "秒");
   } else {
     Label17->setText("");
   }
@@ -116,38 +118,36 @@ void TOpen::Button8Click() {
 }
 
 void TOpen::Button10Click() {
-  for (int k = 0; k < record_.ChannelCount; ++k) CB[k]->setChecked(true);
-  view_.SingleChannel = false;
+  for (int k = 0; k < session_.Record().ChannelCount; ++k) CB[k]->setChecked(true);
+  session_.View().SingleChannel = false;
 }
 
 void TOpen::Button2Click() { RedrawView(); }
 
 void TOpen::CBWhiteClick() {
-  view_.PlotBackground = CBWhite->isChecked() ? kWhitePlotBackground : kPlotBackground;
+  session_.View().PlotBackground = CBWhite->isChecked() ? kWhitePlotBackground : kPlotBackground;
   RedrawView();
 }
 
 void TOpen::RedrawView() {
-  for (int k = 0; k < kMaxChannels; ++k) view_.Channels[k] = CB[k]->isChecked();
+  ViewWindow& view = session_.View();
+  const WaveData& record = session_.Record();
+  for (int k = 0; k < kMaxChannels; ++k) view.Channels[k] = CB[k]->isChecked();
   bool startIsNumber = true;
   std::string conversionError;
   try {
-    view_.Start = StrToInt(Edit1->text());
+    view.Start = StrToInt(Edit1->text());
   } catch (const ConversionError& error) {
     startIsNumber = false;
     conversionError = error.what();
   }
-  ViewBandPass bandPass;
-  bandPass.On = center_ != nullptr && center_->BandOn();
-  bandPass.LowHz = bandLow_;
-  bandPass.HighHz = bandHigh_;
-  SelectChannels(view_, record_.ChannelCount);
-  lastDraw_ = DrawView(plot_->Wave(), record_, view_, bandPass, startIsNumber);
-  view_.CursorDrawn = false;  // the new picture has no crosshair
+  SelectChannels(view, record.ChannelCount);
+  lastDraw_ = DrawView(plot_->Wave(), record, view, session_.Band(), startIsNumber);
+  cursor_.Drawn = false;  // the new picture has no crosshair
   ++redrawCount_;
   plot_->Refresh();
   // The signature, like the evaluation, works on the one channel shown.
-  RD->setEnabled(loaded_ && lastDraw_.CheckedCount == 1);
+  RD->setEnabled(session_.Loaded() && lastDraw_.CheckedCount == 1);
   if (lastDraw_.CheckedCount == 1) {
     Button9->setEnabled(true);
     TkBtn1->setEnabled(true);
@@ -163,41 +163,44 @@ void TOpen::RedrawView() {
 }
 
 void TOpen::EraseCursor() {
-  if (!view_.CursorDrawn) return;
+  if (!cursor_.Drawn) return;
   Canvas& canvas = plot_->PlotCanvas();
   canvas.SetPenMode(PenMode::Xor);
   canvas.SetPenWidth(1);
-  canvas.MoveTo(view_.CursorX, 0);
-  canvas.LineTo(view_.CursorX, canvas.Height());
-  canvas.MoveTo(0, view_.CursorY);
-  canvas.LineTo(canvas.Width(), view_.CursorY);
+  canvas.MoveTo(cursor_.X, 0);
+  canvas.LineTo(cursor_.X, canvas.Height());
+  canvas.MoveTo(0, cursor_.Y);
+  canvas.LineTo(canvas.Width(), cursor_.Y);
   canvas.SetPenMode(PenMode::Copy);
-  view_.CursorDrawn = false;
+  cursor_.Drawn = false;
 }
 
 int TOpen::CursorSample() const {
-  const float t = static_cast<float>((view_.CursorX - lastDraw_.LastFrame.OriginX) / 600.0 * view_.WidthSeconds);
-  const double step = view_.Start + static_cast<double>(t) / record_.Dt;
+  const ViewWindow& view = session_.View();
+  const float t = static_cast<float>((cursor_.X - lastDraw_.LastFrame.OriginX) / 600.0 * view.WidthSeconds);
+  const double step = view.Start + static_cast<double>(t) / session_.Record().Dt;
   // The sample under the cursor, kept inside the range of an int.
   return static_cast<int>(std::clamp(step, -2147483648.0, 2147483647.0));
 }
 
 void TOpen::MyWave1MouseMove(int x, int y) {
-  if (!loaded_) return;
+  if (!session_.Loaded()) return;
   Canvas& canvas = plot_->PlotCanvas();
   const int width = canvas.Width();
   const int height = canvas.Height();
   EraseCursor();
-  view_.CursorX = x;
-  view_.CursorY = y;
+  cursor_.X = x;
+  cursor_.Y = y;
   const int step = CursorSample();
   const WaveFrame& frame = lastDraw_.LastFrame;
   const float value = frame.UnitLenY != 0
                           ? static_cast<float>(static_cast<double>(frame.OriginY - y) * frame.VValueY / frame.UnitLenY)
                           : 0.0f;
-  const float seconds = static_cast<float>(static_cast<double>(step - view_.Start) / record_.Rate);
-  if (view_.SingleChannel && step > 0) {
-    const std::string unit = DisplayUtf8(SlotText(record_.Units[view_.SingleIndex]));
+  const ViewWindow& view = session_.View();
+  const WaveData& record = session_.Record();
+  const float seconds = static_cast<float>(static_cast<double>(step - view.Start) / record.Rate);
+  if (view.SingleChannel && step > 0) {
+    const std::string unit = DisplayUtf8(SlotText(record.Units[view.SingleIndex]));
     Label16->setText(QString::fromStdString(
         Printf("X = %d(step),  %.2f(sec)    Y = %.2f(%s)", step, seconds, value, unit.c_str())));
   } else {
@@ -210,24 +213,27 @@ void TOpen::MyWave1MouseMove(int x, int y) {
   canvas.LineTo(x, height);
   canvas.MoveTo(0, y);
   canvas.LineTo(width, y);
-  view_.CursorDrawn = true;
+  cursor_.Drawn = true;
   if (x <= 5 || y <= 5 || x >= width - 5 || y >= height - 5) EraseCursor();
   canvas.SetPenMode(PenMode::Copy);
   plot_->Refresh();
 }
 
 void TOpen::MyWave1Click() {
-  if (!loaded_) return;
+  if (!session_.Loaded()) return;
   EraseCursor();
   TrackBar1->setValue(std::clamp(CursorSample(), 0, TrackBar1->maximum()));
-  view_.CursorDrawn = false;
+  cursor_.Drawn = false;
   plot_->Refresh();
 }
 
 void TOpen::Button3Click() { plot_->Wave().Copy(platform_); }
 
 void TOpen::Button7Click() {
-  const std::string chosen = platform_.SaveFileName({kPngFilter, 1, true, {}, {}});
+  // Offered: the record's name as a picture, in the record's folder.
+  const WaveData& record = session_.Record();
+  const std::string chosen = platform_.SaveFileName(
+      {kPngFilter, 1, true, FolderOf(SlotText(record.Path)), StemOf(SlotText(record.FileName)) + ".png"});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".png");
   TPNGObject png;

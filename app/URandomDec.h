@@ -22,7 +22,7 @@ class TRandomDec : public QDialog {
 
   // The record the signature will be taken from, by the main window before
   // every opening.
-  void SetRecord(int rate, int sampleCount);
+  void SetRecord(double rate, int sampleCount);
   // OK: reads both numbers, refuses what cannot give a signature ("入力エラー";
   // the dialog stays open), then closes.
   void Button1Click();
@@ -40,7 +40,7 @@ class TRandomDec : public QDialog {
 
  private:
   Platform& platform_;
-  int rate_ = 0;
+  double rate_ = 0.0;
   int sampleCount_ = 0;
   double level_ = 0.0;
   float length_ = 0.0f;

@@ -21,9 +21,10 @@
 #include "app/UGraph.h"
 #include "app/UHowTo.h"
 #include "app/UOpen.h"
-#include "components/Version.h"
+#include "io/Version.h"
 #include "components/qt/QtPlatform.h"
 #include "components/qt/Translations.h"
+#include "session/Session.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -43,13 +44,15 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName("oscalyx");
     InstallJapaneseTranslations(app);
     QtPlatform platform;
-    TOpen open(platform);
+    // The session outlives every window that shows it.
+    Session session;
+    TOpen open(platform, session);
     platform.SetParent(&open);
     THowTo howTo;
     TAbout about;
-    TGraph graph(platform);
+    TGraph graph(platform, session);
     TGFormat format(platform, graph);
-    TCenter center(platform);
+    TCenter center(platform, session);
     open.AttachWindows(&howTo, &about, &graph, &format, &center);
     open.adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -80,7 +80,7 @@ void BM_DrawViewEightChannelsTwentySeconds(benchmark::State& state) {
   const WaveData& record = ViewRecord();
   TMyWave wave(std::make_unique<QtCanvas>(kPlotWidth, kPlotHeight));
   ViewWindow view = TwentySecondView();
-  const ViewBandPass bandPass{true, 18.0f, 22.0f};
+  const std::optional<BandEdges> bandPass = BandEdges{18.0f, 22.0f};
   const bool skipRepeats = state.range(0) != 0;
   for (auto _ : state) {
     const DrawViewResult result = DrawView(wave, record, view, bandPass, true, skipRepeats);

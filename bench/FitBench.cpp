@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "analysis/DampedFit.h"
-#include "components/Least.h"
+#include "analysis/Least.h"
 
 namespace {
 

@@ -54,7 +54,8 @@ void BM_Sweep1000AgainstSerial(benchmark::State& state) {
   for (auto _ : state) {
     const auto begin = std::chrono::steady_clock::now();
     for (int start = 0; start < kStarts; ++start) {
-      benchmark::DoNotOptimize(EvaluateChannel(record, 0, parse.options, start).Fit.Result.Passes);
+      const EvaluationRequest request = RequestFor(parse.options, record, 0, start);
+      benchmark::DoNotOptimize(EvaluateRecord(record, std::nullopt, request, 0).Fit.Result.Passes);
     }
     const auto middle = std::chrono::steady_clock::now();
     if (RunCli({"sweep", file, "--channel", "1", "--from", "0", "--to", "999", "--every", "1"}, sink, sink) != 0) {

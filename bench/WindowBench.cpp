@@ -22,6 +22,7 @@
 #include "app/UGraph.h"
 #include "app/UHowTo.h"
 #include "app/UOpen.h"
+#include "session/Session.h"
 #include "components/Platform.h"
 
 namespace {
@@ -66,15 +67,16 @@ void BM_WindowBandPass8x10M(benchmark::State& state, const std::string& path) {
   const double before = PeakKiB();
   BenchPlatform platform;
   platform.file = path;
-  TOpen open(platform);
+  Session session;
+  TOpen open(platform, session);
   THowTo howTo;
   TAbout about;
-  TGraph graph(platform);
+  TGraph graph(platform, session);
   TGFormat format(platform, graph);
-  TCenter center(platform);
+  TCenter center(platform, session);
   open.AttachWindows(&howTo, &about, &graph, &format, &center);
   open.CSVClick();
-  const double arraysKiB = 8.0 * open.Record().SampleCount * sizeof(float) / 1024.0;
+  const double arraysKiB = 8.0 * session.Record().SampleCount * sizeof(float) / 1024.0;
 
   double windowSeconds = 0.0;
   double windowPeak = 0.0;

@@ -11,7 +11,7 @@
 #include "analysis/BandPass.h"
 #include "analysis/RecordLoading.h"
 #include "analysis/ResultRows.h"
-#include "components/Version.h"
+#include "io/Version.h"
 #include "io/NumberText.h"
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
@@ -28,7 +28,7 @@ int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
       std::fputs(kCliUsage, out);
       return kExitOk;
     case CliParse::Action::Version:
-      std::fprintf(out, "oscalyx-cli %s\n", kVersion);
+      std::fprintf(out, "oscalyx-cli %s\nrevision %s, %s\n", kVersion, SourceRevision(), BuildDate());
       return kExitOk;
     case CliParse::Action::Error:
       std::fprintf(err, "oscalyx-cli: %s\n%s", parse.error.c_str(), kCliUsage);
@@ -65,14 +65,13 @@ FileKind ChosenFileKind(const CliOptions& options) {
   return options.type ? *options.type : KindFromExtension(options.positional[0]);
 }
 
-int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLabel, std::FILE* err) {
-  std::optional<BandEdges> band;
-  if (options.bandPass) band = EdgesFromCentre(options.centre, options.ratio);
-  LoadOutcome loaded = LoadRecordFile(options.positional[0], ChosenFileKind(options), band);
+int LoadSession(const CliOptions& options, Session& session, std::FILE* err, std::string* timeLabel) {
+  LoadRequest request{options.positional[0], ChosenFileKind(options), std::nullopt};
+  if (options.bandPass) request.Band = EdgesFromCentre(options.centre, options.ratio);
+  const LoadOutcome loaded = session.Load(request);
   switch (loaded.status) {
     case LoadOutcome::Status::Ok:
-      record = std::move(loaded.record);
-      timeLabel = std::move(loaded.timeLabel);
+      if (timeLabel != nullptr) *timeLabel = loaded.timeLabel;
       return kExitOk;
     case LoadOutcome::Status::BandRefused:
       // The band does not suit this record's rate: a usage error.
@@ -84,15 +83,26 @@ int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLab
   }
 }
 
-int LoadRecordChannel(const CliOptions& options, WaveData& record, int& index, std::FILE* err) {
-  std::string timeLabel;
-  if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
-  if (options.channel < 1 || options.channel > record.ChannelCount) {
-    PrintError(err, "oscalyx-cli: --channel must be between 1 and " + std::to_string(record.ChannelCount));
+int LoadSessionChannel(const CliOptions& options, Session& session, int& index, std::FILE* err) {
+  if (const int status = LoadSession(options, session, err); status != kExitOk) return status;
+  const int channels = session.Record().ChannelCount;
+  if (options.channel < 1 || options.channel > channels) {
+    PrintError(err, "oscalyx-cli: --channel must be between 1 and " + std::to_string(channels));
     return kExitUsage;
   }
   index = options.channel - 1;
   return kExitOk;
+}
+
+EvaluationRequest RequestFor(const CliOptions& options, const WaveData& record, int index, std::int64_t start) {
+  EvaluationRequest request;
+  request.Channel = index;
+  request.Start = start;
+  request.WidthSeconds = options.width;
+  // Without --f0, what a load puts into the initial-frequency box.
+  request.F0 = options.f0 ? *options.f0 : InitialFrequency(record.Rate);
+  request.H0 = options.h0;
+  return request;
 }
 
 std::string JsonString(const std::string& utf8) {
@@ -135,41 +145,6 @@ bool AppendResultsRows(const std::string& path, const std::vector<std::string>& 
   return AppendLogRows("結果ファイル", path, ResultsHeaderLine(), rows, err);
 }
 
-std::string EvaluationLogRow(const CliOptions& options, const WaveData& record, int channel, std::int64_t start,
-                             const CliEvaluation& evaluation) {
-  LogEntry entry;
-  entry.When = std::time(nullptr);
-  entry.FileName = SlotText(record.FileName);
-  entry.ChannelNumber = channel + 1;
-  entry.ChannelName = SlotText(record.Names[static_cast<std::size_t>(channel)]);
-  entry.Start = start;
-  entry.WidthSeconds = options.width;
-  if (options.bandPass) entry.Band = EdgesFromCentre(options.centre, options.ratio);
-  entry.F0 = evaluation.F0;
-  entry.H0 = options.h0;
-  entry.Evaluation = &evaluation.Fit;
-  if (evaluation.Errors) {
-    entry.SeF = evaluation.Errors->F;
-    entry.SeH = evaluation.Errors->H;
-  }
-  return FormatLogRow(entry);
-}
-
-CliEvaluation EvaluateChannel(const WaveData& record, int index, const CliOptions& options, std::int64_t start) {
-  CliEvaluation evaluation;
-  // Without --f0, what a load puts into the initial-frequency box.
-  evaluation.F0 = options.f0 ? *options.f0 : InitialFrequency(record.Rate);
-  evaluation.Fit = EvaluateStretch(record.Samples[static_cast<std::size_t>(index)], record.Rate, record.Dt, start,
-                                   options.width, evaluation.F0, options.h0);
-  if (evaluation.Fit.Ok()) evaluation.Errors = EvaluationStandardErrors(evaluation.Fit.Points, evaluation.Fit.Result);
-  return evaluation;
-}
-
-std::string FileRow(const WaveData& record, int index, const FitResult& r) {
-  return FormatResultsFileRow(SlotText(record.FileName), index + 1,
-                              SlotText(record.Names[static_cast<std::size_t>(index)]), r);
-}
-
 std::string DisplayRow(const WaveData& record, int index, const FitResult& r) {
   std::string row = FormatResultRow(DisplayUtf8(SlotText(record.FileName)), index + 1,
                                     DisplayUtf8(SlotText(record.Names[static_cast<std::size_t>(index)])), r);
@@ -190,7 +165,7 @@ std::string JsonReal(double value) { return std::isfinite(value) ? RealText(valu
 
 }  // namespace
 
-std::string FitJson(const CliEvaluation& evaluation, const std::string& displayRow) {
+std::string FitJson(const Evaluation& evaluation, const std::string& displayRow) {
   const FitResult& r = evaluation.Fit.Result;
   std::string json = "{\"A\": " + JsonReal(r.A);
   json += ", \"wn\": " + JsonReal(r.Wn);
@@ -208,5 +183,13 @@ std::string FitJson(const CliEvaluation& evaluation, const std::string& displayR
   } else {
     json += ", \"se\": null";
   }
+  if (const auto& interval = evaluation.Interval) {
+    json += ", \"interval\": {\"f\": [" + JsonReal(interval->FLow) + ", " + JsonReal(interval->FHigh) + "], \"h\": [" +
+            JsonReal(interval->HLow) + ", " + JsonReal(interval->HHigh) + "], \"level\": " + JsonReal(interval->Level) +
+            ", \"method\": " + JsonString(interval->Method) + "}";
+  } else {
+    json += ", \"interval\": null";
+  }
+  json += ", \"f0\": " + JsonReal(evaluation.Request.F0) + ", \"h0\": " + JsonReal(evaluation.Request.H0);
   return json + "}";
 }

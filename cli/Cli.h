@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/DampedFit.h"
-#include "analysis/StandardErrors.h"
 #include "io/WaveData.h"
+#include "session/Evaluation.h"
+#include "session/Session.h"
 
 // Exit statuses.
 constexpr int kExitOk = 0;
@@ -31,9 +31,9 @@ struct CliOptions {
   int channel = 0;                     // --channel K, 1-based (fit, sweep, rd)
   std::vector<int> channels;           // --channels LIST, 1-based (plot); empty: all
   int start = 0;                       // --start S, first sample
-  float width = 5.0f;                  // --width W, seconds, single precision as the view holds it
+  float width = kDefaultWidthSeconds;  // --width W, seconds, single precision as the view holds it
   std::optional<double> f0;            // --f0 F; otherwise rate × 0.02 as a load sets it
-  double h0 = 0.03;                    // --h0 H
+  double h0 = kDefaultInitialDamping;  // --h0 H
   std::string results;                 // --results PATH (fit, sweep)
   std::string log;                     // --log PATH (fit, sweep): the evaluation log
   bool json = false;                   // --json (fit)
@@ -43,8 +43,8 @@ struct CliOptions {
   int to = 0;                          // --to E, last start at most (sweep)
   int every = 0;                       // --every N, samples between starts (sweep)
   std::string plot;                    // --plot OUT.png (sweep)
-  double level = 1.41;                 // --level L, trigger level in σ (rd)
-  float length = 5.0f;                 // --length W, signature seconds, single precision (rd)
+  double level = kDefaultTriggerLevel; // --level L, trigger level in σ (rd)
+  float length = kDefaultSignatureSeconds;  // --length W, signature seconds, single precision (rd)
 };
 
 struct CliParse {
@@ -66,13 +66,17 @@ extern const char kCliUsage[];
 // FILE's reader: --type, else SPC-51 for a name ending in .dbl (any case), else CSV.
 FileKind ChosenFileKind(const CliOptions& options);
 
-// Reads FILE into `record` as the window's load does (Path, FileName, Dt set;
-// filtered when --bandpass is given). On failure the message is on `err` and
-// the return value is the exit status; kExitOk otherwise.
-int LoadRecord(const CliOptions& options, WaveData& record, std::string& timeLabel, std::FILE* err);
-// LoadRecord, then --channel checked against the record: `index` is its
+// Reads FILE into `session` as the window's load does (filtered when
+// --bandpass is given). On failure the message is on `err` and the return
+// value is the exit status; kExitOk otherwise.
+int LoadSession(const CliOptions& options, Session& session, std::FILE* err, std::string* timeLabel = nullptr);
+// LoadSession, then --channel checked against the record: `index` is its
 // 0-based index. A channel the record lacks is a usage error.
-int LoadRecordChannel(const CliOptions& options, WaveData& record, int& index, std::FILE* err);
+int LoadSessionChannel(const CliOptions& options, Session& session, int& index, std::FILE* err);
+
+// The evaluation of channel `index` from `start` with --width, --h0, and --f0
+// or what a load puts into the initial-value box.
+EvaluationRequest RequestFor(const CliOptions& options, const WaveData& record, int index, std::int64_t start);
 
 // A JSON string literal, quotes included, for UTF-8 text.
 std::string JsonString(const std::string& utf8);
@@ -90,32 +94,14 @@ bool AppendLogRows(const std::string& what, const std::string& path, std::string
 // AppendLogRows for the results file and its header.
 bool AppendResultsRows(const std::string& path, const std::vector<std::string>& rows, std::FILE* err);
 
-// One evaluation as fit, sweep and rd make it: the fit of the stretch from
-// `start` (--width, --h0, and --f0 or what a load puts into the initial-value
-// box) and, when it succeeded, its standard errors.
-struct CliEvaluation {
-  FitEvaluation Fit;
-  std::optional<FitStandardErrors> Errors;
-  double F0 = 0.0;  // the initial frequency it started from
-};
-CliEvaluation EvaluateChannel(const WaveData& record, int index, const CliOptions& options, std::int64_t start);
-
-// The evaluation log's row of one evaluation of channel index `channel` from
-// `start`, as the window logs it (the band of --bandpass, the initial values
-// used, the time now).
-std::string EvaluationLogRow(const CliOptions& options, const WaveData& record, int channel, std::int64_t start,
-                             const CliEvaluation& evaluation);
-
 // The results-file row of an evaluation as fit prints it: names shown as UTF-8,
 // no line end.
 std::string DisplayRow(const WaveData& record, int index, const FitResult& result);
-// The same row in the results file's own bytes, with its CR LF.
-std::string FileRow(const WaveData& record, int index, const FitResult& result);
 
 // "%.9g" in the C locale: a single-precision value reads back unchanged.
 std::string RealText(double value);
 // fit --json's object for a successful evaluation, without a line end.
-std::string FitJson(const CliEvaluation& evaluation, const std::string& displayRow);
+std::string FitJson(const Evaluation& evaluation, const std::string& displayRow);
 
 // One line of sweep's output and what the rest of the command needs of it.
 struct SweepLine {
@@ -131,7 +117,7 @@ struct SweepLine {
 
 // The evaluations of `count` starts first, first + every, ... (--every) on
 // `threads` threads, in start order.
-std::vector<SweepLine> SweepStarts(const WaveData& record, int index, const CliOptions& options, std::int64_t first,
+std::vector<SweepLine> SweepStarts(const Session& session, int index, const CliOptions& options, std::int64_t first,
                                    std::int64_t count, unsigned threads);
 
 int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err);

@@ -4,12 +4,11 @@
 #include "io/WriteCsv.h"
 
 int RunConvert(const CliOptions& options, std::FILE* out, std::FILE* err) {
-  WaveData record;
-  std::string timeLabel;
-  if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
+  Session session;
+  if (const int status = LoadSession(options, session, err); status != kExitOk) return status;
 
   const std::string& target = options.positional[1];
-  const WriteResult result = target == "-" ? WriteCsvTo(out, record) : WriteCsv(target, record);
+  const WriteResult result = target == "-" ? WriteCsvTo(out, session.Record()) : session.Convert(target);
   if (!result.ok) {
     PrintError(err, result.message);
     return kExitFailure;

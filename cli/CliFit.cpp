@@ -4,27 +4,26 @@
 #include "cli/Cli.h"
 
 int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
-  WaveData record;
+  Session session;
   int index = 0;
-  if (const int status = LoadRecordChannel(options, record, index, err); status != kExitOk) return status;
-  const CliEvaluation evaluation = EvaluateChannel(record, index, options, options.start);
+  if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;
+  const WaveData& record = session.Record();
+  const Evaluation evaluation =
+      EvaluateRecord(record, session.Band(), RequestFor(options, record, index, options.start), std::time(nullptr));
   // The log keeps a failed evaluation of a valid stretch too; the results file
   // only what was evaluated.
-  const bool logged = evaluation.Fit.Ok() || IsLoggedFailure(*evaluation.Fit.Failure);
-  if (!options.log.empty() && logged &&
-      !AppendLogRows("評価記録", options.log, EvaluationLogHeader(),
-                     {EvaluationLogRow(options, record, index, options.start, evaluation)}, err)) {
+  if (!options.log.empty() && !evaluation.LogRow.empty() &&
+      !AppendLogRows("評価記録", options.log, EvaluationLogHeader(), {evaluation.LogRow}, err)) {
     return kExitFailure;
   }
-  if (!evaluation.Fit.Ok()) {
+  if (!evaluation.Ok()) {
     PrintError(err, evaluation.Fit.Failure->Message);
     return kExitFailure;
   }
-  const FitResult& r = evaluation.Fit.Result;
-  if (!options.results.empty() && !AppendResultsRows(options.results, {FileRow(record, index, r)}, err)) {
+  if (!options.results.empty() && !AppendResultsRows(options.results, {evaluation.ResultsRow}, err)) {
     return kExitFailure;
   }
-  const std::string row = DisplayRow(record, index, r);
+  const std::string row = DisplayRow(record, index, evaluation.Fit.Result);
   std::fprintf(out, "%s\n", options.json ? FitJson(evaluation, row).c_str() : row.c_str());
   return kExitOk;
 }

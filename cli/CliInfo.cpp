@@ -26,9 +26,10 @@ std::string TextArray(const std::array<TextSlot<N>, kMaxChannels>& slots, int co
 }  // namespace
 
 int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
-  WaveData record;
+  Session session;
   std::string timeLabel;
-  if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
+  if (const int status = LoadSession(options, session, err, &timeLabel); status != kExitOk) return status;
+  const WaveData& record = session.Record();
 
   const bool spc51 = record.SourceKind == FileKind::Spc51;
   std::string json = "{\"file\": " + JsonString(DisplayUtf8(SlotText(record.FileName)));
@@ -36,7 +37,7 @@ int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
   json += spc51 ? "\"dbl\"" : "\"csv\"";
   json += ", \"channels\": " + std::to_string(record.ChannelCount);
   json += ", \"samples\": " + std::to_string(record.SampleCount);
-  json += ", \"rate\": " + std::to_string(record.Rate);
+  json += ", \"rate\": " + RealText(record.Rate);
   json += ", \"time\": " + JsonString(DisplayUtf8(timeLabel));
   json += ", \"names\": " + TextArray(record.Names, record.ChannelCount);
   json += ", \"units\": " + TextArray(record.Units, record.ChannelCount);

@@ -1,21 +1,20 @@
 // oscalyx-cli plot: the waveform view as the window's plot shows it, written
 // with the program's PNG writer; with --fit, the evaluation drawn over it.
-#include "analysis/Acceptance.h"
-#include "analysis/BandPass.h"
-#include "analysis/DampedFit.h"
+#include <ctime>
+
 #include "cli/Cli.h"
 #include "cli/ImageCanvas.h"
 #include "components/DrawView.h"
 #include "components/FitOverlay.h"
 #include "image/PngObject.h"
-#include "io/NumberText.h"
 
 int RunPlot(const CliOptions& options, std::FILE*, std::FILE* err) {
-  WaveData record;
-  std::string timeLabel;
-  if (const int status = LoadRecord(options, record, timeLabel, err); status != kExitOk) return status;
+  Session session;
+  if (const int status = LoadSession(options, session, err); status != kExitOk) return status;
+  const WaveData& record = session.Record();
 
-  ViewWindow view;
+  ViewWindow& view = session.View();
+  view.Channels = {};
   for (const int channel : options.channels) {
     if (channel < 1 || channel > record.ChannelCount) {
       PrintError(err, "oscalyx-cli: --channels takes numbers between 1 and " + std::to_string(record.ChannelCount));
@@ -42,24 +41,18 @@ int RunPlot(const CliOptions& options, std::FILE*, std::FILE* err) {
     return kExitFailure;
   }
   TMyWave wave(*canvas.Get());
-  ViewBandPass bandPass;
-  bandPass.On = options.bandPass;
-  const BandEdges edges = EdgesFromCentre(options.centre, options.ratio);
-  bandPass.LowHz = edges.Lower;
-  bandPass.HighHz = edges.Upper;
   SelectChannels(view, record.ChannelCount);
-  DrawView(wave, record, view, bandPass);
+  DrawView(wave, record, view, session.Band());
 
   if (options.fit) {
-    const double f0 = options.f0 ? *options.f0 : InitialFrequency(record.Rate);
-    const FitEvaluation fit = EvaluateStretch(record.Samples[static_cast<std::size_t>(view.SingleIndex)],
-                                              record.Rate, record.Dt, options.start, view.WidthSeconds, f0,
-                                              options.h0);
-    if (!fit.Ok()) {
-      PrintError(err, fit.Failure->Message);
+    EvaluationRequest request = RequestFor(options, record, view.SingleIndex, options.start);
+    request.WidthSeconds = view.WidthSeconds;
+    const Evaluation evaluation = EvaluateRecord(record, session.Band(), request, std::time(nullptr));
+    if (!evaluation.Ok()) {
+      PrintError(err, evaluation.Fit.Failure->Message);
       return kExitFailure;
     }
-    DrawFitOverlay(wave, fit);
+    DrawFitOverlay(wave, evaluation.Fit);
   }
 
   TPNGObject png;

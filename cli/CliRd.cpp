@@ -2,6 +2,8 @@
 // standard CSV record that the window and fit read as any other; with --fit
 // also its evaluation, read back from that file.
 #include "analysis/RandomDecrement.h"
+#include <ctime>
+
 #include "cli/Cli.h"
 #include "io/WriteCsv.h"
 
@@ -19,11 +21,12 @@ std::string FitOfSignature(const CliOptions& options, std::FILE* err) {
   fit.width = options.length;
   fit.f0 = options.f0;
   fit.h0 = options.h0;
-  WaveData record;
-  std::string timeLabel;
-  if (LoadRecord(fit, record, timeLabel, err) != kExitOk) return {};
-  const CliEvaluation evaluation = EvaluateChannel(record, 0, fit, 0);
-  if (!evaluation.Fit.Ok()) {
+  Session session;
+  if (LoadSession(fit, session, err) != kExitOk) return {};
+  const WaveData& record = session.Record();
+  const Evaluation evaluation =
+      EvaluateRecord(record, session.Band(), RequestFor(fit, record, 0, 0), std::time(nullptr));
+  if (!evaluation.Ok()) {
     PrintError(err, evaluation.Fit.Failure->Message);
     return {};
   }
@@ -33,11 +36,11 @@ std::string FitOfSignature(const CliOptions& options, std::FILE* err) {
 }  // namespace
 
 int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err) {
-  WaveData record;
+  Session session;
   int index = 0;
-  if (const int status = LoadRecordChannel(options, record, index, err); status != kExitOk) return status;
-  const RandomDecrementSignature rd =
-      RandomDecrement(record.Samples[static_cast<std::size_t>(index)], record.Rate, options.level, options.length);
+  if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;
+  const WaveData& record = session.Record();
+  const RandomDecrementSignature rd = session.Signature(index, options.level, options.length);
   if (!rd.Ok()) {
     PrintError(err, rd.Failure->Message);
     return rd.Failure->Kind == RandomDecrementFailureKind::NoTrigger ? kExitFailure : kExitUsage;

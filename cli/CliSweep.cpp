@@ -2,9 +2,7 @@
 // exactly as fit makes it, spread over all cores and printed in start order;
 // optionally f and h against the amplitude as two graphs in one PNG.
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <thread>
 
 #include "analysis/Acceptance.h"
 #include "analysis/ResultRows.h"
@@ -13,6 +11,7 @@
 #include "components/MyGraph.h"
 #include "components/Platform.h"
 #include "image/PngObject.h"
+#include "io/ThreadTeam.h"
 
 namespace {
 
@@ -31,25 +30,10 @@ constexpr int kMarkerPenWidth = 2;
 constexpr int kCircle = 0;        // marker type of TMyGraph
 constexpr int kCircleRadius = 3;  // pixels
 
-// Runs work(i) for i = 0 ... count - 1 on a fixed number of threads, each
-// taking the next index when it is free, so slow and fast evaluations mix.
-void ForEachIndex(std::int64_t count, unsigned threads, const std::function<void(std::int64_t)>& work) {
-  if (count <= 0) return;
-  std::atomic<std::int64_t> next{0};
-  auto worker = [&] {
-    for (std::int64_t i = next++; i < count; i = next++) work(i);
-  };
-  const unsigned helpers = static_cast<unsigned>(std::min<std::int64_t>(threads, count)) - 1;
-  std::vector<std::thread> pool;
-  pool.reserve(helpers);
-  for (unsigned t = 0; t < helpers; ++t) pool.emplace_back(worker);
-  worker();
-  for (std::thread& thread : pool) thread.join();
-}
-
-SweepLine LineOf(const WaveData& record, int index, std::int64_t start, const CliEvaluation& evaluation) {
+SweepLine LineOf(std::int64_t start, const Evaluation& evaluation) {
   SweepLine line;
   line.Text = std::to_string(start);
+  line.LogRow = evaluation.LogRow;
   if (!evaluation.Fit.Ok()) {
     line.Text += kEmptyFields + ("," + evaluation.Fit.Failure->Message);
     return line;
@@ -60,7 +44,7 @@ SweepLine LineOf(const WaveData& record, int index, std::int64_t start, const Cl
   line.AbsA = std::fabs(r.A);
   line.F = r.F;
   line.H = r.H;
-  line.ResultsRow = FileRow(record, index, r);
+  line.ResultsRow = evaluation.ResultsRow;
   for (const float value : {r.A, r.Wn, r.F, r.T, r.H, r.Phi, r.Ratio}) line.Text += "," + RealText(value);
   line.Text += "," + std::to_string(r.Passes) + (line.Accepted ? ",1," : ",0,");
   if (evaluation.Errors) line.Text += RealText(evaluation.Errors->F) + "," + RealText(evaluation.Errors->H);
@@ -150,26 +134,24 @@ bool WriteSweepPlot(const std::string& path, const AcceptedPoints& points, std::
 
 }  // namespace
 
-std::vector<SweepLine> SweepStarts(const WaveData& record, int index, const CliOptions& options, std::int64_t first,
+std::vector<SweepLine> SweepStarts(const Session& session, int index, const CliOptions& options, std::int64_t first,
                                    std::int64_t count, unsigned threads) {
   std::vector<SweepLine> lines(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
+  const WaveData& record = session.Record();
   ForEachIndex(count, std::max(threads, 1u), [&](std::int64_t i) {
     const std::int64_t start = first + i * options.every;
-    const CliEvaluation evaluation = EvaluateChannel(record, index, options, start);
-    SweepLine& line = lines[static_cast<std::size_t>(i)];
-    line = LineOf(record, index, start, evaluation);
-    if (!options.log.empty() && (evaluation.Fit.Ok() || IsLoggedFailure(*evaluation.Fit.Failure))) {
-      line.LogRow = EvaluationLogRow(options, record, index, start, evaluation);
-    }
+    const Evaluation evaluation =
+        EvaluateRecord(record, session.Band(), RequestFor(options, record, index, start), std::time(nullptr));
+    lines[static_cast<std::size_t>(i)] = LineOf(start, evaluation);
   });
   return lines;
 }
 
 int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
-  WaveData record;
+  Session session;
   int index = 0;
-  if (const int status = LoadRecordChannel(options, record, index, err); status != kExitOk) return status;
-  const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
+  if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;
+  const unsigned threads = CoreCount();
   const std::int64_t total = (static_cast<std::int64_t>(options.to) - options.from) / options.every + 1;
 
   std::fputs(kSweepHeader, out);
@@ -178,12 +160,12 @@ int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
   for (std::int64_t done = 0; done < total; done += kSweepBlock) {
     const std::int64_t count = std::min(kSweepBlock, total - done);
     const std::vector<SweepLine> lines =
-        SweepStarts(record, index, options, options.from + done * options.every, count, threads);
+        SweepStarts(session, index, options, options.from + done * options.every, count, threads);
     std::vector<std::string> rows;
     std::vector<std::string> logRows;
     for (const SweepLine& line : lines) {
       std::fprintf(out, "%s\n", line.Text.c_str());
-      if (!line.LogRow.empty()) logRows.push_back(line.LogRow);
+      if (!options.log.empty() && !line.LogRow.empty()) logRows.push_back(line.LogRow);
       if (!line.Evaluated) continue;
       ++evaluated;
       rows.push_back(line.ResultsRow);

@@ -4,30 +4,14 @@
 // y grows downwards.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-struct Rgb {
-  std::uint8_t r = 0, g = 0, b = 0;
-  friend bool operator==(const Rgb&, const Rgb&) = default;
-};
+#include "image/RgbImage.h"
 
 struct CanvasPoint {
   int x = 0, y = 0;
   friend bool operator==(const CanvasPoint&, const CanvasPoint&) = default;
-};
-
-// A finished picture handed to the clipboard or a save: rows of RGB pixels.
-struct RgbImage {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> pixels;  // width * height * 3 bytes, row by row
-  Rgb At(int x, int y) const {
-    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
-    return {pixels[i], pixels[i + 1], pixels[i + 2]};
-  }
-  friend bool operator==(const RgbImage&, const RgbImage&) = default;
 };
 
 enum class PenStyle { Solid, Dot };

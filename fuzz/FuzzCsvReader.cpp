@@ -2,7 +2,7 @@
 // splitters, whose value split must agree with the text split.
 #include <cstring>
 
-#include "components/MyStr.h"
+#include "io/MyStr.h"
 #include "fuzz/MemoryFile.h"
 #include "fuzz/RecordChecks.h"
 #include "io/NumberText.h"

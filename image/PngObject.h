@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "components/Canvas.h"
+#include "image/RgbImage.h"
 
 enum class TPngFilter : std::uint8_t { pfNone = 0, pfSub = 1, pfUp = 2, pfAverage = 3, pfPaeth = 4 };
 enum class TInterlaceMethod { imNone, imAdam7 };

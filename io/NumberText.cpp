@@ -127,3 +127,12 @@ std::string FormatFixed(double value, int decimals) {
   AppendFixed(out, value, decimals);
   return out;
 }
+
+std::string RateText(double rate) {
+  if (std::isfinite(rate) && rate == std::trunc(rate) && std::fabs(rate) < 9.0e15) {
+    return std::to_string(static_cast<long long>(rate));
+  }
+  char text[40];
+  const auto result = std::to_chars(text, text + sizeof text, rate, std::chars_format::general, 9);
+  return std::string(text, result.ptr);
+}

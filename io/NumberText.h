@@ -1,6 +1,7 @@
 // Number conversions of the CSV format and locale-independent printf-style
-// formatting. The window runs under the user's locale, so nothing here goes
-// through the C library's locale-dependent routines.
+// formatting. The command line runs under whatever locale its caller set (a
+// decimal comma among them), so nothing here goes through the C library's
+// locale-dependent routines.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,11 @@ inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5
 // white space skipped); text without digits gives 0. The value saturates at the
 // limits of a 64-bit integer.
 std::int64_t ParseInteger(std::string_view text);
+
+// A sampling rate as the files and the window show it: a whole rate as an
+// integer ("100"), as it always was written; any other as "%.9g" ("25.6"),
+// which reads back to the same double.
+std::string RateText(double rate);
 
 // printf("%.Nf", value) in the C locale.
 std::string FormatFixed(double value, int decimals);

@@ -13,7 +13,7 @@
 #include <exception>
 #include <thread>
 
-#include "components/MyStr.h"
+#include "io/MyStr.h"
 #include "io/FileHandle.h"
 #include "io/LineReader.h"
 #include "io/NumberText.h"

@@ -27,7 +27,7 @@ struct WaveData {
   TextSlot<kFileNameSlot> FileName{};
   std::int32_t ChannelCount = 0;
   std::int32_t SampleCount = 0;
-  std::int32_t Rate = 0;
+  double Rate = 0.0;  // samples per second; usually whole, but 25.6 and 0.5 are real rates
   float Dt = 0.0f;
   std::array<TextSlot<kNameSlot>, kMaxChannels> Names{};
   std::array<TextSlot<kUnitSlot>, kMaxChannels> Units{};
@@ -67,6 +67,10 @@ std::string FileNameOf(std::string_view path);
 // The folder of a path, without its last separator ("/data/sample0.csv" gives
 // "/data", "/sample0.csv" gives "/", a bare name gives "").
 std::string FolderOf(std::string_view path);
+
+// A file name without its extension ("sample0.csv" gives "sample0"; a name
+// whose only dot leads it, ".csv", is kept whole).
+std::string StemOf(std::string_view fileName);
 
 // The reader a file's name suggests: SPC-51 for a name ending in ".dbl" (any
 // letter case), otherwise the standard CSV reader.

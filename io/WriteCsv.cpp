@@ -23,7 +23,7 @@ Written WriteRecord(std::FILE* out, const WaveData& record, const Progress* prog
     text += ShiftJisText(SlotText(record.Names[k]));
   }
   text += kLineEnd;
-  text += std::to_string(record.Rate) + ",s" + kLineEnd;
+  text += RateText(record.Rate) + ",s" + kLineEnd;
   text += "MEMO1";
   for (int k = 2; k <= channels; ++k) text += ",MEMO" + std::to_string(k);
   text += kLineEnd;

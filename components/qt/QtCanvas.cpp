@@ -7,12 +7,13 @@
 #include <utility>
 
 #include "components/qt/DisplayText.h"
+#include "components/qt/Fonts.h"
 
 namespace {
 
 using Wide = __int128;  // products of two coordinate differences fit here
 
-constexpr const char* kFontFamily = "IPAPGothic";
+constexpr const char* kFontFamily = kUiFontFamily;
 // Allowance for rounding when a pixel centre lies exactly on an ellipse.
 constexpr double kEllipseSlack = 1e-9;
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "analysis/Acceptance.h"
-#include "tests/support/RecordingPlatform.h"
 
 namespace {
 
@@ -203,19 +202,6 @@ TEST(DampedFitTest, ReachingThePassBoundIsOurOwnFailure) {
   EXPECT_EQ(fit.Failure->Message, "評価が収束しません（繰返回数が上限に達しました）。");
   // The same fit with room enough settles.
   EXPECT_TRUE(EvaluateStretch(record, 100, 0.01f, 0, 5.0f, 2.2, 0.05).Ok());
-}
-
-TEST(DampedFitTest, FailureReportShowsAWarningAndNeverEndsTheProgram) {
-  FitFailure solver{FitFailureKind::SolverFailed, "最小二乗法評価が異常です", "評価エラー"};
-  FitFailure refusal{FitFailureKind::StartOutside, "評価開始点がデータの範囲外です。", "評価エラー"};
-  RecordingPlatform platform;
-  ReportFitFailure(refusal, platform);
-  ReportFitFailure(solver, platform);
-  EXPECT_EQ(platform.quitRequests, 0);
-  ASSERT_EQ(platform.messages.size(), 2u);
-  EXPECT_EQ(platform.messages[1].text, "最小二乗法評価が異常です");
-  EXPECT_EQ(platform.messages[1].title, "評価エラー");
-  EXPECT_EQ(platform.messages[1].icon, MessageIcon::Warning);
 }
 
 }  // namespace

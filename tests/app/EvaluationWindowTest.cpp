@@ -4,68 +4,63 @@
 #include <regex>
 
 #include "analysis/DampedFit.h"
+#include "analysis/IntervalText.h"
+#include "io/NumberText.h"
 #include "io/ShiftJisText.h"
 #include "tests/support/MainWindowFixture.h"
 
 namespace {
-
-FitResult Result(float f, float h, float ratio) {
-  FitResult result;
-  result.A = 1.25f;
-  result.Wn = static_cast<float>(f * kTwoPi);
-  result.H = h;
-  result.Phi = -0.5f;
-  result.F = static_cast<float>(result.Wn * kHzPerRadian);
-  result.T = static_cast<float>(kTwoPi / result.Wn);
-  result.Ratio = ratio;
-  result.Passes = 700;
-  return result;
-}
 
 class EvaluationWindowTest : public MainWindowTest {
  protected:
   QString EdCenter() const { return center->findChild<QLineEdit*>("EdCenter")->text(); }
 };
 
-TEST_F(EvaluationWindowTest, AcceptedResultsFeedAveragesAndNextInitialValues) {
-  Load(kSample0);
-  open->AcceptanceStep(Result(2.000f, 0.0300f, 0.95f));
-  open->AcceptanceStep(Result(2.100f, 0.0310f, 0.95f));
-  open->AcceptanceStep(Result(2.200f, 0.0320f, 0.95f));
-  EXPECT_EQ(open->Label23->text(), "2.100");
-  EXPECT_EQ(open->Label24->text(), "0.0310");
-  EXPECT_EQ(open->Label25->text(), "3回");
-  EXPECT_EQ(open->Label28->text(), "2.200");
-  EXPECT_EQ(open->Label29->text(), "0.0320");
-  EXPECT_EQ(open->EdInitF->text(), "2.310");
-  EXPECT_EQ(open->EdInitH->text(), "0.0336");
-  EXPECT_EQ(EdCenter(), "2.200");
-  EXPECT_TRUE(open->Button11->isEnabled());
-
-  // A rejected one changes only the two red labels.
-  open->AcceptanceStep(Result(3.0f, 0.05f, 0.5f));
-  EXPECT_EQ(open->Label28->text(), "failed");
-  EXPECT_EQ(open->Label29->text(), "failed");
-  EXPECT_EQ(open->Label23->text(), "2.100");
-  EXPECT_EQ(open->Label25->text(), "3回");
-  EXPECT_EQ(open->EdInitF->text(), "2.310");
-  EXPECT_EQ(open->EdInitH->text(), "0.0336");
-  EXPECT_EQ(EdCenter(), "2.200");
+// A result whose ωn gives f exactly as the store holds it.
+FitResult FitResultWith(float f, float h) {
+  FitResult result;
+  result.Wn = static_cast<float>(f / kHzPerRadian);
+  result.F = f;
+  result.H = h;
+  result.Ratio = 0.95f;
+  return result;
 }
 
-TEST_F(EvaluationWindowTest, RatioOfExactlyPointNineIsRejectedButRecorded) {
+// The labels show what the session accepted and stored; a rejected result
+// changes only the two red labels.
+TEST_F(EvaluationWindowTest, AcceptedResultsFeedAveragesAndNextInitialValues) {
   Load(kSample0);
-  const FitResult result = Result(2.0f, 0.02f, 0.9f);
-  open->AcceptanceStep(result);
-  open->WriteResultsRow(0, result);
-  EXPECT_EQ(open->Label28->text(), "failed");
-  EXPECT_EQ(open->Label25->text(), "");
-  EXPECT_EQ(Results(), ResultsHeaderLine() + "sample0.csv,1ch,P1,1.250,12.566,2.000,0.500,0.0200,-0.500,0.900\r\n");
+  Edit1()->setText("2000");
+  open->Button9Click();
+  Edit1()->setText("2200");
+  open->Button9Click();
+  ASSERT_EQ(session->Store().NData, 2);
+  const AverageTexts averages = AverageLabels(session->Store());
+  EXPECT_EQ(Label23()->text().toStdString(), averages.MeanF);
+  EXPECT_EQ(Label24()->text().toStdString(), averages.MeanH);
+  EXPECT_EQ(Label25()->text(), "2回");
+  const float lastF = session->Store().DataF[1];
+  const float lastH = session->Store().DataH[1];
+  EXPECT_EQ(Label28()->text().toStdString(), FormatFixed(lastF, 3));
+  EXPECT_EQ(Label29()->text().toStdString(), FormatFixed(lastH, 4));
+  EXPECT_EQ(EdCenter(), Label28()->text());
+  EXPECT_EQ(EdInitF()->text().toStdString(), AcceptResult(FitResultWith(lastF, lastH)).NextInitF);
+  EXPECT_EQ(EdInitH()->text().toStdString(), FormatFixed(1.05 * lastH, 4));
+  EXPECT_TRUE(Button11()->isEnabled());
+
+  const QString nextF = EdInitF()->text();
+  Edit1()->setText("100");  // ambient noise: rejected
+  open->Button9Click();
+  EXPECT_EQ(Label28()->text(), "failed");
+  EXPECT_EQ(Label29()->text(), "failed");
+  EXPECT_EQ(Label25()->text(), "2回");
+  EXPECT_EQ(EdInitF()->text(), nextF);
+  EXPECT_EQ(session->Store().NData, 2);
 }
 
 TEST_F(EvaluationWindowTest, ResultsFileHoldsTheRowsOfTheCurrentRecordOnly) {
   Load(kSample0);
-  open->Edit1->setText("2000");
+  Edit1()->setText("2000");
   open->Button6Click();
   open->Button6Click();
   const std::string two = Results();
@@ -74,24 +69,24 @@ TEST_F(EvaluationWindowTest, ResultsFileHoldsTheRowsOfTheCurrentRecordOnly) {
     ++rows;
   }
   EXPECT_EQ(rows, 2u);
-  EXPECT_EQ(open->Label25->text(), "2回");
+  EXPECT_EQ(Label25()->text(), "2回");
   Load(ThreeChannelCsv());
   EXPECT_EQ(Results(), ResultsHeaderLine());
-  EXPECT_EQ(graph->Store().NData, 0);
+  EXPECT_EQ(session->Store().NData, 0);
 }
 
 TEST_F(EvaluationWindowTest, SeveralChannelsShownClearPassesAndRatio) {
   Load(ThreeChannelCsv());
   open->Button8Click();
-  open->CB[0]->setChecked(true);
+  CB(0)->setChecked(true);
   open->Button2Click();
-  open->Label15->setText("700");
-  open->Label19->setText("95.3％");
+  Label15()->setText("700");
+  Label19()->setText("95.3％");
   open->Button10Click();
   open->Button2Click();
-  EXPECT_EQ(open->Label15->text(), "");
-  EXPECT_EQ(open->Label19->text(), "");
-  EXPECT_FALSE(open->Button9->isEnabled());
+  EXPECT_EQ(Label15()->text(), "");
+  EXPECT_EQ(Label19()->text(), "");
+  EXPECT_FALSE(Button9()->isEnabled());
 }
 
 // The evaluation log keeps what the results file gives up at the next load:
@@ -99,15 +94,15 @@ TEST_F(EvaluationWindowTest, SeveralChannelsShownClearPassesAndRatio) {
 // what it was made from.
 TEST_F(EvaluationWindowTest, LogKeepsEveryEvaluationAcrossLoads) {
   Load(kSample0);
-  open->Edit1->setText("2000");
+  Edit1()->setText("2000");
   open->Button9Click();
-  open->EdInitH->setText("1.0");  // the iteration fails: logged
+  EdInitH()->setText("1.0");  // the iteration fails: logged
   open->Button9Click();
   Load(kSample0);
-  open->EdInitH->setText("0.03");
-  open->Edit1->setText("5990");  // points past the end: refused, nothing evaluated
+  EdInitH()->setText("0.03");
+  Edit1()->setText("5990");  // points past the end: refused, nothing evaluated
   open->Button9Click();
-  open->Edit1->setText("2500");
+  Edit1()->setText("2500");
   open->Button9Click();
   EXPECT_EQ(platform.messages.size(), 2u);
 
@@ -148,22 +143,61 @@ TEST_F(EvaluationWindowTest, LogKeepsEveryEvaluationAcrossLoads) {
 
 TEST_F(EvaluationWindowTest, AcceptedResultsShowTheirIntervalsInTheHints) {
   Load(kSample0);
-  open->Edit1->setText("2000");
+  Edit1()->setText("2000");
   open->Button9Click();
-  ASSERT_EQ(open->Label28->text(), "1.600");
-  const std::regex f(R"(f = 1\.600 ± 0\.00\d Hz（95%）)");
-  const std::regex h(R"(h = 0\.0251 ± 0\.00\d\d（95%）)");
-  EXPECT_TRUE(std::regex_match(open->Label28->toolTip().toStdString(), f)) << open->Label28->toolTip().toStdString();
-  EXPECT_TRUE(std::regex_match(open->Label29->toolTip().toStdString(), h)) << open->Label29->toolTip().toStdString();
+  ASSERT_EQ(Label28()->text(), "1.600");
+  // The interval around the value, shown no finer than two digits of its
+  // half-width.
+  for (const auto& [label, name] : {std::pair{Label28(), "f"}, std::pair{Label29(), "h"}}) {
+    const std::string hint = label->toolTip().toStdString();
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(hint, parts, std::regex(std::string(name) +
+                                                         R"( = (\d+\.(\d+))( Hz)?（95%: (\d+\.\d+)〜(\d+\.\d+)）)")))
+        << hint;
+    const double value = std::stod(parts[1]), low = std::stod(parts[4]), high = std::stod(parts[5]);
+    EXPECT_LT(low, value);
+    EXPECT_LT(value, high);
+    EXPECT_EQ(static_cast<int>(parts[2].length()), HalfWidthDecimals(0.5 * (high - low), 0)) << hint;
+  }
   // The log carries the standard errors too.
   const std::string log = TempDir::Read(dir.File("評価記録.csv"));
   EXPECT_TRUE(std::regex_search(log, std::regex(R"(,0\.\d{4},0\.\d{5}\r\n$)"))) << log;
 
-  open->Edit1->setText("100");  // ambient noise: rejected, and no interval is offered
+  Edit1()->setText("100");  // ambient noise: rejected, and no interval is offered
   open->Button9Click();
-  EXPECT_EQ(open->Label28->text(), "failed");
-  EXPECT_TRUE(open->Label28->toolTip().isEmpty());
-  EXPECT_TRUE(open->Label29->toolTip().isEmpty());
+  EXPECT_EQ(Label28()->text(), "failed");
+  EXPECT_TRUE(Label28()->toolTip().isEmpty());
+  EXPECT_TRUE(Label29()->toolTip().isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// After a failed evaluation the red labels no longer show the result before
+// it; after a load they still do, but their hints say where it came from.
+TEST_F(EvaluationWindowTest, FailedEvaluationsAndLoadsSayWhatTheLabelsShow) {
+  Load(kSample0);
+  Edit1()->setText("2000");
+  open->Button9Click();
+  ASSERT_EQ(Label28()->text(), "1.600");
+  Load(ThreeChannelCsv());
+  EXPECT_EQ(Label28()->text(), "1.600");
+  EXPECT_TRUE(Label28()->toolTip().startsWith("前の記録「sample0.csv」の開始点 2000 の評価結果です。"))
+      << Label28()->toolTip().toStdString();
+  EXPECT_TRUE(Label29()->toolTip().startsWith("前の記録「sample0.csv」の開始点 2000"));
+
+  Load(kSample0);
+  Edit1()->setText("2000");
+  open->Button9Click();
+  ASSERT_FALSE(Label15()->text().isEmpty());
+  EdInitH()->setText("1.0");  // the iteration fails
+  open->Button9Click();
+  EXPECT_EQ(Label28()->text(), "failed");
+  EXPECT_EQ(Label29()->text(), "failed");
+  EXPECT_TRUE(Label28()->toolTip().isEmpty());
+  EXPECT_EQ(Label15()->text(), "");
+  EXPECT_EQ(Label19()->text(), "");
 }
 
 }  // namespace

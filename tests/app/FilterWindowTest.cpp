@@ -23,24 +23,24 @@ class FilterWindowTest : public MainWindowTest {
     });
     open->BtnFilterClick();
   }
-  std::vector<float> Samples() const { return open->Record().Samples[0]; }
+  std::vector<float> Samples() const { return session->Record().Samples[0]; }
 };
 
 TEST_F(FilterWindowTest, FilterOnOffAndTwice) {
   Load(kSample0);
   const std::vector<float> asRead = Samples();
   RunDialog(true, "2", "0.1");
-  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
-  EXPECT_EQ(open->LowerEdge(), 1.8f);
-  EXPECT_EQ(open->UpperEdge(), 2.2f);
+  EXPECT_EQ(Label34()->text(), "1.80-2.20Hz");
+  EXPECT_EQ(session->Edges().Lower, 1.8f);
+  EXPECT_EQ(session->Edges().Upper, 2.2f);
   const std::vector<float> once = Samples();
   EXPECT_NE(once, asRead);
   RunDialog(true, "2", "0.1");
   EXPECT_EQ(Samples(), once);  // the second run starts from the file again
   RunDialog(false, "2", "0.1");
-  EXPECT_EQ(open->Label34->text(), "なし");
+  EXPECT_EQ(Label34()->text(), "なし");
   EXPECT_EQ(Samples(), asRead);
-  EXPECT_EQ(open->LowerEdge(), 1.8f);  // unchecked OK leaves the edges
+  EXPECT_EQ(session->Edges().Lower, 1.8f);  // unchecked OK leaves the edges
 }
 
 TEST_F(FilterWindowTest, CloseBoxReloadsAndFiltersWithTheLastEdges) {
@@ -48,33 +48,35 @@ TEST_F(FilterWindowTest, CloseBoxReloadsAndFiltersWithTheLastEdges) {
   RunDialog(true, "2", "0.1");
   const std::vector<float> filtered = Samples();
   RunDialog(true, "3", "0.5", /*ok=*/false);  // closed: the texts are not taken
-  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
+  EXPECT_EQ(Label34()->text(), "1.80-2.20Hz");
   EXPECT_EQ(Samples(), filtered);
   // A new load starts unfiltered.
   Load(kSample0);
-  EXPECT_EQ(open->Label34->text(), "なし");
+  EXPECT_EQ(Label34()->text(), "なし");
   EXPECT_FALSE(center->BandOn());
 }
 
 TEST_F(FilterWindowTest, ReloadKeepsStartWidthAndTheSingleChannel) {
   Load(ThreeChannelCsv());
-  open->Edit1->setText("300");
+  Edit1()->setText("300");
   open->Button8Click();
-  open->CB[1]->setChecked(true);
+  CB(1)->setChecked(true);
   open->Button2Click();
   RunDialog(false, "2", "0.1");
-  EXPECT_EQ(open->Edit1->text(), "300");
-  EXPECT_TRUE(open->CB[1]->isChecked());
-  EXPECT_FALSE(open->CB[0]->isChecked());
-  EXPECT_EQ(open->View().SingleIndex, 1);
-  EXPECT_TRUE(open->Button9->isEnabled());
+  EXPECT_EQ(Edit1()->text(), "300");
+  EXPECT_TRUE(CB(1)->isChecked());
+  EXPECT_FALSE(CB(0)->isChecked());
+  EXPECT_EQ(session->View().SingleIndex, 1);
+  EXPECT_TRUE(Button9()->isEnabled());
 }
 
 TEST_F(FilterWindowTest, ConversionAddsCsvOnlyToNamesWithoutExtension) {
   Load(kSample1, true);
-  ASSERT_TRUE(open->CSVF->isEnabled());
+  ASSERT_TRUE(CSVF()->isEnabled());
   platform.saveAnswer = dir.File("data");
   open->CSVFClick();
+  EXPECT_EQ(platform.requests.back().fileName, "sample1.csv");
+  EXPECT_EQ(platform.requests.back().directory, std::string(OSCALYX_SOURCE_DIR) + "/sample");
   WaveData back;
   ASSERT_TRUE(ReadCsv(dir.File("data.csv"), back).ok());
   EXPECT_EQ(back.ChannelCount, 3);
@@ -90,14 +92,14 @@ TEST_F(FilterWindowTest, ConversionAddsCsvOnlyToNamesWithoutExtension) {
 }
 
 TEST_F(FilterWindowTest, HelpAndVersionWindowsOpenFromTheMenu) {
-  open->N7->trigger();
+  N7()->trigger();
   EXPECT_TRUE(howTo->isVisible());
-  open->N8->trigger();
+  N8()->trigger();
   EXPECT_TRUE(about->isVisible());
   Load(kSample0);
-  EXPECT_TRUE(open->TkBtn1->isVisibleTo(open.get()));
+  EXPECT_TRUE(TkBtn1()->isVisibleTo(open.get()));
   Load(ThreeChannelCsv());
-  EXPECT_FALSE(open->TkBtn1->isVisibleTo(open.get()));
+  EXPECT_FALSE(TkBtn1()->isVisibleTo(open.get()));
 }
 
 }  // namespace
@@ -107,23 +109,23 @@ namespace {
 TEST_F(FilterWindowTest, ReReadOfAFileThatLostChannelsEvaluatesWhatTheFileHoldsNow) {
   const std::string path = ThreeChannelCsv();
   Load(path);
-  for (int k = 0; k < 3; ++k) open->CB[k]->setChecked(k == 2);
+  for (int k = 0; k < 3; ++k) CB(k)->setChecked(k == 2);
   open->Button2Click();
-  ASSERT_TRUE(open->View().SingleChannel);
-  ASSERT_EQ(open->View().SingleIndex, 2);
+  ASSERT_TRUE(session->View().SingleChannel);
+  ASSERT_EQ(session->View().SingleIndex, 2);
 
   // The file now holds one channel: the third no longer exists.
   std::string text = "Q1\n100,s\nmemo\ngal\n";
   for (int i = 0; i < 1000; ++i) text += std::to_string(2.0 * std::cos(0.2 * i) * std::exp(-0.002 * i)) + "\n";
   dir.Write("three.csv", text);
-  RunDialog(false, "2", "0.1");
+  RunDialog(true, "2", "0.1");  // a new band: the file is read again
 
-  EXPECT_EQ(open->Record().ChannelCount, 1);
-  EXPECT_TRUE(open->Record().Samples[2].empty());  // nothing of the old record is left
-  EXPECT_TRUE(open->CB[0]->isChecked());
-  EXPECT_FALSE(open->CB[2]->isEnabled());
-  EXPECT_EQ(open->View().SingleIndex, 0);
-  EXPECT_TRUE(open->Button9->isEnabled());  // one channel shown: the evaluation follows it
+  EXPECT_EQ(session->Record().ChannelCount, 1);
+  EXPECT_TRUE(session->Record().Samples[2].empty());  // nothing of the old record is left
+  EXPECT_TRUE(CB(0)->isChecked());
+  EXPECT_FALSE(CB(2)->isEnabled());
+  EXPECT_EQ(session->View().SingleIndex, 0);
+  EXPECT_TRUE(Button9()->isEnabled());  // one channel shown: the evaluation follows it
   open->Button9Click();
   const std::string results = Results();
   EXPECT_NE(results.find("three.csv,1ch,Q1,"), std::string::npos) << results;
@@ -144,7 +146,7 @@ TEST_F(FilterWindowTest, ReReadThatFailsLeavesRecordPictureLabelAndBoxAsTheyWere
   EXPECT_EQ(platform.quitRequests, 0);
   EXPECT_EQ(Samples(), filtered);
   EXPECT_TRUE(open->Plot()->PlotCanvas().Image() == picture);
-  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
+  EXPECT_EQ(Label34()->text(), "1.80-2.20Hz");
   EXPECT_TRUE(center->BandOn());
 }
 
@@ -165,13 +167,13 @@ TEST_F(FilterWindowTest, BandTheReReadRecordCannotTakeLeavesEverythingAsItWas) {
   text.replace(text.find("100,s"), 5, "4,s");
   dir.Write("rate.csv", text);
 
-  RunDialog(true, "2", "0.1");
+  RunDialog(true, "2", "0.2");  // a new band, 1.60-2.40 Hz: the file is read again
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].title, "バンドパスフィルタ");
-  EXPECT_EQ(open->Record().Rate, 100);
+  EXPECT_EQ(session->Record().Rate, 100);
   EXPECT_EQ(Samples(), filtered);
   EXPECT_TRUE(open->Plot()->PlotCanvas().Image() == picture);
-  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
+  EXPECT_EQ(Label34()->text(), "1.80-2.20Hz");
   EXPECT_TRUE(center->BandOn());
 }
 
@@ -199,21 +201,21 @@ class SignatureWindowTest : public MainWindowTest {
   // Opens the dialog from the menu and answers it with OK (or its close box
   // once a refusal has been shown).
   void RunSignature(const QString& level, const QString& length) {
-    QTimer::singleShot(0, open->RandomDec, [this, level, length] {
-      open->RandomDec->EdLevel->setText(level);
-      open->RandomDec->EdLength->setText(length);
-      open->RandomDec->Button1Click();
-      if (open->RandomDec->isVisible()) open->RandomDec->reject();
+    QTimer::singleShot(0, RandomDec(), [this, level, length] {
+      RandomDec()->EdLevel->setText(level);
+      RandomDec()->EdLength->setText(length);
+      RandomDec()->Button1Click();
+      if (RandomDec()->isVisible()) RandomDec()->reject();
     });
-    open->RD->trigger();
+    RD()->trigger();
   }
 };
 
 TEST_F(SignatureWindowTest, SignatureIsSavedBesideTheRecordAndOpened) {
   Load(ThreeChannelCsv());
-  EXPECT_FALSE(open->RD->isEnabled());  // three channels shown
+  EXPECT_FALSE(RD()->isEnabled());  // three channels shown
   Load(AmbientCsv(60000));
-  ASSERT_TRUE(open->RD->isEnabled());
+  ASSERT_TRUE(RD()->isEnabled());
   platform.saveAnswer = dir.File("signature");  // no extension: .csv is added
   RunSignature("1.41", "5");
   ASSERT_EQ(platform.requests.size(), 3u);  // two open dialogs, the save dialog
@@ -221,16 +223,16 @@ TEST_F(SignatureWindowTest, SignatureIsSavedBesideTheRecordAndOpened) {
   EXPECT_EQ(platform.requests[2].directory, dir.path());
   EXPECT_TRUE(platform.messages.empty()) << platform.messages[0].text;
   // The signature is now the loaded record, read as a standard CSV file.
-  EXPECT_EQ(open->LabelFileName->text(), "signature.csv");
-  EXPECT_EQ(open->Record().SampleCount, 500);
-  EXPECT_EQ(std::string(SlotText(open->Record().Names[0])), "AMB");
-  EXPECT_TRUE(open->RadioCsv->isChecked());
+  EXPECT_EQ(LabelFileName()->text(), "signature.csv");
+  EXPECT_EQ(session->Record().SampleCount, 500);
+  EXPECT_EQ(std::string(SlotText(session->Record().Names[0])), "AMB");
+  EXPECT_TRUE(RadioCsv()->isChecked());
   EXPECT_EQ(Results(), ResultsHeaderLine());
 }
 
 TEST_F(SignatureWindowTest, RefusedSettingsAndCancelLeaveEverythingAsItWas) {
   Load(AmbientCsv((1 << 20) + 1000));  // long enough to report before it ends
-  const WaveData& record = open->Record();
+  const WaveData& record = session->Record();
   const std::vector<float> before = record.Samples[0];
   RunSignature("0", "5");
   ASSERT_EQ(platform.messages.size(), 1u);
@@ -241,7 +243,7 @@ TEST_F(SignatureWindowTest, RefusedSettingsAndCancelLeaveEverythingAsItWas) {
   platform.cancelAtReport = 1;
   RunSignature("1.41", "5");
   EXPECT_FALSE(std::filesystem::exists(dir.File("cancelled.csv")));
-  EXPECT_EQ(open->LabelFileName->text(), "ambient.csv");
+  EXPECT_EQ(LabelFileName()->text(), "ambient.csv");
   EXPECT_EQ(record.Samples[0], before);
   EXPECT_EQ(platform.messages.size(), 1u);
 }
@@ -290,12 +292,12 @@ TEST_F(LongWorkWindowTest, LoadAndFilterReportTheirStagesUpToTheEnd) {
   RunDialog(true, "2", "0.1");
   EXPECT_EQ(platform.stages, (std::vector<std::string>{"読み込み中…", "読み込み中…", "フィルタ処理中…"}));
   ExpectReportsRiseToOne();
-  EXPECT_EQ(open->Label34->text(), "1.80-2.20Hz");
+  EXPECT_EQ(Label34()->text(), "1.80-2.20Hz");
 }
 
 TEST_F(LongWorkWindowTest, CancelLeavesRecordViewLabelsAndFilesAsTheyWere) {
   Load(kSample0);
-  open->Edit1->setText("2000");
+  Edit1()->setText("2000");
   open->Button9Click();
   RunDialog(true, "1.6", "0.2");
   const std::string results = Results();
@@ -309,13 +311,13 @@ TEST_F(LongWorkWindowTest, CancelLeavesRecordViewLabelsAndFilesAsTheyWere) {
     platform.progress.clear();
     Load(large);  // a new record: 中止 while reading
     RunDialog(false, "1.6", "0.2");  // the re-read of the band-pass dialog
-    EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
-    EXPECT_EQ(open->Record().SampleCount, 6000);
+    EXPECT_EQ(LabelFileName()->text(), "sample0.csv");
+    EXPECT_EQ(session->Record().SampleCount, 6000);
     EXPECT_EQ(Samples(), samples);
     EXPECT_TRUE(open->Plot()->PlotCanvas().Image() == picture);
-    EXPECT_EQ(open->Label34->text(), "1.28-1.92Hz");
+    EXPECT_EQ(Label34()->text(), "1.28-1.92Hz");
     EXPECT_TRUE(center->BandOn());
-    EXPECT_EQ(open->Label28->text(), "1.600");
+    EXPECT_EQ(Label28()->text(), "1.600");
     EXPECT_EQ(Results(), results);  // not created anew
     EXPECT_TRUE(platform.messages.empty());
   }
@@ -329,7 +331,7 @@ TEST_F(LongWorkWindowTest, CancelLeavesRecordViewLabelsAndFilesAsTheyWere) {
   RunDialog(true, "2", "0.1");
   EXPECT_EQ(platform.stages.back(), "フィルタ処理中…");
   EXPECT_EQ(Samples(), unfiltered);
-  EXPECT_EQ(open->Label34->text(), "なし");
+  EXPECT_EQ(Label34()->text(), "なし");
   EXPECT_FALSE(center->BandOn());
   platform.cancelInStage.clear();
 
@@ -339,6 +341,29 @@ TEST_F(LongWorkWindowTest, CancelLeavesRecordViewLabelsAndFilesAsTheyWere) {
   open->CSVFClick();
   EXPECT_FALSE(std::filesystem::exists(dir.File("converted.csv")));
   EXPECT_TRUE(platform.messages.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Closing the dialog with the band the record already has reads nothing: the
+// file may even be gone, and the record, picture and label stay.
+TEST_F(FilterWindowTest, ClosingWithNothingChangedReadsNothing) {
+  const std::string copy = dir.File("copy.csv");
+  std::filesystem::copy_file(kSample0, copy);
+  Load(copy);
+  RunDialog(true, "2", "0.1");
+  const std::vector<float> filtered = Samples();
+  std::filesystem::remove(copy);
+  platform.stages.clear();
+
+  RunDialog(true, "2", "0.1");
+  RunDialog(true, "2", "0.1", /*ok=*/false);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(platform.stages.empty());  // no long work at all
+  EXPECT_EQ(Samples(), filtered);
+  EXPECT_EQ(Label34()->text(), "1.80-2.20Hz");
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QAction>
 #include <QToolButton>
+#include <QUndoStack>
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -19,6 +21,7 @@
 #include "app/UGraph.h"
 #include "app/UpDown.h"
 #include "components/MyGraph.h"
+#include "session/Session.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/RecordingPlatform.h"
 
@@ -76,7 +79,7 @@ class GraphWindowsTest : public ::testing::Test {
   static void SetUpTestSuite() { EnsureQtApp(); }
 
   void SetUp() override {
-    graph = std::make_unique<TGraph>(platform);
+    graph = std::make_unique<TGraph>(platform, session);
     format = std::make_unique<TGFormat>(platform, *graph);
     graph->SetMainLabels(&aveF, &aveH, &count);
   }
@@ -97,6 +100,15 @@ class GraphWindowsTest : public ::testing::Test {
     EXPECT_NE(widget, nullptr) << name;
     return *widget;
   }
+  // An accepted pair as the main window hands it on: stored in the session,
+  // then plotted; a notice of the session shown.
+  bool AddPoint(float f, float h) {
+    std::vector<Notice> notices;
+    const bool stored = session.AddPoint(f, h, notices);
+    for (const Notice& notice : notices) platform.ShowMessage(notice.Text, notice.Title, MessageIcon::Information);
+    if (stored) graph->PlotPoints();
+    return stored;
+  }
   RgbImage ScatterPicture() { return InGraph<TGraphImage>("MyGraph1").Picture().Image(); }
   RgbImage PreviewPicture() { return InFormat<TGraphImage>("MyGraph1").Picture().Image(); }
   void Click(QPushButton& button) { button.click(); }
@@ -114,27 +126,28 @@ class GraphWindowsTest : public ::testing::Test {
   }
 
   RecordingPlatform platform;
+  Session session;
   QLabel aveF, aveH, count;
   std::unique_ptr<TGraph> graph;
   std::unique_ptr<TGFormat> format;
 };
 
 TEST_F(GraphWindowsTest, AcceptedPairsGiveTheMeansAndTheCount) {
-  EXPECT_TRUE(graph->AddPoint(2.000f, 0.0300f));
-  EXPECT_TRUE(graph->AddPoint(2.100f, 0.0310f));
-  EXPECT_TRUE(graph->AddPoint(2.200f, 0.0320f));
+  EXPECT_TRUE(AddPoint(2.000f, 0.0300f));
+  EXPECT_TRUE(AddPoint(2.100f, 0.0310f));
+  EXPECT_TRUE(AddPoint(2.200f, 0.0320f));
   EXPECT_EQ(aveF.text(), QStringLiteral("2.100"));
   EXPECT_EQ(aveH.text(), QStringLiteral("0.0310"));
   EXPECT_EQ(count.text(), QStringLiteral("3回"));
-  EXPECT_EQ(graph->Store().NData, 3);
+  EXPECT_EQ(session.Store().NData, 3);
 }
 
 TEST_F(GraphWindowsTest, PairsAreRedCirclesAtTruncatedPixels) {
   // 2.1 and 1.9 lie just below their decimal values in single precision, so
   // their pixels 139.99... and 129.99... truncate to 139 and 129.
-  graph->AddPoint(2.0f, 0.03f);
-  graph->AddPoint(2.1f, 0.05f);
-  graph->AddPoint(1.9f, 0.04f);
+  AddPoint(2.0f, 0.03f);
+  AddPoint(2.1f, 0.05f);
+  AddPoint(1.9f, 0.04f);
   EXPECT_EQ(aveF.text(), QStringLiteral("2.000"));
   EXPECT_EQ(aveH.text(), QStringLiteral("0.0400"));
   EXPECT_EQ(count.text(), QStringLiteral("3回"));
@@ -147,21 +160,21 @@ TEST_F(GraphWindowsTest, PairsAreRedCirclesAtTruncatedPixels) {
 }
 
 TEST_F(GraphWindowsTest, APointRightOfThePlotHidesTheLaterOnesButCounts) {
-  graph->AddPoint(5.1f, 0.03f);  // pixel 290, right of 35 + 250
-  graph->AddPoint(2.0f, 0.03f);
+  AddPoint(5.1f, 0.03f);  // pixel 290, right of 35 + 250
+  AddPoint(2.0f, 0.03f);
   EXPECT_TRUE(RedBlobs(ScatterPicture()).empty());
   EXPECT_EQ(aveF.text(), QStringLiteral("3.550"));
   EXPECT_EQ(count.text(), QStringLiteral("2回"));
 }
 
 TEST_F(GraphWindowsTest, ResetThenApplyLeavesTheLabelsEmpty) {
-  graph->AddPoint(2.0f, 0.03f);
-  graph->AddPoint(2.1f, 0.05f);
+  AddPoint(2.0f, 0.03f);
+  AddPoint(2.1f, 0.05f);
   Click(InGraph<QPushButton>("Button2"));
   EXPECT_TRUE(aveF.text().isEmpty());
   EXPECT_TRUE(aveH.text().isEmpty());
   EXPECT_TRUE(count.text().isEmpty());
-  EXPECT_EQ(graph->Store().NData, 0);
+  EXPECT_EQ(session.Store().NData, 0);
   EXPECT_TRUE(RedBlobs(ScatterPicture()).empty());
   Apply();
   EXPECT_TRUE(aveF.text().isEmpty());
@@ -170,7 +183,7 @@ TEST_F(GraphWindowsTest, ResetThenApplyLeavesTheLabelsEmpty) {
 }
 
 TEST_F(GraphWindowsTest, ApplyRedrawsWithTheSpinCountsAndKeepsThePoints) {
-  graph->AddPoint(2.0f, 0.03f);
+  AddPoint(2.0f, 0.03f);
   StepDown("UpDown3", 2);  // NGridX 5 -> 3
   EXPECT_EQ(InFormat<QLineEdit>("EdGridX").text(), QStringLiteral("3"));
   Apply();
@@ -216,27 +229,27 @@ TEST_F(GraphWindowsTest, SpinControlsStayInTheirRange) {
 }
 
 TEST_F(GraphWindowsTest, TheHundredAndFirstPairIsNotStoredAndToldOnce) {
-  for (int i = 0; i < 100; ++i) ASSERT_TRUE(graph->AddPoint(1.0f + 0.01f * i, 0.02f));
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(AddPoint(1.0f + 0.01f * i, 0.02f));
   EXPECT_EQ(count.text(), QStringLiteral("100回"));
   const QString meanF = aveF.text();
-  EXPECT_FALSE(graph->AddPoint(4.5f, 0.09f));
-  EXPECT_FALSE(graph->AddPoint(4.6f, 0.08f));
-  EXPECT_EQ(graph->Store().NData, 100);
-  EXPECT_EQ(graph->Store().DataF[99], 1.0f + 0.01f * 99);
+  EXPECT_FALSE(AddPoint(4.5f, 0.09f));
+  EXPECT_FALSE(AddPoint(4.6f, 0.08f));
+  EXPECT_EQ(session.Store().NData, 100);
+  EXPECT_EQ(session.Store().DataF[99], 1.0f + 0.01f * 99);
   EXPECT_EQ(aveF.text(), meanF);
   EXPECT_EQ(count.text(), QStringLiteral("100回"));
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_NE(platform.messages[0].text.find("100"), std::string::npos);
 
   // A load starts a new series: the notice comes again when it fills.
-  graph->ResetCount();
-  for (int i = 0; i < 100; ++i) graph->AddPoint(2.0f, 0.02f);
-  EXPECT_FALSE(graph->AddPoint(2.0f, 0.02f));
+  session.ResetStore();
+  for (int i = 0; i < 100; ++i) AddPoint(2.0f, 0.02f);
+  EXPECT_FALSE(AddPoint(2.0f, 0.02f));
   EXPECT_EQ(platform.messages.size(), 2u);
 }
 
 TEST_F(GraphWindowsTest, AFullScaleOfZeroOrLessIsRefusedUntouched) {
-  graph->AddPoint(2.0f, 0.03f);
+  AddPoint(2.0f, 0.03f);
   StepDown("UpDown3", 2);
   const RgbImage before = ScatterPicture();
   for (const char* text : {"0", "-2.5"}) {
@@ -277,7 +290,7 @@ TEST_F(GraphWindowsTest, FullScalesBeyondSinglePrecisionAreRefusedAlike) {
 }
 
 TEST_F(GraphWindowsTest, ATextThatIsNoNumberStopsTheApplyAtItsConversion) {
-  graph->AddPoint(2.0f, 0.03f);
+  AddPoint(2.0f, 0.03f);
   const RgbImage scatterBefore = ScatterPicture();
   const RgbImage previewBefore = PreviewPicture();
   StepDown("UpDown3", 2);
@@ -309,8 +322,8 @@ TEST_F(GraphWindowsTest, ATextThatIsNoNumberStopsTheApplyAtItsConversion) {
 }
 
 TEST_F(GraphWindowsTest, ALoadSetsMaxXAndApplies) {
-  graph->AddPoint(2.0f, 0.03f);
-  graph->ResetCount();
+  AddPoint(2.0f, 0.03f);
+  session.ResetStore();
   format->SetMaxXText(QStringLiteral("20.0"));  // a rate of 1000 / s
   format->Button1Click();
   EXPECT_EQ(InFormat<QLineEdit>("EdMaxX").text(), QStringLiteral("20.0"));
@@ -326,7 +339,7 @@ TEST_F(GraphWindowsTest, RightClickBringsUpTheFormatAndButtonsCopyAndClose) {
   Click(InFormat<QPushButton>("Button2"));
   EXPECT_FALSE(format->isVisible());
 
-  graph->AddPoint(2.0f, 0.03f);
+  AddPoint(2.0f, 0.03f);
   Click(InGraph<QPushButton>("Button3"));
   ASSERT_EQ(platform.clipboard.size(), 1u);
   EXPECT_EQ(platform.clipboard[0].width, 300);
@@ -343,7 +356,8 @@ TEST(GraphWindowsLifetime, EitherWindowMayGoFirst) {
   EnsureQtApp();
   RecordingPlatform platform;
   {
-    auto graph = std::make_unique<TGraph>(platform);
+    Session session;
+    auto graph = std::make_unique<TGraph>(platform, session);
     auto format = std::make_unique<TGFormat>(platform, *graph);
     EXPECT_EQ(graph->FormatDialog(), format.get());
     format.reset();
@@ -353,11 +367,58 @@ TEST(GraphWindowsLifetime, EitherWindowMayGoFirst) {
   {
     // As children of one main window: the scatter window, created first, is
     // destroyed first.
+    Session session;
     QWidget main;
-    auto* graph = new TGraph(platform, &main);
+    auto* graph = new TGraph(platform, session, &main);
     new TGFormat(platform, *graph, &main);
   }
   EXPECT_TRUE(platform.messages.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A point taken out of the scatter plot leaves the averages; Ctrl+Z puts it
+// back and Ctrl+Shift+Z takes it out again.
+TEST_F(GraphWindowsTest, AnExcludedPointLeavesTheAveragesAndUndoBringsItBack) {
+  AddPoint(2.0f, 0.030f);
+  AddPoint(3.0f, 0.050f);
+  graph->ShowPlot(Rgb{247, 255, 255});
+  ASSERT_EQ(count.text(), QStringLiteral("2回"));
+  // Right-clicking the marker of 3.0 Hz picks it: x = 35 + 3.0 / 1.0 × 50.
+  EXPECT_EQ(graph->PointAt(185, 270 - 125), 1);
+  EXPECT_EQ(graph->PointAt(120, 100), -1);
+
+  graph->ExcludePoint(1);
+  EXPECT_EQ(session.Store().NData, 1);
+  EXPECT_EQ(aveF.text(), QStringLiteral("2.000"));
+  EXPECT_EQ(count.text(), QStringLiteral("1回"));
+  EXPECT_EQ(RedBlobs(ScatterPicture()).size(), 1u);
+
+  // The window's own keys for undo and redo.
+  auto keyed = [this](const QKeySequence& keys) {
+    for (QAction* action : graph->actions()) {
+      if (action->shortcuts().contains(keys)) return action;
+    }
+    return static_cast<QAction*>(nullptr);
+  };
+  QAction* undo = keyed(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  QAction* redo = keyed(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  ASSERT_NE(undo, nullptr);
+  ASSERT_NE(redo, nullptr);
+  undo->trigger();
+  EXPECT_EQ(session.Store().NData, 2);
+  EXPECT_EQ(aveF.text(), QStringLiteral("2.500"));
+  EXPECT_EQ(RedBlobs(ScatterPicture()).size(), 2u);
+  redo->trigger();
+  EXPECT_EQ(session.Store().NData, 1);
+
+  // Excluding the last one empties the labels; a reset forgets the exclusions.
+  graph->ExcludePoint(0);
+  EXPECT_TRUE(count.text().isEmpty());
+  InGraph<QPushButton>("Button2").click();
+  EXPECT_FALSE(graph->UndoStack().canUndo());
 }
 
 }  // namespace

@@ -12,82 +12,82 @@ namespace {
 
 TEST_F(MainWindowTest, StartsWithNoRecord) {
   EXPECT_EQ(open->windowTitle(), "自由振動/減衰振動　Oscalyx Ver2.0");
-  EXPECT_FALSE(open->GroupBox2->isEnabled());
-  EXPECT_FALSE(open->BtnFilter->isEnabled());
-  EXPECT_FALSE(open->Button9->isEnabled());
-  EXPECT_FALSE(open->Button11->isEnabled());
-  EXPECT_FALSE(open->TkBtn1->isVisibleTo(open.get()));
-  EXPECT_FALSE(open->CSVF->isEnabled());
-  EXPECT_FALSE(open->CenterPass->isEnabled());
-  EXPECT_FALSE(open->TIMESCALE->isEnabled());
-  EXPECT_TRUE(open->StepItems[1]->isChecked());
-  EXPECT_EQ(open->EdInitF->text(), "3.0");
-  EXPECT_EQ(open->EdInitH->text(), "0.03");
-  EXPECT_EQ(open->Label34->text(), "なし");
-  EXPECT_EQ(open->WidthItems[2]->text(), "５sec");
-  EXPECT_TRUE(open->WidthItems[2]->isChecked());
-  EXPECT_EQ(open->ResultsPath(), dir.path() + "/減衰特性.csv");
-  EXPECT_FALSE(open->Loaded());
+  EXPECT_FALSE(GroupBox2()->isEnabled());
+  EXPECT_FALSE(BtnFilter()->isEnabled());
+  EXPECT_FALSE(Button9()->isEnabled());
+  EXPECT_FALSE(Button11()->isEnabled());
+  EXPECT_FALSE(TkBtn1()->isVisibleTo(open.get()));
+  EXPECT_FALSE(CSVF()->isEnabled());
+  EXPECT_FALSE(CenterPass()->isEnabled());
+  EXPECT_FALSE(TIMESCALE()->isEnabled());
+  EXPECT_TRUE(StepItem(1)->isChecked());
+  EXPECT_EQ(EdInitF()->text(), "3.0");
+  EXPECT_EQ(EdInitH()->text(), "0.03");
+  EXPECT_EQ(Label34()->text(), "なし");
+  EXPECT_EQ(WidthItem(2)->text(), "５sec");
+  EXPECT_TRUE(WidthItem(2)->isChecked());
+  EXPECT_EQ(session->ResultsPath(), dir.path() + "/減衰特性.csv");
+  EXPECT_FALSE(session->Loaded());
   ASSERT_NE(open->findChild<QPushButton*>("Button6"), nullptr);
-  EXPECT_FALSE(open->Button6->isVisibleTo(open.get()));
+  EXPECT_FALSE(Button6()->isVisibleTo(open.get()));
 }
 
 TEST_F(MainWindowTest, LoadingAOneChannelFileShowsItAndEnablesTheEvaluation) {
   Load(kSample0);
-  ASSERT_TRUE(open->Loaded());
+  ASSERT_TRUE(session->Loaded());
   EXPECT_EQ(platform.requests.back().filterIndex, 1);
-  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
-  EXPECT_EQ(open->LabelChannels->text(), "1");
-  EXPECT_EQ(open->LabelData->text(), "6000");
-  EXPECT_EQ(open->LabelRate->text(), "100/sec");
-  EXPECT_EQ(open->LabelRecordTime->text(), "60.0sec");
-  EXPECT_EQ(open->Label17->text(), "5.0sec");
-  EXPECT_EQ(open->EdInitF->text(), "2.0");
-  EXPECT_EQ(open->EdInitH->text(), "0.03");
-  EXPECT_TRUE(open->Button9->isEnabled());
-  EXPECT_TRUE(open->TkBtn1->isVisibleTo(open.get()));
-  EXPECT_TRUE(open->CB[0]->isChecked());
-  EXPECT_FALSE(open->CB[1]->isEnabled());
-  EXPECT_FALSE(open->CSVF->isEnabled());
-  EXPECT_TRUE(open->BtnFilter->isEnabled());
-  EXPECT_EQ(open->TrackBar1->maximum(), 6000);
+  EXPECT_EQ(LabelFileName()->text(), "sample0.csv");
+  EXPECT_EQ(LabelChannels()->text(), "1");
+  EXPECT_EQ(LabelData()->text(), "6000");
+  EXPECT_EQ(LabelRate()->text(), "100/sec");
+  EXPECT_EQ(LabelRecordTime()->text(), "60.0sec");
+  EXPECT_EQ(Label17()->text(), "5.0sec");
+  EXPECT_EQ(EdInitF()->text(), "2.0");
+  EXPECT_EQ(EdInitH()->text(), "0.03");
+  EXPECT_TRUE(Button9()->isEnabled());
+  EXPECT_TRUE(TkBtn1()->isVisibleTo(open.get()));
+  EXPECT_TRUE(CB(0)->isChecked());
+  EXPECT_FALSE(CB(1)->isEnabled());
+  EXPECT_FALSE(CSVF()->isEnabled());
+  EXPECT_TRUE(BtnFilter()->isEnabled());
+  EXPECT_EQ(TrackBar1()->maximum(), 6000);
   EXPECT_EQ(Results(), ResultsHeaderLine());
   EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(MainWindowTest, LoadingAThreeChannelFileLeavesTheEvaluationOff) {
   Load(ThreeChannelCsv());
-  EXPECT_TRUE(open->CB[2]->isChecked());
-  EXPECT_FALSE(open->CB[3]->isEnabled());
-  EXPECT_FALSE(open->Button9->isEnabled());
-  EXPECT_FALSE(open->TkBtn1->isVisibleTo(open.get()));
-  EXPECT_EQ(open->LabelRate->text(), "100/sec");
-  EXPECT_EQ(open->LabelRecordTime->text(), "10.0sec");
-  EXPECT_EQ(open->Label17->text(), "5.0sec");
-  EXPECT_EQ(open->EdInitF->text(), "2.0");
+  EXPECT_TRUE(CB(2)->isChecked());
+  EXPECT_FALSE(CB(3)->isEnabled());
+  EXPECT_FALSE(Button9()->isEnabled());
+  EXPECT_FALSE(TkBtn1()->isVisibleTo(open.get()));
+  EXPECT_EQ(LabelRate()->text(), "100/sec");
+  EXPECT_EQ(LabelRecordTime()->text(), "10.0sec");
+  EXPECT_EQ(Label17()->text(), "5.0sec");
+  EXPECT_EQ(EdInitF()->text(), "2.0");
   // One channel shown: the evaluation comes on.
   open->Button8Click();
-  open->CB[1]->setChecked(true);
+  CB(1)->setChecked(true);
   open->Button2Click();
-  EXPECT_TRUE(open->Button9->isEnabled());
-  EXPECT_EQ(open->View().SingleIndex, 1);
+  EXPECT_TRUE(Button9()->isEnabled());
+  EXPECT_EQ(session->View().SingleIndex, 1);
 }
 
 TEST_F(MainWindowTest, CancelAndRefusedFilesKeepTheLoadedRecord) {
   Load(kSample0);
-  open->Edit1->setText("2000");
+  Edit1()->setText("2000");
   open->Button6Click();
   const std::string rows = Results();
   ASSERT_NE(rows, ResultsHeaderLine());
 
   Load("");  // cancelled
-  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+  EXPECT_EQ(LabelFileName()->text(), "sample0.csv");
   const std::string refused = dir.Write("bad.csv", "A\n0\nm\nu\n1\n");
   Load(refused);
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].title, "読み込みエラー");
-  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
-  EXPECT_EQ(open->Record().SampleCount, 6000);
+  EXPECT_EQ(LabelFileName()->text(), "sample0.csv");
+  EXPECT_EQ(session->Record().SampleCount, 6000);
   EXPECT_EQ(Results(), rows);  // the rows of this record are still there
   EXPECT_EQ(platform.quitRequests, 0);
 
@@ -96,102 +96,106 @@ TEST_F(MainWindowTest, CancelAndRefusedFilesKeepTheLoadedRecord) {
   EXPECT_EQ(platform.messages.back().title, "ファイルオープンエラー");
   EXPECT_EQ(platform.messages.back().icon, MessageIcon::Warning);
   EXPECT_EQ(platform.quitRequests, 0);  // the program goes on with the record it has
-  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
-  EXPECT_EQ(open->Record().SampleCount, 6000);
+  EXPECT_EQ(LabelFileName()->text(), "sample0.csv");
+  EXPECT_EQ(session->Record().SampleCount, 6000);
   EXPECT_EQ(Results(), rows);
 }
 
 TEST_F(MainWindowTest, SecondLoadEmptiesTheResultsFileAndTheAverages) {
   Load(kSample0);
-  open->Edit1->setText("2000");
+  Edit1()->setText("2000");
   open->Button6Click();
   open->Button6Click();
-  EXPECT_EQ(open->Label25->text(), "2回");
+  EXPECT_EQ(Label25()->text(), "2回");
   Load(kSample0);
   EXPECT_EQ(Results(), ResultsHeaderLine());
-  EXPECT_EQ(open->Label23->text(), "");
-  EXPECT_EQ(open->Label25->text(), "");
+  EXPECT_EQ(Label23()->text(), "");
+  EXPECT_EQ(Label25()->text(), "");
 }
 
 TEST_F(MainWindowTest, Spc51LoadEnablesTheConversionAndTheRadioGroupDisablesTheFilter) {
   Load(kSample1, true);
   EXPECT_EQ(platform.requests.back().filterIndex, 2);
-  EXPECT_TRUE(open->CSVF->isEnabled());
-  EXPECT_EQ(open->LabelRate->text(), "200/sec");
-  EXPECT_EQ(open->EdInitF->text(), "4.0");
-  open->RadioCsv->setChecked(true);
-  EXPECT_TRUE(open->CSVF->isEnabled());
-  EXPECT_FALSE(open->BtnFilter->isEnabled());
-  EXPECT_FALSE(open->CenterPass->isEnabled());
-  EXPECT_EQ(open->Record().SourceKind, FileKind::Csv);
+  EXPECT_TRUE(CSVF()->isEnabled());
+  EXPECT_EQ(LabelRate()->text(), "200/sec");
+  EXPECT_EQ(EdInitF()->text(), "4.0");
+  RadioCsv()->setChecked(true);
+  EXPECT_TRUE(CSVF()->isEnabled());
+  EXPECT_FALSE(BtnFilter()->isEnabled());
+  EXPECT_FALSE(CenterPass()->isEnabled());
+  EXPECT_EQ(session->Record().SourceKind, FileKind::Csv);
 }
 
 TEST_F(MainWindowTest, StartBoxSliderAndArrows) {
   Load(kSample0);
-  open->Edit1->clear();
+  // While typing, an empty box or a half-typed number is no error and moves
+  // nothing; Return takes the start.
+  for (const char* typed : {"", "1", "15", "150", "1500"}) Edit1()->setText(typed);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(TrackBar1()->value(), 0);
+  TypeStart("1500");
+  EXPECT_EQ(TrackBar1()->value(), 1500);
+  EXPECT_EQ(session->View().Start, 1500);
+  TypeStart("");
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text, "'' は整数ではありません");
-  for (const char* typed : {"1", "15", "150", "1500"}) {
-    open->Edit1->setText(typed);
-    EXPECT_EQ(open->TrackBar1->value(), std::stoi(typed));
-  }
-  EXPECT_EQ(open->View().Start, 1500);
-  open->Edit1->setText("300");
+  EXPECT_EQ(TrackBar1()->value(), 1500);
+  TypeStart("300");
   open->Button4Click();
-  EXPECT_EQ(open->TrackBar1->value(), 0);
-  EXPECT_EQ(open->Edit1->text(), "0");
-  open->Edit1->setText("99999");
-  EXPECT_EQ(open->TrackBar1->value(), 6000);
-  EXPECT_EQ(open->Edit1->text(), "6000");
+  EXPECT_EQ(TrackBar1()->value(), 0);
+  EXPECT_EQ(Edit1()->text(), "0");
+  TypeStart("99999");
+  EXPECT_EQ(TrackBar1()->value(), 6000);
+  EXPECT_EQ(Edit1()->text(), "6000");
   open->StepClick(2000);
-  EXPECT_EQ(open->Label12->text(), "2000");
-  EXPECT_EQ(open->Label17->text(), "20.0秒");
-  EXPECT_TRUE(open->StepItems[3]->isChecked());
-  EXPECT_FALSE(open->StepItems[1]->isChecked());
+  EXPECT_EQ(Label12()->text(), "2000");
+  EXPECT_EQ(Label17()->text(), "20.0秒");
+  EXPECT_TRUE(StepItem(3)->isChecked());
+  EXPECT_FALSE(StepItem(1)->isChecked());
 }
 
 TEST_F(MainWindowTest, TimeScaleModesReplaceTheWidthCaptions) {
   Load(kSample0);
   open->DIV10Click();
-  EXPECT_EQ(open->WidthItems[2]->text(), "0.1sec");
-  EXPECT_TRUE(open->WidthItems[2]->isChecked());
-  EXPECT_FLOAT_EQ(open->View().WidthSeconds, 0.1f);
-  open->WidthItems[0]->setChecked(true);
+  EXPECT_EQ(WidthItem(2)->text(), "0.1sec");
+  EXPECT_TRUE(WidthItem(2)->isChecked());
+  EXPECT_FLOAT_EQ(session->View().WidthSeconds, 0.1f);
+  WidthItem(0)->setChecked(true);
   open->RadioGroup2Click();
-  EXPECT_EQ(open->View().WidthSeconds, static_cast<float>(2 * 0.01f));
+  EXPECT_EQ(session->View().WidthSeconds, static_cast<float>(2 * 0.01f));
   open->DIV1Click();
-  EXPECT_EQ(open->WidthItems[2]->text(), "５sec");
-  EXPECT_EQ(open->View().WidthSeconds, 5.0f);
+  EXPECT_EQ(WidthItem(2)->text(), "５sec");
+  EXPECT_EQ(session->View().WidthSeconds, 5.0f);
 }
 
 TEST_F(MainWindowTest, CursorReadoutAndClick) {
   Load(kSample0);
   const QImage before = open->Plot()->PlotCanvas().Bitmap();
   open->MyWave1MouseMove(80, 100);  // the origin's x: step 0
-  EXPECT_EQ(open->Label16->text(), "X = 0(step),  0.00(sec)");
+  EXPECT_EQ(Label16()->text(), "X = 0(step),  0.00(sec)");
   EXPECT_NE(open->Plot()->PlotCanvas().Bitmap(), before);
   open->MyWave1MouseMove(200, 67);  // one second on, 133 pixels above the axis
-  EXPECT_TRUE(open->Label16->text().startsWith("X = 100(step),  1.00(sec)    Y = ")) << open->Label16->text().toStdString();
-  EXPECT_TRUE(open->Label16->text().endsWith("(cm/s2)"));
+  EXPECT_TRUE(Label16()->text().startsWith("X = 100(step),  1.00(sec)    Y = ")) << Label16()->text().toStdString();
+  EXPECT_TRUE(Label16()->text().endsWith("(cm/s2)"));
   open->MyWave1MouseMove(2, 2);  // at the edge: no crosshair stays
   EXPECT_EQ(open->Plot()->PlotCanvas().Bitmap(), before);
   open->MyWave1MouseMove(320, 100);
   open->MyWave1Click();
-  EXPECT_EQ(open->TrackBar1->value(), 200);
-  EXPECT_EQ(open->Edit1->text(), "200");
+  EXPECT_EQ(TrackBar1()->value(), 200);
+  EXPECT_EQ(Edit1()->text(), "200");
 }
 
 TEST_F(MainWindowTest, EvaluationOfTheSampleIsAcceptedDrawnAndRecorded) {
   Load(kSample0);
-  open->Edit1->setText("2000");
+  Edit1()->setText("2000");
   const QImage view = open->Plot()->PlotCanvas().Bitmap();
   open->Button9Click();
   ASSERT_TRUE(platform.messages.empty()) << platform.messages[0].text;
-  EXPECT_NE(open->Label28->text(), "failed");
-  EXPECT_EQ(open->Label25->text(), "1回");
-  EXPECT_FALSE(open->Label15->text().isEmpty());
-  EXPECT_TRUE(open->Label19->text().endsWith("％"));
-  EXPECT_EQ(center->findChild<QLineEdit*>("EdCenter")->text(), open->Label28->text());
+  EXPECT_NE(Label28()->text(), "failed");
+  EXPECT_EQ(Label25()->text(), "1回");
+  EXPECT_FALSE(Label15()->text().isEmpty());
+  EXPECT_TRUE(Label19()->text().endsWith("％"));
+  EXPECT_EQ(center->findChild<QLineEdit*>("EdCenter")->text(), Label28()->text());
   EXPECT_NE(open->Plot()->PlotCanvas().Bitmap(), view);
   const std::string results = Results();
   EXPECT_EQ(results.rfind(ResultsHeaderLine() + "sample0.csv,1ch,P1,", 0), 0u) << results;
@@ -200,10 +204,10 @@ TEST_F(MainWindowTest, EvaluationOfTheSampleIsAcceptedDrawnAndRecorded) {
 
 TEST_F(MainWindowTest, EvaluationFailuresAreReportedAndTheProgramGoesOn) {
   Load(kSample0);
-  open->Edit1->setText("2000");
+  Edit1()->setText("2000");
   open->Button6Click();
   const std::string rows = Results();
-  open->EdInitH->setText("1.0");
+  EdInitH()->setText("1.0");
   open->Button6Click();
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text, "減衰係数の評価が異常です");
@@ -211,8 +215,8 @@ TEST_F(MainWindowTest, EvaluationFailuresAreReportedAndTheProgramGoesOn) {
   EXPECT_EQ(platform.quitRequests, 0);
   EXPECT_EQ(Results(), rows);
 
-  open->EdInitH->setText("abc");
-  open->Button9->click();  // through the control, as every error reaches the general handler
+  EdInitH()->setText("abc");
+  Button9()->click();  // through the control, as every error reaches the general handler
   EXPECT_EQ(platform.messages.back().text, "'abc' は浮動小数点数ではありません");
 }
 
@@ -221,10 +225,10 @@ TEST_F(MainWindowTest, ResultsFileThatCannotBeCreatedWarnsOnceAndEvaluationsGoOn
   Load(kSample0);
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].title, "結果ファイル");
-  open->Edit1->setText("2000");
+  Edit1()->setText("2000");
   open->Button6Click();
   EXPECT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(open->Label25->text(), "1回");
+  EXPECT_EQ(Label25()->text(), "1回");
 }
 
 TEST_F(MainWindowTest, SavedPictureIsThePlotAsItStands) {
@@ -232,6 +236,9 @@ TEST_F(MainWindowTest, SavedPictureIsThePlotAsItStands) {
   open->MyWave1MouseMove(300, 150);  // the crosshair is part of the picture
   platform.saveAnswer = dir.File("wave");
   open->Button7Click();
+  // The dialog offers the record's name as a picture, in the record's folder.
+  EXPECT_EQ(platform.requests.back().fileName, "sample0.png");
+  EXPECT_EQ(platform.requests.back().directory, std::string(OSCALYX_SOURCE_DIR) + "/sample");
   QImage saved(QString::fromStdString(dir.File("wave.png")));
   ASSERT_FALSE(saved.isNull());
   EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), open->Plot()->PlotCanvas().Bitmap().convertToFormat(QImage::Format_RGB32));
@@ -248,21 +255,31 @@ TEST_F(MainWindowTest, FileNameOfFiftyOneCharactersIsShownAndWrittenWhole) {
   const std::string name = std::string(47, 'w') + ".csv";
   std::filesystem::copy_file(kSample0, dir.File(name));
   Load(dir.File(name));
-  EXPECT_EQ(open->LabelFileName->text().toStdString(), name);
-  open->Edit1->setText("2000");
+  EXPECT_EQ(LabelFileName()->text().toStdString(), name);
+  Edit1()->setText("2000");
   open->Button6Click();
   EXPECT_NE(Results().find("\r\n" + name + ",1ch,P1,"), std::string::npos);
 }
 
-TEST_F(MainWindowTest, FileTypeSwitchLabelsTheNextRedrawInMicroKine) {
+// A load that does not happen leaves the record shown with its own file type:
+// its units, its filter and the radio that names it.
+TEST_F(MainWindowTest, CancelledOrFailedLoadKeepsTheFileTypeOfTheRecordShown) {
   Load(kSample0);
   EXPECT_EQ(open->Plot()->Wave().UnitY, "cm/s2");
   platform.openAnswer = "";
-  open->SPC511Click();  // cancelled: the CSV record stays, the type is SPC-51
-  EXPECT_EQ(open->Record().SampleCount, 6000);
-  EXPECT_FALSE(open->BtnFilter->isEnabled());
+  open->SPC511Click();  // cancelled
+  platform.openAnswer = dir.Write("broken.dbl", "not an SPC-51 file");
+  open->SPC511Click();  // refused
+  EXPECT_EQ(session->Record().SampleCount, 6000);
+  EXPECT_TRUE(RadioCsv()->isChecked());
+  EXPECT_TRUE(BtnFilter()->isEnabled());
+  EXPECT_TRUE(CenterPass()->isEnabled());
   open->Button2Click();
-  EXPECT_EQ(open->Plot()->Wave().UnitY, "μkine");
+  EXPECT_EQ(open->Plot()->Wave().UnitY, "cm/s2");
+
+  // A click on the radio alone still chooses the type of the next load.
+  RadioSpc51()->setChecked(true);
+  EXPECT_FALSE(BtnFilter()->isEnabled());
 }
 
 TEST_F(MainWindowTest, StripsOfThreeChannelsAndRedrawsOfTheStartBox) {
@@ -271,15 +288,15 @@ TEST_F(MainWindowTest, StripsOfThreeChannelsAndRedrawsOfTheStartBox) {
   EXPECT_EQ(open->LastDraw().End, 500);
   EXPECT_EQ(open->LastDraw().LastFrame.OriginY, 310);
   EXPECT_EQ(open->LastDraw().LastFrame.UnitLenX, 120);
-  open->Edit1->clear();
-  platform.messages.clear();
   const int before = open->RedrawCount();
-  for (const char* typed : {"1", "15", "150", "1500"}) open->Edit1->setText(typed);
-  EXPECT_EQ(open->RedrawCount(), before + 4);
+  for (const char* typed : {"1", "15", "150", "1500"}) Edit1()->setText(typed);
+  EXPECT_EQ(open->RedrawCount(), before);
+  QTest::keyClick(Edit1(), Qt::Key_Return);
+  EXPECT_EQ(open->RedrawCount(), before + 1);
   // Clamped to the 1000 samples: only the axes, and "data : 1000 - 1000".
   EXPECT_EQ(open->LastDraw().Start, 1000);
   EXPECT_EQ(open->LastDraw().End, 1000);
-  EXPECT_EQ(open->Edit1->text(), "1000");
+  EXPECT_EQ(Edit1()->text(), "1000");
 }
 
 TEST_F(MainWindowTest, NoChannelCheckedClearsThePlot) {
@@ -292,7 +309,7 @@ TEST_F(MainWindowTest, NoChannelCheckedClearsThePlot) {
       ASSERT_EQ(picture.pixel(x, y) & 0xFFFFFF, qRgb(247, 255, 255) & 0xFFFFFF) << x << "," << y;
     }
   }
-  EXPECT_TRUE(open->Button9->isEnabled());  // nothing else changes
+  EXPECT_TRUE(Button9()->isEnabled());  // nothing else changes
 }
 
 }  // namespace
@@ -317,51 +334,51 @@ int PixelsNear(QWidget* widget, QColor colour) {
 
 TEST_F(MainWindowTest, DisabledControlsAreGreyedAndLiveOnesMaroon) {
   const QColor maroon(128, 0, 0);
-  EXPECT_FALSE(open->Button9->isEnabled());
-  EXPECT_EQ(PixelsNear(open->Button9, maroon), 0);
-  EXPECT_EQ(PixelsNear(open->BtnFilter, maroon), 0);
-  EXPECT_EQ(PixelsNear(open->GroupBox2, maroon), 0);
-  EXPECT_GT(PixelsNear(open->BtnFile, maroon), 20);
-  EXPECT_GT(PixelsNear(open->EdInitF, maroon), 5);  // the initial values are maroon too
+  EXPECT_FALSE(Button9()->isEnabled());
+  EXPECT_EQ(PixelsNear(Button9(), maroon), 0);
+  EXPECT_EQ(PixelsNear(BtnFilter(), maroon), 0);
+  EXPECT_EQ(PixelsNear(GroupBox2(), maroon), 0);
+  EXPECT_GT(PixelsNear(BtnFile(), maroon), 20);
+  EXPECT_GT(PixelsNear(EdInitF(), maroon), 5);  // the initial values are maroon too
   Load(kSample0);
-  EXPECT_GT(PixelsNear(open->Button9, maroon), 20);
-  EXPECT_GT(PixelsNear(open->GroupBox2, maroon), 20);
+  EXPECT_GT(PixelsNear(Button9(), maroon), 20);
+  EXPECT_GT(PixelsNear(GroupBox2(), maroon), 20);
 }
 
 TEST_F(MainWindowTest, StartTypedBeyondTheRecordIsWrittenBackAsTheStartShown) {
   Load(kSample0);
-  open->Edit1->setText("99999");
-  EXPECT_EQ(open->Edit1->text(), "6000");
-  EXPECT_EQ(open->TrackBar1->value(), 6000);
-  open->Edit1->setText("-40");
-  EXPECT_EQ(open->Edit1->text(), "0");
+  TypeStart("99999");
+  EXPECT_EQ(Edit1()->text(), "6000");
+  EXPECT_EQ(TrackBar1()->value(), 6000);
+  TypeStart("-40");
+  EXPECT_EQ(Edit1()->text(), "0");
   EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(MainWindowTest, ArrowNearTheLargestStartStopsAtTheEnd) {
   // A record of 2^31 - 1 samples: "→" must not wrap the start around to 0.
-  open->TrackBar1->setMaximum(INT_MAX);
-  open->TrackBar1->setValue(INT_MAX - 100);
+  TrackBar1()->setMaximum(INT_MAX);
+  TrackBar1()->setValue(INT_MAX - 100);
   open->Button5Click();
-  EXPECT_EQ(open->TrackBar1->value(), INT_MAX);
+  EXPECT_EQ(TrackBar1()->value(), INT_MAX);
   open->Button4Click();
-  EXPECT_EQ(open->TrackBar1->value(), INT_MAX - 500);
+  EXPECT_EQ(TrackBar1()->value(), INT_MAX - 500);
 }
 
 TEST_F(MainWindowTest, LoadClearsTheReadoutAndTheOpenDialogStartsInTheLastFolder) {
   Load(kSample0);
   open->MyWave1MouseMove(300, 150);
-  EXPECT_FALSE(open->Label16->text().isEmpty());
+  EXPECT_FALSE(Label16()->text().isEmpty());
   Load(kSample0);
-  EXPECT_TRUE(open->Label16->text().isEmpty());
+  EXPECT_TRUE(Label16()->text().isEmpty());
   ASSERT_EQ(platform.requests.size(), 2u);
   EXPECT_EQ(platform.requests[0].directory, "");
   EXPECT_EQ(platform.requests[1].directory, std::string(OSCALYX_SOURCE_DIR) + "/sample");
 }
 
 TEST_F(MainWindowTest, FormulaButtonHasItsThreePixelBevel) {
-  EXPECT_EQ(open->TkBtn1->Look().BevelWidth, 3);
-  EXPECT_EQ(open->TkBtn1->geometry(), QRect(192, 552, 388, 52));
+  EXPECT_EQ(TkBtn1()->Look().BevelWidth, 3);
+  EXPECT_EQ(TkBtn1()->geometry(), QRect(192, 552, 388, 52));
 }
 
 // Qt's own dialogs speak Japanese once its translation is installed, as the
@@ -397,30 +414,30 @@ TEST_F(DesktopTest, DroppedFilesLoadWithTheTypeTheirExtensionNames) {
   const std::string dbl = dir.File("RUN.DBL");
   std::filesystem::copy_file(kSample1, dbl);
   Drop({QUrl::fromLocalFile(QString::fromStdString(dbl))});
-  EXPECT_TRUE(open->RadioSpc51->isChecked());
-  EXPECT_EQ(open->LabelFileName->text(), "RUN.DBL");
-  EXPECT_EQ(open->Record().ChannelCount, 3);
-  EXPECT_TRUE(open->CSVF->isEnabled());
+  EXPECT_TRUE(RadioSpc51()->isChecked());
+  EXPECT_EQ(LabelFileName()->text(), "RUN.DBL");
+  EXPECT_EQ(session->Record().ChannelCount, 3);
+  EXPECT_TRUE(CSVF()->isEnabled());
   EXPECT_TRUE(std::filesystem::exists(dir.File("減衰特性.csv")));
 
   // Two files: the first is loaded, as a CSV file.
   Drop({QUrl::fromLocalFile(QString::fromStdString(kSample0)), QUrl::fromLocalFile(QString::fromStdString(dbl))});
-  EXPECT_TRUE(open->RadioCsv->isChecked());
-  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
-  EXPECT_EQ(open->Record().SampleCount, 6000);
+  EXPECT_TRUE(RadioCsv()->isChecked());
+  EXPECT_EQ(LabelFileName()->text(), "sample0.csv");
+  EXPECT_EQ(session->Record().SampleCount, 6000);
 
   // A folder and a web address change nothing and say nothing.
   Drop({QUrl::fromLocalFile(QString::fromStdString(dir.path())), QUrl("https://example.org/a.csv")});
-  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+  EXPECT_EQ(LabelFileName()->text(), "sample0.csv");
   EXPECT_TRUE(platform.messages.empty());
   EXPECT_TRUE(platform.requests.empty());  // no dialog was needed
 }
 
 TEST_F(DesktopTest, ShortcutsWorkWhileTheirControlsDo) {
   Show();
-  EXPECT_EQ(open->N2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-  EXPECT_EQ(open->N3->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
-  EXPECT_EQ(open->N7->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(N2()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  EXPECT_EQ(N3()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+  EXPECT_EQ(N7()->shortcut(), QKeySequence(Qt::Key_F1));
 
   // Before a load the picture's buttons are off, and so are their keys.
   platform.saveAnswer = dir.File("view.png");
@@ -431,14 +448,14 @@ TEST_F(DesktopTest, ShortcutsWorkWhileTheirControlsDo) {
 
   platform.openAnswer = kSample0;
   QTest::keyClick(open.get(), Qt::Key_O, Qt::ControlModifier);
-  EXPECT_EQ(open->LabelFileName->text(), "sample0.csv");
+  EXPECT_EQ(LabelFileName()->text(), "sample0.csv");
   QTest::keyClick(open.get(), Qt::Key_S, Qt::ControlModifier);
   EXPECT_TRUE(std::filesystem::exists(dir.File("view.png")));
   QTest::keyClick(open.get(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(platform.clipboard.size(), 1u);
   // Plain Ctrl+C belongs to the edit boxes.
-  open->Edit1->setFocus();
-  QTest::keyClick(open->Edit1, Qt::Key_C, Qt::ControlModifier);
+  Edit1()->setFocus();
+  QTest::keyClick(Edit1(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(platform.clipboard.size(), 1u);
 
   QTest::keyClick(open.get(), Qt::Key_F1);

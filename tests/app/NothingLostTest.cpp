@@ -120,14 +120,14 @@ class NothingLostTest : public MainWindowTest {
   // Evaluates the displayed stretch from `start`; the initial frequency is
   // set once, before the first evaluation, as the user would type it.
   void Evaluate(int start) {
-    open->Edit1->setText(QString::number(start));
+    Edit1()->setText(QString::number(start));
     open->Button9Click();
   }
 
   // Two accepted evaluations of the decay; returns the results file after them.
   std::string LoadAndEvaluateTwice() {
     Load(DecayCsv(dir));
-    open->EdInitF->setText("3.5");
+    EdInitF()->setText("3.5");
     std::string before = Results();
     EXPECT_EQ(before, ResultsHeaderLine());
     for (const int start : {0, 100}) {
@@ -140,7 +140,7 @@ class NothingLostTest : public MainWindowTest {
       EXPECT_EQ(row.find("\r\n"), row.size() - 2) << row;
       before = after;
     }
-    EXPECT_EQ(open->Label25->text(), "2回");
+    EXPECT_EQ(Label25()->text(), "2回");
     EXPECT_TRUE(platform.messages.empty());
     return before;
   }
@@ -165,15 +165,23 @@ class NothingLostTest : public MainWindowTest {
   };
   WindowState State() const {
     WindowState state;
-    for (const QLabel* label : {open->LabelFileName, open->LabelData, open->Label15, open->Label19, open->Label23,
-                                open->Label24, open->Label25, open->Label28, open->Label29, open->Label34}) {
+    for (const QLabel* label : {LabelFileName(), LabelData(), Label15(), Label19(), Label23(),
+                                Label24(), Label25(), Label28(), Label29(), Label34()}) {
       state.texts.push_back(label->text());
     }
-    state.texts.push_back(open->EdInitF->text());
-    state.texts.push_back(open->EdInitH->text());
-    state.samples = open->Record().SampleCount;
-    state.stored = graph->Store().NData;
+    state.texts.push_back(EdInitF()->text());
+    state.texts.push_back(EdInitH()->text());
+    state.samples = session->Record().SampleCount;
+    state.stored = session->Store().NData;
     state.picture = open->Plot()->PlotCanvas().Image();
+    return state;
+  }
+
+  // What a failed evaluation changes: the red labels say "failed" and the
+  // passes and the ratio of the evaluation before are gone.
+  WindowState AfterAFailedEvaluation(WindowState state) const {
+    state.texts[2] = state.texts[3] = "";          // 繰返回数, 近似度
+    state.texts[7] = state.texts[8] = "failed";    // f and h
     return state;
   }
 
@@ -193,7 +201,7 @@ class NothingLostTest : public MainWindowTest {
     int count = 0;
     for (const RecordingPlatform::Message& message : platform.messages) {
       if (message.title == "結果ファイル") {
-        const std::string named = "結果ファイル「" + open->ResultsPath() + "」";
+        const std::string named = "結果ファイル「" + session->ResultsPath() + "」";
         EXPECT_TRUE(message.text.rfind(named + "を作成できません（", 0) == 0 ||
                     message.text.rfind(named + "に書き込めません（", 0) == 0)
             << message.text;
@@ -214,9 +222,9 @@ TEST_F(NothingLostTest, LoadOfAMissingFileIsReportedAndTheSessionGoesOn) {
 
 TEST_F(NothingLostTest, DampingOutOfRangeIsReportedAndRecordsNothing) {
   const std::string rows = LoadAndEvaluateTwice();
-  open->EdInitH->setText("1.0");
-  open->Edit1->setText("0");
-  const WindowState before = State();
+  EdInitH()->setText("1.0");
+  Edit1()->setText("0");
+  const WindowState before = AfterAFailedEvaluation(State());
   open->Button9Click();
   ExpectReportedAndUnchanged("減衰係数の評価が異常です", "評価エラー", rows, before);
 }
@@ -225,42 +233,43 @@ TEST_F(NothingLostTest, SolverFailureIsReportedAndRecordsNothing) {
   const std::string rows = LoadAndEvaluateTwice();
   // A first fit point of 0 starts the amplitude at 0: three columns of the
   // Jacobian vanish.
-  ASSERT_EQ(open->Record().Samples[0][300], 0.0f);
-  open->Edit1->setText("300");
-  const WindowState before = State();
+  ASSERT_EQ(session->Record().Samples[0][300], 0.0f);
+  Edit1()->setText("300");
+  const WindowState before = AfterAFailedEvaluation(State());
   open->Button9Click();
   ExpectReportedAndUnchanged("最小二乗法評価が異常です", "評価エラー", rows, before);
 }
 
 TEST_F(NothingLostTest, DirectoryInThePlaceOfTheResultsFileWarnsOncePerLoad) {
-  std::filesystem::create_directory(open->ResultsPath());
+  std::filesystem::create_directory(session->ResultsPath());
   Load(DecayCsv(dir));
   EXPECT_EQ(ResultsWarnings(), 1);
-  open->EdInitF->setText("3.5");
+  EdInitF()->setText("3.5");
   Evaluate(0);
   Evaluate(100);
-  EXPECT_EQ(open->Label25->text(), "2回");
-  EXPECT_NE(open->Label28->text(), "failed");
-  EXPECT_FALSE(open->Label15->text().isEmpty());
+  EXPECT_EQ(Label25()->text(), "2回");
+  EXPECT_NE(Label28()->text(), "failed");
+  EXPECT_FALSE(Label15()->text().isEmpty());
   // Re-reading for the band-pass filter does not create the file again.
   RunBandPass(true, "3.7", "0.5");
-  EXPECT_EQ(open->Label34->text(), "1.85-5.55Hz");
+  EXPECT_EQ(Label34()->text(), "1.85-5.55Hz");
   EXPECT_EQ(ResultsWarnings(), 1);
 
   Load(DecayCsv(dir));
   EXPECT_EQ(ResultsWarnings(), 2);
   Evaluate(0);
-  EXPECT_EQ(open->Label25->text(), "1回");
+  EXPECT_EQ(Label25()->text(), "1回");
   EXPECT_EQ(ResultsWarnings(), 2);
   EXPECT_EQ(platform.messages.size(), 2u);
   EXPECT_EQ(platform.quitRequests, 0);
-  EXPECT_TRUE(std::filesystem::is_directory(open->ResultsPath()));
+  EXPECT_TRUE(std::filesystem::is_directory(session->ResultsPath()));
 }
 
 TEST_F(NothingLostTest, SecondWindowInTheFolderLeavesTheFirstWindowsResultsAlone) {
   const std::string rows = LoadAndEvaluateTwice();
   RecordingPlatform secondPlatform;
-  TOpen second(secondPlatform);  // started in the same folder
+  Session secondSession;
+  TOpen second(secondPlatform, secondSession);  // started in the same folder
   for (int load = 0; load < 2; ++load) {
     secondPlatform.openAnswer = DecayCsv(dir);
     second.CSVClick();
@@ -268,8 +277,8 @@ TEST_F(NothingLostTest, SecondWindowInTheFolderLeavesTheFirstWindowsResultsAlone
   ASSERT_EQ(secondPlatform.messages.size(), 1u);  // said once, not at every load
   EXPECT_EQ(secondPlatform.messages[0].title, "結果ファイル");
   EXPECT_NE(secondPlatform.messages[0].text.find("別のウィンドウ"), std::string::npos);
-  second.EdInitF->setText("3.5");
-  second.Edit1->setText("0");
+  second.findChild<QLineEdit*>("EdInitF")->setText("3.5");
+  second.findChild<QLineEdit*>("Edit1")->setText("0");
   second.Button9Click();
   EXPECT_EQ(Results(), rows);  // neither emptied nor written by the second window
 
@@ -285,18 +294,18 @@ TEST_F(NothingLostTest, StartupFolderThatIsGoneWarnsOncePerLoad) {
   const std::string gone = dir.File("start");
   std::filesystem::create_directory(gone);
   std::filesystem::current_path(gone);
-  open = std::make_unique<TOpen>(platform);
+  open = std::make_unique<TOpen>(platform, *session);
   open->AttachWindows(howTo.get(), about.get(), graph.get(), format.get(), center.get());
   std::filesystem::current_path(dir.path());
   std::filesystem::remove(gone);
-  EXPECT_EQ(open->ResultsPath(), gone + "/減衰特性.csv");
+  EXPECT_EQ(session->ResultsPath(), gone + "/減衰特性.csv");
 
   for (int load = 1; load <= 2; ++load) {
     Load(DecayCsv(dir));
     EXPECT_EQ(ResultsWarnings(), load);
-    open->EdInitF->setText("3.5");
+    EdInitF()->setText("3.5");
     Evaluate(0);
-    EXPECT_EQ(open->Label25->text(), "1回");
+    EXPECT_EQ(Label25()->text(), "1回");
     EXPECT_EQ(ResultsWarnings(), load);
   }
   EXPECT_EQ(platform.quitRequests, 0);
@@ -308,7 +317,7 @@ TEST_F(NothingLostTest, StartupFolderThatIsGoneWarnsOncePerLoad) {
 // until the next load creates it afresh.
 TEST_F(NothingLostTest, WriteRefusedAfterCreationWarnsOnceAndKeepsEarlierRows) {
   Load(DecayCsv(dir));
-  open->EdInitF->setText("3.5");
+  EdInitF()->setText("3.5");
   Evaluate(0);
   const std::string rows = Results();
   ASSERT_GT(rows.size(), ResultsHeaderLine().size());
@@ -328,7 +337,7 @@ TEST_F(NothingLostTest, WriteRefusedAfterCreationWarnsOnceAndKeepsEarlierRows) {
   EXPECT_EQ(ResultsWarnings(), 1);
   EXPECT_NE(platform.messages.back().text.find("」に書き込めません（"), std::string::npos);
   EXPECT_EQ(Results(), rows);
-  EXPECT_EQ(open->Label25->text(), "3回");
+  EXPECT_EQ(Label25()->text(), "3回");
   EXPECT_EQ(platform.quitRequests, 0);
   // Closed after the failure: a later evaluation neither writes nor warns.
   Evaluate(100);
@@ -356,18 +365,18 @@ TEST_F(NothingLostTest, LoadFilterEvaluateExportCycle) {
         std::lround(12000.0 * std::exp(-0.04 * wn * t) * std::cos(wn * std::sqrt(1.0 - 0.04 * 0.04) * t + 0.7))));
   }
   Load(dir.Write("decay.dbl", file.Bytes()), true);
-  ASSERT_TRUE(open->Loaded());
-  const std::vector<float> asRead = open->Record().Samples[0];
+  ASSERT_TRUE(session->Loaded());
+  const std::vector<float> asRead = session->Record().Samples[0];
 
   RunBandPass(true, "3.7", "0.5");
-  EXPECT_EQ(open->Label34->text(), "1.85-5.55Hz");
-  EXPECT_NE(open->Record().Samples[0], asRead);
+  EXPECT_EQ(Label34()->text(), "1.85-5.55Hz");
+  EXPECT_NE(session->Record().Samples[0], asRead);
 
-  open->EdInitF->setText("3.5");
+  EdInitF()->setText("3.5");
   Evaluate(1000);
   ASSERT_TRUE(platform.messages.empty()) << platform.messages[0].text;
-  EXPECT_EQ(open->Label25->text(), "1回");
-  EXPECT_NEAR(open->Label28->text().toDouble(), 3.7, 0.02);
+  EXPECT_EQ(Label25()->text(), "1回");
+  EXPECT_NEAR(Label28()->text().toDouble(), 3.7, 0.02);
   const std::string results = Results();
   EXPECT_EQ(results.rfind(ResultsHeaderLine() + "decay.dbl,1ch,GL-1F,", 0), 0u) << results;
 
@@ -383,7 +392,7 @@ TEST_F(NothingLostTest, LoadFilterEvaluateExportCycle) {
   ASSERT_TRUE(ReadCsv(dir.File("decay-filtered.csv"), converted).ok());
   EXPECT_EQ(converted.SampleCount, 4000);
   EXPECT_EQ(converted.Rate, 200);
-  EXPECT_NEAR(converted.Samples[0][1500], open->Record().Samples[0][1500], 1e-5);
+  EXPECT_NEAR(converted.Samples[0][1500], session->Record().Samples[0][1500], 1e-5);
   EXPECT_TRUE(platform.messages.empty());
   EXPECT_EQ(platform.quitRequests, 0);
 }

@@ -67,7 +67,7 @@ class DrawViewTest : public ::testing::Test {
  protected:
   RecordingCanvas canvas{753, 401};
   TMyWave wave{canvas};
-  ViewBandPass bandPass;
+  std::optional<BandEdges> bandPass;
 };
 
 TEST_F(DrawViewTest, StripsShareTheHeightOfThePlot) {
@@ -245,7 +245,7 @@ TEST_F(DrawViewTest, Spc51RecordsAndTheBandPassAreLabelled) {
   WaveData record = MakeRecord(2, 1000, 100);
   record.SourceKind = FileKind::Spc51;
   ViewWindow view = ViewOf(2);
-  bandPass = {true, 1.0f, 5.0f};
+  bandPass = BandEdges{1.0f, 5.0f};
   DrawView(wave, record, view, bandPass);
   int units = 0;
   for (const CanvasCall& text : canvas.Texts()) units += text.text == "μkine";

@@ -8,7 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include "components/qt/QtCanvas.h"
 #include "tests/support/RecordingCanvas.h"
 #include "tests/support/RecordingPlatform.h"
 
@@ -344,23 +343,6 @@ TEST(TMyWave, RoundNumberWritesTickLabels) {
   for (const auto& [value, text] : cases) {
     EXPECT_EQ(TMyWave::_round_number(value), text) << value;
   }
-}
-
-TEST(TMyWave, CopyPutsTheWholePictureOnTheClipboard) {
-  QtCanvas canvas(753, 401);
-  TMyWave wave(canvas);
-  wave.Clear({247, 255, 255});
-  canvas.SetPenColor({255, 0, 0});
-  canvas.MoveTo(10, 20);
-  canvas.LineTo(30, 20);
-  RecordingPlatform platform;
-  wave.Copy(platform);
-  ASSERT_EQ(platform.clipboard.size(), 1u);
-  const RgbImage& image = platform.clipboard[0];
-  EXPECT_EQ(image.width, 753);
-  EXPECT_EQ(image.height, 401);
-  EXPECT_EQ(image.At(15, 20), (Rgb{255, 0, 0}));
-  EXPECT_EQ(image.At(700, 400), (Rgb{247, 255, 255}));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <ctime>
 #include <string>
 
-#include "components/MyStr.h"
+#include "io/MyStr.h"
 #include "io/NumberText.h"
 #include "tests/support/TempDir.h"
 

@@ -10,8 +10,6 @@
 
 #include <vector>
 
-class Platform;
-
 // Working storage of one solve; sized for a row length and reused when a
 // caller solves many systems of the same shape.
 struct LeastWork {
@@ -31,10 +29,15 @@ constexpr int kLeastRankDeficient = 10;
 // stride). On status 0 the first n entries of b hold x in the order of the
 // columns as passed in; a and b are overwritten either way. Status 10: a pivot
 // column's remaining squared norm was eps or less (or not a number).
-// Arguments outside n ≥ 1, n ≤ stride, m ≥ n show "lleast parameter error"
-// through platform (when given) and give status 10.
-int lleast(float* a, int stride, int m, int n, float* b, float eps, Platform* platform = nullptr);
+// Arguments outside n ≥ 1, n ≤ stride, m ≥ n give status 10 and set
+// *parameterError (when given), for the caller to show kLeastParameterText.
+int lleast(float* a, int stride, int m, int n, float* b, float eps, bool* parameterError = nullptr);
 
 // The same with caller-provided storage, so repeated solves allocate nothing.
 int lleast(float* a, int stride, int m, int n, float* b, float eps, LeastWork& work,
-           Platform* platform = nullptr);
+           bool* parameterError = nullptr);
+
+// What a caller shows for a parameter error: the text and title of a plain
+// message box.
+inline constexpr char kLeastParameterText[] = "lleast parameter error";
+inline constexpr char kLeastParameterTitle[] = "LLeast Error";

@@ -1,9 +1,8 @@
-#include "components/Least.h"
+#include "analysis/Least.h"
 
 #include <cmath>
 #include <utility>
 
-#include "components/Platform.h"
 
 void LeastWork::Reserve(int stride) {
   const std::size_t size = stride < 0 ? 1 : static_cast<std::size_t>(stride) + 1;
@@ -13,28 +12,27 @@ void LeastWork::Reserve(int stride) {
 
 namespace {
 
-void ReportParameterError(Platform* platform) {
-  if (platform == nullptr) return;
-  platform->ShowMessage("lleast parameter error", "LLeast Error", MessageIcon::None);
+void ReportParameterError(bool* parameterError) {
+  if (parameterError != nullptr) *parameterError = true;
 }
 
 }  // namespace
 
-int lleast(float* a, int stride, int m, int n, float* b, float eps, Platform* platform) {
+int lleast(float* a, int stride, int m, int n, float* b, float eps, bool* parameterError) {
   LeastWork work;
-  return lleast(a, stride, m, n, b, eps, work, platform);
+  return lleast(a, stride, m, n, b, eps, work, parameterError);
 }
 
 int lleast(float* a, int stride, int m, int n, float* b, float eps, LeastWork& work,
-           Platform* platform) {
+           bool* parameterError) {
   // A shape that would index outside the caller's arrays is refused at once.
   if (n < 1 || stride < n || m < 0) {
-    ReportParameterError(platform);
+    ReportParameterError(parameterError);
     return kLeastRankDeficient;
   }
   // Fewer equations than unknowns: reported, then the reduction goes on and
   // stops with status 10 at the step that finds no rows left.
-  if (m < n) ReportParameterError(platform);
+  if (m < n) ReportParameterError(parameterError);
 
   work.Reserve(stride);
   float* norm = work.Values.data();       // norms, then d_j once column j is reduced

@@ -177,8 +177,8 @@ TEST_F(SegmentSkipTest, WholeViewIsPixelIdentical) {
     QtCanvas skipped(kPlotWidth, kPlotHeight);
     TMyWave waveEvery(every);
     TMyWave waveSkipped(skipped);
-    DrawView(waveEvery, record, view, {true, 1.5f, 2.5f}, true, false);
-    DrawView(waveSkipped, record, view, {true, 1.5f, 2.5f}, true, true);
+    DrawView(waveEvery, record, view, BandEdges{1.5f, 2.5f}, true, false);
+    DrawView(waveSkipped, record, view, BandEdges{1.5f, 2.5f}, true, true);
     EXPECT_TRUE(every.Image().pixels == skipped.Image().pixels) << c.channels << " channels";
     EXPECT_FALSE(waveSkipped.SkipRepeatedSegments);  // the caller's setting comes back
   }

@@ -1,4 +1,4 @@
-#include "components/MyStr.h"
+#include "io/MyStr.h"
 
 #include <gtest/gtest.h>
 

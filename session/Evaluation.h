@@ -1,0 +1,56 @@
+// One evaluation of a stretch of one channel, made the same way for the
+// window's "評　価", fit, sweep, plot --fit and rd --fit: the fit, its
+// standard errors, the acceptance step, the results-file row and the
+// evaluation log's row. Nothing is written or shown here; the caller records
+// the rows where it keeps them and shows what it shows.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "analysis/Acceptance.h"
+#include "analysis/BandPass.h"
+#include "analysis/DampedFit.h"
+#include "analysis/FitInterval.h"
+#include "analysis/StandardErrors.h"
+#include "io/WaveData.h"
+#include "session/View.h"
+
+// The initial damping ratio of an evaluation before any has been accepted
+// (the window's box at start-up, the command line's --h0).
+inline constexpr double kDefaultInitialDamping = 0.03;
+
+// Which stretch is evaluated, from which initial values.
+struct EvaluationRequest {
+  int Channel = 0;         // 0-based
+  std::int64_t Start = 0;  // first sample of the stretch
+  float WidthSeconds = kDefaultWidthSeconds;
+  double F0 = 0.0;  // initial frequency, Hz
+  double H0 = kDefaultInitialDamping;
+};
+
+struct Evaluation {
+  EvaluationRequest Request;
+  FitEvaluation Fit;                        // failed: nothing of it may be shown or recorded
+  std::optional<FitStandardErrors> Errors;  // when the fit succeeded and JᵀJ is regular
+  std::optional<FitInterval> Interval;      // 95 % intervals of f and h that hold on real noise
+  AcceptanceStep Acceptance;                // when the fit succeeded
+  std::string ResultsRow;                   // the results file's row (its own bytes, CR LF); empty when the fit failed
+  std::string LogRow;                       // the evaluation log's row; empty for a refusal, which evaluated nothing
+
+  bool Ok() const { return Fit.Ok(); }
+  bool Accepted() const { return Ok() && Acceptance.Accepted; }
+};
+
+// Evaluates channel request.Channel of `record` (its samples filtered with
+// `band`, when given, which the log row names). `when` is the log row's time.
+Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>& band,
+                          const EvaluationRequest& request, std::time_t when);
+
+// The log row of `evaluation` of `record` at `when`; `verdict`, when given,
+// stands where the row says whether the result was accepted (what became of
+// it later: "除外").
+std::string EvaluationLogRow(const WaveData& record, const std::optional<BandEdges>& band,
+                             const Evaluation& evaluation, std::time_t when, std::string_view verdict = {});
