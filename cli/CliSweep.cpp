@@ -161,6 +161,7 @@ int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
   Session session;
   int index = 0;
   if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;
+  session.Detection(index);  // for the flag of a stretch that starts too early
   const unsigned threads = CoreCount();
   const std::int64_t total = (static_cast<std::int64_t>(options.to) - options.from) / options.every + 1;
 

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "analysis/BandPass.h"
+#include "analysis/DecayDetection.h"
+#include "analysis/Spectrum.h"
 #include "analysis/Modes.h"
 #include "analysis/RandomDecrement.h"
 #include "analysis/RecordLoading.h"
@@ -129,8 +131,23 @@ class Session {
   // store stay as they are.
   LoadCommit CommitRefilter(LoadOutcome&& outcome);
 
-  // What the flags of an evaluation of `channel` need beyond its samples.
+  // What the flags of an evaluation of `channel` need beyond its samples; the
+  // decays only once Detection has found them for the record as it is.
   ChannelFacts Facts(int channel) const;
+
+  // Finding what to evaluate --------------------------------------------------
+  // The settings of the decay detection for the record as it is: around the
+  // band-pass centre, and past the filter's settling, when it is filtered.
+  DetectionSettings DetectionSettingsNow() const;
+  // The free decays of `channel`, found once per record and filter and kept.
+  // Changes only the cache, so it may run on a worker thread while nothing
+  // else touches the session; a cancelled run keeps nothing.
+  const DecayDetection& Detection(int channel, const Progress* progress = nullptr);
+  // Whether Detection of `channel` is at hand without work.
+  bool DetectionKnown(int channel) const;
+  // The Welch spectrum of samples [first, last] of `channel` (the ends
+  // clamped to the record).
+  Spectrum SpectrumOf(int channel, std::int64_t first, std::int64_t last, const Progress* progress = nullptr) const;
 
   // Evaluation ---------------------------------------------------------------
   // The request for an evaluation of the view's one channel and width from
@@ -176,6 +193,7 @@ class Session {
   FileKind loadedKind_ = FileKind::Csv;
   std::optional<BandEdges> band_;
   std::array<ClippingSummary, kMaxChannels> clipping_;  // of the record as read
+  std::array<std::optional<DecayDetection>, kMaxChannels> detections_;  // of the record as it is
   BandEdges edges_ = kInitialEdges;
   ViewWindow view_;
   ResultStore store_;
