@@ -130,8 +130,18 @@ EvaluationRequest Session::RequestAt(std::int64_t start, double f0, double h0) c
 }
 
 SessionEvaluation Session::Evaluate(const EvaluationRequest& request, std::time_t when) {
+  return Record(EvaluateRecord(record_, band_, request, when, Facts(request.Channel)));
+}
+
+std::vector<const Evaluation*> Session::StoredEvaluations() const {
+  std::vector<const Evaluation*> out;
+  for (const PointSource& source : sources_) out.push_back(source.Source ? &*source.Source : nullptr);
+  return out;
+}
+
+SessionEvaluation Session::Record(Evaluation made) {
   SessionEvaluation outcome;
-  outcome.Result = EvaluateRecord(record_, band_, request, when, Facts(request.Channel));
+  outcome.Result = std::move(made);
   const Evaluation& evaluation = outcome.Result;
   if (evaluation.Accepted()) {
     outcome.Stored = AddPoint(evaluation.Acceptance.F, evaluation.Acceptance.H, outcome.Notices);

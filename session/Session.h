@@ -157,6 +157,12 @@ class Session {
   // results file, the row (also of a failed evaluation of a valid stretch) to
   // the log, each written before this returns.
   SessionEvaluation Evaluate(const EvaluationRequest& request, std::time_t when = std::time(nullptr));
+  // Records an evaluation made apart (EvaluateRecord of this session's record
+  // and band, on a worker thread, say) as Evaluate records its own.
+  SessionEvaluation Record(Evaluation evaluation);
+  // The evaluations behind the stored pairs, in the store's order (null for
+  // a pair stored without one).
+  std::vector<const Evaluation*> StoredEvaluations() const;
 
   // Several modes of the stretch of `channel` from `start`, `widthSeconds`
   // wide, fitted together (with a constant when the record is unfiltered).
