@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include <atomic>
+#include <future>
+
 #include "io/ReadCsv.h"
+#include "io/Sha256.h"
 #include "io/ReadSpc51.h"
 
 namespace {
@@ -28,8 +32,20 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
     return Failed(LoadOutcome::Status::Refused, "ファイルのパスが長すぎます（255バイトまで）。", kReadRefusedTitle);
   }
   if (onStage) onStage(LoadStage::Reading);
+  // The file's digest, taken beside the reader on a thread of its own: the
+  // bytes come from the cache the reader fills, and a record traced to its
+  // file costs no pass after the read.
+  std::atomic<bool> readFailed{false};
+  std::future<std::optional<std::string>> digest = std::async(std::launch::async, [&path, &readFailed, progress] {
+    // Stopped with the read: the digest of a record not taken is not needed.
+    return FileSha256(path, [&readFailed, progress] {
+      return readFailed.load() || (progress != nullptr && progress->Cancelled());
+    });
+  });
   const ReadResult read =
       kind == FileKind::Spc51 ? ReadSpc51(path, record, progress) : ReadCsv(path, record, progress);
+  if (!read.ok()) readFailed.store(true);
+  if (std::optional<std::string> sha = digest.get()) outcome.sha256 = std::move(*sha);
   switch (read.status) {
     case ReadStatus::Ok:
       break;

@@ -31,6 +31,9 @@ struct LoadOutcome {
   std::optional<BandEdges> band;  // the band it was filtered with, when Ok
   // Each channel's clipping as read, before the filter (see SummarizeClipping).
   std::array<ClippingSummary, kMaxChannels> clipping;
+  // SHA-256 of the file's bytes, hashed while the reader reads them; empty
+  // when the file could not be read through.
+  std::string sha256;
   std::string timeLabel;  // what the readers show as the recording time
   bool ok() const { return status == Status::Ok; }
 };

@@ -32,14 +32,21 @@ std::string Sha256::HexDigest() {
   return text;
 }
 
-std::optional<std::string> FileSha256(const std::string& path) {
+std::optional<std::string> FileSha256(const std::string& path, const std::function<bool()>& stop) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return std::nullopt;
   Sha256 sha;
   std::string block(1 << 20, '\0');
   std::size_t got = 0;
-  while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) sha.Add(std::string_view(block.data(), got));
-  const bool failed = std::ferror(file) != 0;
+  bool stopped = false;
+  while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) {
+    sha.Add(std::string_view(block.data(), got));
+    if (stop && stop()) {
+      stopped = true;
+      break;
+    }
+  }
+  const bool failed = stopped || std::ferror(file) != 0;
   std::fclose(file);
   if (failed) return std::nullopt;
   return sha.HexDigest();

@@ -3,6 +3,7 @@
 // it has them); bytes are fed in the order of the file, in pieces of any size.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,5 +25,6 @@ class Sha256 {
   std::unique_ptr<Context> context_;
 };
 
-// The digest of a whole file; nothing when it cannot be read.
-std::optional<std::string> FileSha256(const std::string& path);
+// The digest of a whole file; nothing when it cannot be read, or when `stop`
+// (asked after every block of a megabyte; may be empty) says so before the end.
+std::optional<std::string> FileSha256(const std::string& path, const std::function<bool()>& stop = {});

@@ -30,6 +30,7 @@ LoadCommit Session::CommitLoad(LoadOutcome&& outcome) {
   record_ = std::move(outcome.record);
   clipping_ = std::move(outcome.clipping);
   detections_ = {};
+  sha256_ = std::move(outcome.sha256);
   loaded_ = true;
   loadedKind_ = record_.SourceKind;
   band_ = outcome.band;
@@ -65,6 +66,7 @@ LoadCommit Session::CommitRefilter(LoadOutcome&& outcome) {
   record_ = std::move(outcome.record);
   clipping_ = std::move(outcome.clipping);
   detections_ = {};
+  sha256_ = std::move(outcome.sha256);
   band_ = outcome.band;
   return commit;
 }

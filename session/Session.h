@@ -95,6 +95,8 @@ class Session {
   void SelectKind(FileKind kind) { record_.SourceKind = kind; }
   // The reader that produced the loaded record, whatever was selected since.
   FileKind LoadedKind() const { return loadedKind_; }
+  // SHA-256 of the record's file as it was read (empty when unknown).
+  const std::string& RecordSha256() const { return sha256_; }
   // The band the record's samples are filtered with; none while unfiltered.
   const std::optional<BandEdges>& Band() const { return band_; }
   // The band-pass edges of the last confirmed setting, kept while the filter
@@ -197,6 +199,7 @@ class Session {
   WaveData record_;
   bool loaded_ = false;
   FileKind loadedKind_ = FileKind::Csv;
+  std::string sha256_;
   std::optional<BandEdges> band_;
   std::array<ClippingSummary, kMaxChannels> clipping_;  // of the record as read
   std::array<std::optional<DecayDetection>, kMaxChannels> detections_;  // of the record as it is

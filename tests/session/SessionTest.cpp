@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/ResultRows.h"
+#include "io/Sha256.h"
 #include "io/ShiftJisText.h"
 #include "io/WriteCsv.h"
 #include "tests/support/TempDir.h"
@@ -82,6 +83,7 @@ TEST_F(SessionTest, ALoadStartsAnEmptyResultsFileAndStore) {
   EXPECT_EQ(session.Store().NData, 0);
   EXPECT_EQ(session.View().Start, 0);
   EXPECT_TRUE(session.View().Channels[0]);
+  EXPECT_EQ(std::optional<std::string>(session.RecordSha256()), FileSha256(path));
   EXPECT_FALSE(session.Band().has_value());
   EXPECT_NE(Log().find("decay.csv,1,P1,500,5,"), std::string::npos);
 }
