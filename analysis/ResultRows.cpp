@@ -1,5 +1,6 @@
 #include "analysis/ResultRows.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "analysis/Acceptance.h"
@@ -32,6 +33,25 @@ void AppendValues(std::string& row, const FitResult& r) {
   AppendFixed(row, r.Ratio, 3);
 }
 
+// "%.Ng" in the C locale.
+std::string Significant(double value, int digits) {
+  char text[40];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits);
+  return std::string(text, result.ptr);
+}
+
+// A field of the log's own columns as RFC 4180 writes it: in double quotes,
+// each inner quote doubled, when it holds a comma, a quote or a line break.
+std::string Quoted(const std::string& field) {
+  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+  std::string out = "\"";
+  for (const char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
 }  // namespace
 
 std::string ResultsHeaderLine() { return "filename,channel,comment,A,\x83\xD6n,f,T,h,\x83\xB3,Ratio\r\n"; }
@@ -59,7 +79,7 @@ std::string FormatResultsFileRow(std::string_view fileName, int channelNumber, s
 std::string EvaluationLogHeader() {
   return ShiftJisText(
              "日時,ファイル名,チャンネル,チャンネル名,開始点,表示時間幅,フィルタ,初期f,初期h,"
-             "A,ωn,f,T,h,Φ,Ratio,繰返回数,判定,se_f,se_h") +
+             "A,ωn,f,T,h,Φ,Ratio,繰返回数,判定,se_f,se_h,f下限,f上限,h下限,h上限,警告,フォルダ,SHA-256,版") +
          "\r\n";
 }
 
@@ -86,9 +106,9 @@ std::string FormatLogRow(const LogEntry& entry) {
   if (localtime_r(&entry.When, &local) != nullptr) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &local);
   row += when;
   row += ',';
-  row += ShiftJisText(entry.FileName);
+  row += Quoted(ShiftJisText(entry.FileName));
   row += ',' + std::to_string(entry.ChannelNumber) + ',';
-  row += ShiftJisText(entry.ChannelName);
+  row += Quoted(ShiftJisText(entry.ChannelName));
   row += ',' + std::to_string(entry.Start) + ',' + General(entry.WidthSeconds) + ',';
   if (entry.Band) {
     char band[96];
@@ -107,12 +127,20 @@ std::string FormatLogRow(const LogEntry& entry) {
     else row += ShiftJisText(IsAccepted(evaluation.Result.Ratio) ? "採用" : "不採用");
   } else {
     row += ",,,,,,,";  // A to Ratio: nothing was found
-    row += ShiftJisText(evaluation.Failure->Message) + ',' + ShiftJisText("失敗");
+    row += Quoted(ShiftJisText(evaluation.Failure->Message)) + ',' + ShiftJisText("失敗");
   }
   row += ',';
-  if (entry.SeF) AppendFixed(row, *entry.SeF, 4);
+  if (entry.SeF) row += Significant(*entry.SeF, 3);
   row += ',';
-  if (entry.SeH) AppendFixed(row, *entry.SeH, 5);
+  if (entry.SeH) row += Significant(*entry.SeH, 3);
+  for (const auto bound : {&FitInterval::FLow, &FitInterval::FHigh, &FitInterval::HLow, &FitInterval::HHigh}) {
+    row += ',';
+    if (entry.Interval) row += Significant(*entry.Interval.*bound, 6);
+  }
+  row += ',' + Quoted(entry.Flags);
+  row += ',' + Quoted(ShiftJisText(entry.Folder));
+  row += ',' + Quoted(std::string(entry.Sha256));
+  row += ',' + Quoted(ShiftJisText(entry.Version));
   row += "\r\n";
   return row;
 }

@@ -14,6 +14,7 @@
 
 #include "analysis/BandPass.h"
 #include "analysis/DampedFit.h"
+#include "analysis/FitInterval.h"
 
 // The results file's header line in Shift-JIS bytes: ω is 0x83 0xD6, Φ is
 // 0x83 0xB3.
@@ -55,6 +56,15 @@ struct LogEntry {
   // ("除外" when the user took it out of the scatter plot, "除外取消" when
   // that was undone). Empty for the evaluation's own row.
   std::string_view Verdict;
+  // Since the log's second version: the 95 % intervals of f and h, the flags
+  // joined by ';', the record's folder (absolute), the SHA-256 of its file and
+  // the program's version (with, for an evaluation a detector started, its
+  // settings).
+  std::optional<FitInterval> Interval;
+  std::string Flags;
+  std::string_view Folder;
+  std::string_view Sha256;
+  std::string Version;
 };
 
 // Whether a failed evaluation belongs in the log: the iteration failed on a
@@ -66,6 +76,8 @@ bool IsLoggedFailure(const FitFailure& failure);
 // name, start, width "%g", band "%.2f-%.2fHz" or "なし", initial f and h
 // "%g", A to ratio as in the results row, passes, "採用" or "不採用"; a failed
 // evaluation leaves the values empty, puts its message where the passes go and
-// "失敗" as its verdict; then se(f) "%.4f" and se(h) "%.5f", empty when
-// unknown.
+// "失敗" as its verdict; then se(f) and se(h) "%.3g", the interval's bounds
+// "%.6g" (empty when unknown), the flags, the folder, the SHA-256 and the
+// version. A field that holds a comma, a double quote or a line break is
+// quoted as RFC 4180 quotes it.
 std::string FormatLogRow(const LogEntry& entry);

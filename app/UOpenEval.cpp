@@ -33,6 +33,15 @@ void TOpen::Button6Click() {
   const ViewWindow& view = session_.View();
   if (view.SingleIndex < 0 || view.SingleIndex >= session_.Record().ChannelCount) return;
 
+  // The channel's decays, once per record and filter, for the warning of a
+  // stretch that starts before a decay is clean; a long record shows progress.
+  if (!session_.DetectionKnown(view.SingleIndex)) {
+    Session& session = session_;
+    const int channel = view.SingleIndex;
+    platform_.RunLongWork("減衰を検出中…", [&session, channel](WorkReporter& reporter) {
+      session.Detection(channel, &reporter.progress);
+    });
+  }
   SessionEvaluation outcome;
   {
     WaitCursor wait;

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <span>
 
+#include <filesystem>
+
 #include "analysis/ResultRows.h"
+#include "io/Version.h"
 #include "analysis/Spectrum.h"
 
 std::optional<double> AutomaticInitialFrequency(const WaveData& record, int channel, std::int64_t start,
@@ -46,12 +49,13 @@ Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>
   }
   evaluation.Flags = EvaluationFlags(std::span<const float>(samples.data(), count), record.Rate, request.Start,
                                      request.WidthSeconds, evaluation.Fit, band, facts.Decays, facts.Clipping);
-  evaluation.LogRow = EvaluationLogRow(record, band, evaluation, when);
+  evaluation.LogRow = EvaluationLogRow(record, band, evaluation, when, facts.Sha256);
   return evaluation;
 }
 
 std::string EvaluationLogRow(const WaveData& record, const std::optional<BandEdges>& band,
-                             const Evaluation& evaluation, std::time_t when, std::string_view verdict) {
+                             const Evaluation& evaluation, std::time_t when, std::string_view sha256,
+                             std::string_view verdict) {
   const EvaluationRequest& request = evaluation.Request;
   const auto channel = static_cast<std::size_t>(std::clamp(request.Channel, 0, kMaxChannels - 1));
   LogEntry entry;
@@ -70,5 +74,16 @@ std::string EvaluationLogRow(const WaveData& record, const std::optional<BandEdg
     entry.SeH = evaluation.Errors->H;
   }
   entry.Verdict = verdict;
+  entry.Interval = evaluation.Interval;
+  entry.Flags = JoinedFlagNames(evaluation.Flags);
+  // The record's folder as an absolute path, so a row names its file anywhere.
+  std::error_code error;
+  const std::string folder = FolderOf(SlotText(record.Path));
+  const std::filesystem::path absolute = std::filesystem::absolute(folder.empty() ? "." : folder, error);
+  const std::string folderText = error ? folder : absolute.lexically_normal().string();
+  entry.Folder = folderText;
+  entry.Sha256 = sha256;
+  entry.Version = ProgramVersionText();
+  if (!request.DetectedBy.empty()) entry.Version += " " + request.DetectedBy;
   return FormatLogRow(entry);
 }

@@ -30,6 +30,7 @@ inline constexpr double kDefaultInitialDamping = 0.03;
 struct ChannelFacts {
   const ClippingSummary* Clipping = nullptr;  // null: summed up from the samples
   std::span<const DetectedDecay> Decays;
+  std::string_view Sha256;  // of the record's file, for the log (empty: unknown)
 };
 
 // Which stretch is evaluated, from which initial values.
@@ -39,6 +40,9 @@ struct EvaluationRequest {
   float WidthSeconds = kDefaultWidthSeconds;
   double F0 = 0.0;  // initial frequency, Hz
   double H0 = kDefaultInitialDamping;
+  // For a stretch a detector suggested: its settings (DetectionSettingsText),
+  // which the log keeps beside the program's version. Empty otherwise.
+  std::string DetectedBy;
 };
 
 struct Evaluation {
@@ -71,4 +75,5 @@ Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>
 // stands where the row says whether the result was accepted (what became of
 // it later: "除外").
 std::string EvaluationLogRow(const WaveData& record, const std::optional<BandEdges>& band,
-                             const Evaluation& evaluation, std::time_t when, std::string_view verdict = {});
+                             const Evaluation& evaluation, std::time_t when, std::string_view sha256,
+                             std::string_view verdict = {});

@@ -118,6 +118,7 @@ ChannelFacts Session::Facts(int channel) const {
   ChannelFacts facts;
   facts.Clipping = &clipping_[k];
   if (detections_[k] && detections_[k]->Ok()) facts.Decays = detections_[k]->Decays;
+  facts.Sha256 = sha256_;
   return facts;
 }
 
@@ -204,7 +205,7 @@ std::optional<ExcludedPoint> Session::ExcludePoint(int index, std::vector<Notice
   sources_.resize(static_cast<std::size_t>(store_.NData) + 1);
   PointSource source = std::move(sources_[static_cast<std::size_t>(index)]);
   sources_.erase(sources_.begin() + index);
-  if (source.Source) AppendLog(EvaluationLogRow(record_, source.Band, *source.Source, when, "除外"), notices);
+  if (source.Source) AppendLog(EvaluationLogRow(record_, source.Band, *source.Source, when, sha256_, "除外"), notices);
   excluded_.push_back(std::move(source));
   return point;
 }
@@ -216,7 +217,9 @@ bool Session::RestorePoint(const ExcludedPoint& point, std::vector<Notice>& noti
     source = std::move(excluded_.back());
     excluded_.pop_back();
   }
-  if (source.Source) AppendLog(EvaluationLogRow(record_, source.Band, *source.Source, when, "除外取消"), notices);
+  if (source.Source) {
+    AppendLog(EvaluationLogRow(record_, source.Band, *source.Source, when, sha256_, "除外取消"), notices);
+  }
   sources_.insert(sources_.begin() + std::min<std::ptrdiff_t>(point.Index, static_cast<std::ptrdiff_t>(sources_.size())),
                   std::move(source));
   return true;

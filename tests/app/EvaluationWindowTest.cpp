@@ -11,6 +11,8 @@
 #include "analysis/IntervalText.h"
 #include "app/UModes.h"
 #include "io/NumberText.h"
+#include "io/Sha256.h"
+#include "io/Version.h"
 #include "io/ShiftJisText.h"
 #include "tests/support/MainWindowFixture.h"
 
@@ -129,13 +131,21 @@ TEST_F(EvaluationWindowTest, LogKeepsEveryEvaluationAcrossLoads) {
   ASSERT_EQ(rows.size(), 4u);  // the header once, three evaluations
   EXPECT_EQ(log.substr(0, log.find("\r\n") + 2), EvaluationLogHeader());
   const std::vector<std::string> accepted = rows[1];
-  ASSERT_EQ(accepted.size(), 20u);
+  ASSERT_EQ(accepted.size(), 28u);
   EXPECT_EQ(std::vector<std::string>(accepted.begin() + 1, accepted.begin() + 9),
             (std::vector<std::string>{"sample0.csv", "1", "P1", "2000", "5", ShiftJisText("なし"), "2", "0.03"}));
   EXPECT_EQ(accepted[11], "1.600");  // f
+  // Second version: the interval around f and h, no flag, the folder, the
+  // file's SHA-256 and the program's version.
+  EXPECT_LT(std::stod(accepted[20]), 1.6);
+  EXPECT_GT(std::stod(accepted[21]), 1.6);
+  EXPECT_EQ(accepted[24], "near-onset");  // 2000 is before the decay's clean part
+  EXPECT_EQ(accepted[25], std::string(OSCALYX_SOURCE_DIR) + "/sample");
+  EXPECT_EQ(accepted[26], FileSha256(kSample0).value_or("?"));
+  EXPECT_EQ(accepted[27], ProgramVersionText());
   EXPECT_EQ(accepted[17], ShiftJisText("採用"));
   const std::vector<std::string> failed = rows[2];
-  ASSERT_EQ(failed.size(), 20u);
+  ASSERT_EQ(failed.size(), 28u);
   EXPECT_EQ(failed[8], "1");  // the initial h that failed
   for (int k = 9; k <= 15; ++k) EXPECT_EQ(failed[k], "") << k;
   EXPECT_EQ(failed[16], ShiftJisText("減衰係数の評価が異常です"));
@@ -164,9 +174,9 @@ TEST_F(EvaluationWindowTest, AcceptedResultsShowTheirIntervalsInTheHints) {
     EXPECT_LT(value, high);
     EXPECT_EQ(static_cast<int>(parts[2].length()), HalfWidthDecimals(0.5 * (high - low), 0)) << hint;
   }
-  // The log carries the standard errors too.
+  // The log carries the standard errors too, with three digits.
   const std::string log = TempDir::Read(dir.File("評価記録.csv"));
-  EXPECT_TRUE(std::regex_search(log, std::regex(R"(,0\.\d{4},0\.\d{5}\r\n$)"))) << log;
+  EXPECT_TRUE(std::regex_search(log, std::regex(R"(,0\.000\d{3},0\.000\d{3},1\.5)"))) << log;
 
   Edit1()->setText("100");  // ambient noise: rejected, and no interval is offered
   open->Button9Click();
@@ -221,8 +231,9 @@ TEST_F(EvaluationWindowTest, WarningsOfTheStretchStandBesideTheResults) {
   EXPECT_TRUE(warning.contains("周期不足")) << warning.toStdString();
   EXPECT_TRUE(Control<QLabel>("LabelFlags")->toolTip().contains("3周期未満"));
 
-  open->DIV1Click();  // 5 s: a clean decay raises none
-  Edit1()->setText("2000");
+  EXPECT_TRUE(warning.contains("立ち上がりに近い")) << warning.toStdString();  // the decay begins at 2000
+  open->DIV1Click();  // 5 s after the decay's first cycles: a clean stretch raises none
+  Edit1()->setText("2300");
   open->Button9Click();
   EXPECT_EQ(Control<QLabel>("LabelFlags")->text(), "");
 }
