@@ -58,7 +58,7 @@ void TOpen::RDClick() {
   const double level = RandomDec->Level();
   const float length = RandomDec->Length();
   const std::string chosen =
-      platform_.SaveFileName({kCsvFilter, 1, true, FolderOf(SlotText(record.Path)),
+      platform_.SaveFileName({kCsvFilter, 1, true, FolderOf(record.Path),
                               SignatureFileName(SlotText(record.FileName), channel + 1)});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".csv");

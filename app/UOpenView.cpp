@@ -26,11 +26,7 @@ namespace {
 
 const char kPngFilter[] = "PNGファイル(*.png)|*.png|すべて(*.*)|*.*";
 
-std::string Printf(const char* format, auto... values) {
-  char text[256];
-  std::snprintf(text, sizeof text, format, values...);
-  return text;
-}
+std::string Printf(const char* format, auto... values) { return FormatC(format, values...); }
 
 }  // namespace
 
@@ -198,7 +194,7 @@ void TOpen::MyWave1MouseMove(int x, int y) {
   const WaveData& record = session_.Record();
   const float seconds = static_cast<float>(static_cast<double>(step - view.Start) / record.Rate);
   if (view.SingleChannel && step > 0) {
-    const std::string unit = DisplayUtf8(SlotText(record.Units[view.SingleIndex]));
+    const std::string unit = DisplayRecordText(record.SourceKind, SlotText(record.Units[view.SingleIndex]));
     Label16->setText(QString::fromStdString(
         Printf("X = %d(step),  %.2f(sec)    Y = %.2f(%s)", step, seconds, value, unit.c_str())));
   } else {

@@ -147,7 +147,9 @@ bool AppendResultsRows(const std::string& path, const std::vector<std::string>& 
 
 std::string DisplayRow(const WaveData& record, int index, const FitResult& r) {
   std::string row = FormatResultRow(DisplayUtf8(SlotText(record.FileName)), index + 1,
-                                    DisplayUtf8(SlotText(record.Names[static_cast<std::size_t>(index)])), r);
+                                    DisplayRecordText(record.SourceKind,
+                                                      SlotText(record.Names[static_cast<std::size_t>(index)])),
+                                    r);
   row.resize(row.size() - 2);  // the CR LF of the file
   return row;
 }
