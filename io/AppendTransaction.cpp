@@ -45,6 +45,13 @@ AppendResult AppendTransaction::Begin(std::vector<Target> targets, std::chrono::
       std::string refusal;
       file.fd = OpenRegularForAppend(file.target.Path, file.created, refusal);
       if (file.fd < 0) return Failed(AppendResult::Status::CannotOpen, file, errno, refusal);
+      // Before its lock, which our own earlier descriptor would hold.
+      for (std::size_t i = 0; i + 1 < files_.size(); ++i) {
+        if (SameFile(files_[i].fd, file.fd)) {
+          return Failed(AppendResult::Status::CannotOpen, file, 0,
+                        "「" + files_[i].target.Path + "」と同じファイルです（同じファイルに両方は書き込めません）");
+        }
+      }
       int error = 0;
       if (!LockWithin(file.fd, lockWait, error)) {
         return Failed(error == EWOULDBLOCK ? AppendResult::Status::Busy : AppendResult::Status::CannotOpen, file,
@@ -58,12 +65,6 @@ AppendResult AppendTransaction::Begin(std::vector<Target> targets, std::chrono::
     file.locked = true;
     // Under the lock the size is settled.
     if (!FileSize(file.fd, file.sizeAtBegin)) return Failed(AppendResult::Status::CannotWrite, file, errno);
-    for (std::size_t i = 0; i + 1 < files_.size(); ++i) {
-      if (SameFile(files_[i].fd, file.fd)) {
-        return Failed(AppendResult::Status::CannotOpen, file, 0,
-                      "「" + files_[i].target.Path + "」と同じファイルです（同じファイルに両方は書き込めません）");
-      }
-    }
   }
   return {};
 }
