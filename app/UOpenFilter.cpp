@@ -7,6 +7,7 @@
 #include "analysis/RandomDecrement.h"
 #include "app/UCenter.h"
 #include "app/UOpen.h"
+#include "app/ReplaceReadOnly.h"
 #include "app/URandomDec.h"
 #include "io/WriteCsv.h"
 
@@ -62,6 +63,7 @@ void TOpen::RDClick() {
                               SignatureFileName(SlotText(record.FileName), channel + 1)});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".csv");
+  if (!MayReplace(platform_, path)) return;
 
   // The work reads the session's record and nothing of the window.
   RandomDecrementSignature signature;
@@ -72,7 +74,9 @@ void TOpen::RDClick() {
     signature = session.Signature(channel, level, length, &reporter.progress);
     if (signature.Ok() && !reporter.progress.Cancelled()) {
       reporter.Stage(kWritingLabel);
-      written = WriteCsv(path, SignatureRecord(session.Record(), channel, signature), &reporter.progress);
+      // Every value as computed: "%f" would round a small signature to nothing.
+      written = WriteCsv(path, SignatureRecord(session.Record(), channel, signature), &reporter.progress,
+                         CsvValues::Exact);
     }
   });
   // "中止" leaves nothing: no file was written, or the one begun was removed.
@@ -96,6 +100,7 @@ void TOpen::CSVFClick() {
   const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true, {}, {}});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".csv");
+  if (!MayReplace(platform_, path)) return;
   WriteResult result;
   const Session& session = session_;
   platform_.RunLongWork(kConvertingLabel, [&result, &session, path](WorkReporter& reporter) {

@@ -18,6 +18,7 @@
 #include "io/Version.h"
 #include "components/qt/TkBtn.h"
 #include "image/PngObject.h"
+#include "app/ReplaceReadOnly.h"
 #include "io/NumberText.h"
 #include "io/ShiftJisText.h"
 #include "io/WriteCsv.h"
@@ -227,6 +228,7 @@ void TOpen::Button7Click() {
   const std::string chosen = platform_.SaveFileName({kPngFilter, 1, true, {}, {}});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".png");
+  if (!MayReplace(platform_, path)) return;
   TPNGObject png;
   png.Assign(plot_->PlotCanvas().Image());
   const PngResult result = png.SaveToFile(path);
