@@ -12,6 +12,7 @@
 #include "analysis/ResultRows.h"
 #include "cli/Cli.h"
 #include "cli/ImageCanvas.h"
+#include "cli/ReadableUnits.h"
 #include "components/MyGraph.h"
 #include "components/Platform.h"
 #include "image/PngObject.h"
@@ -89,39 +90,13 @@ class NoDesktop final : public Platform {
   void RequestQuit() override {}
 };
 
-// Values whose tick labels would not be read as plain decimals (a damping
-// ratio of 1e-8, an amplitude of 3e-5 in g, one of 2e6 in counts) are shown
-// in units of a power of ten that the axis title names, "(×10^-8)": the
-// labels then run from 0 to at most 10, short enough for the room left of the
-// graph, and never in exponent form.
-constexpr double kPlainLabelsFrom = 0.1;
-constexpr double kPlainLabelsBelow = 1000.0;
-
-struct AxisValues {
-  std::vector<float> Values;
-  std::string Title;
-};
-
-AxisValues Readable(const std::vector<float>& values, const std::string& title) {
-  double largest = 0.0;
-  for (const float v : values) {
-    if (std::isfinite(v)) largest = std::max(largest, std::fabs(static_cast<double>(v)));
-  }
-  if (largest == 0.0 || (largest >= kPlainLabelsFrom && largest < kPlainLabelsBelow)) return {values, title};
-  const int exponent = static_cast<int>(std::floor(std::log10(largest)));
-  const double unit = std::pow(10.0, exponent);
-  AxisValues shown{{}, title + " (×10^" + std::to_string(exponent) + ")"};
-  shown.Values.reserve(values.size());
-  for (const float v : values) shown.Values.push_back(static_cast<float>(v / unit));
-  return shown;
-}
-
 // One 300 × 300 graph of ys against xs with scales just above the data, on
 // `canvas`.
 RgbImage GraphImage(Canvas& canvas, const std::vector<float>& xValues, const std::vector<float>& yValues,
                     const char* titleY) {
-  const AxisValues x = Readable(xValues, "振幅 |A|");
-  const AxisValues y = Readable(yValues, titleY);
+  // Plain tick labels at any scale: tiny damping ratios, amplitudes in g.
+  const ReadableAxis x = InReadableUnits(xValues, "振幅 |A|");
+  const ReadableAxis y = InReadableUnits(yValues, titleY);
   const std::vector<float>& xs = x.Values;
   const std::vector<float>& ys = y.Values;
   // The canvas as new, whatever the graph before it left.
