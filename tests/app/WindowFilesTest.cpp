@@ -6,9 +6,13 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
+#include <clocale>
 #include <filesystem>
 #include <string>
 
+#include "components/MyGraph.h"
+#include "components/MyWave.h"
 #include "io/ShiftJisText.h"
 #include "tests/support/MainWindowFixture.h"
 
@@ -92,6 +96,30 @@ TEST_F(WindowFilesTest, ASaveOntoAReadOnlyFileIsAskedAbout) {
   platform.saveAnswer = csv;
   open->CSVFClick();
   EXPECT_EQ(platform.questions.size(), 2u);
+}
+
+// The window runs under the user's locale (Qt sets it); a decimal comma must
+// reach none of the texts it shows, draws or writes.
+TEST_F(WindowFilesTest, NoTextTakesTheLocalesDecimalComma) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+    GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (Debian: locales-all)";
+  }
+  const std::string band = TCenter::BandText(0.88f, 2.32f).toStdString();
+  const std::string waveLabel = TMyWave::_round_number(0.25f);
+  const std::string graphLabel = TMyGraph::_round_number(-1.5e-6f);
+  Load(kSample0);
+  Edit1()->setText("2000");
+  EdInitF()->setText("1.5");
+  open->Button9Click();
+  std::setlocale(LC_ALL, previous.c_str());
+  EXPECT_EQ(band, "0.88-2.32Hz");
+  EXPECT_EQ(waveLabel, "0.25");
+  EXPECT_EQ(graphLabel, "-1.5e-06");
+  const std::string results = Results();
+  EXPECT_EQ(results.find("sample0.csv,1ch,P1,", ResultsHeaderLine().size()), ResultsHeaderLine().size());
+  EXPECT_EQ(std::count(results.begin(), results.end(), ','), 2 * 9);  // no comma beyond the separators
+  EXPECT_NE(TempDir::Read(dir.File("評価記録.csv")).find(ShiftJisText(",2000,5,なし,1.5,0.03,")), std::string::npos);
 }
 
 }  // namespace
