@@ -216,6 +216,10 @@ int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
       PrintError(err, "ファイル「" + options.plot + "」を作成できません：" + plotFile->errorText() + "。");
       return kExitFailure;
     }
+    // A temporary file proved the folder takes it; made again at the end, it
+    // is not left behind by a sweep killed in its course. A pipe or a device
+    // stays open: it cannot be opened twice the same way.
+    if (!plotFile->WritesDirectly()) plotFile.reset();
   }
 
   const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
@@ -250,8 +254,14 @@ int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
     return kExitFailure;
   }
   const bool done = AppendEvaluationRows(options, resultsRows, logRows, err, [&] {
-    return StdoutWritten(out, err) &&
-           (!plotFile || WriteSweepPlot(*canvas->Get(), *plotFile, options.plot, accepted, err));
+    if (!StdoutWritten(out, err)) return false;
+    if (options.plot.empty()) return true;
+    if (!plotFile) plotFile = std::make_unique<ReplacingFile>(options.plot);
+    if (!plotFile->ok()) {
+      PrintError(err, "ファイル「" + options.plot + "」を作成できません：" + plotFile->errorText() + "。");
+      return false;
+    }
+    return WriteSweepPlot(*canvas->Get(), *plotFile, options.plot, accepted, err);
   });
   return done ? kExitOk : kExitFailure;
 }

@@ -37,6 +37,9 @@ class ReplacingFile {
   bool Commit();
   // The errno value of the failure.
   int error() const { return error_; }
+  // Whether the target is written directly (a device, a named pipe) rather
+  // than under a temporary name.
+  bool WritesDirectly() const { return ok() && temporary_.empty(); }
   // Why it failed, in Japanese, for "…を作成できません：<text>。".
   std::string errorText() const;
 
