@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 
 #include "io/SystemErrorText.h"
 
@@ -24,10 +27,21 @@ std::string RandomSuffix() {
   unsigned char bytes[kRandomChars] = {};
   std::size_t got = 0;
   while (got < sizeof bytes) {
-    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, GRND_NONBLOCK);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
+  }
+  if (got < sizeof bytes) {
+    // No random source (an old kernel, a sandbox): the clock and the process
+    // still make a name others cannot set out in advance.
+    static std::atomic<std::uint64_t> calls{0};
+    std::uint64_t mix = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                        (static_cast<std::uint64_t>(::getpid()) << 32) ^ (calls++ * 0x9E3779B97F4A7C15ull);
+    for (unsigned char& b : bytes) {
+      mix = mix * 6364136223846793005ull + 1442695040888963407ull;
+      b = static_cast<unsigned char>(mix >> 56);
+    }
   }
   std::string suffix;
   for (const unsigned char b : bytes) suffix += kAlphabet[b % (sizeof kAlphabet - 1)];
