@@ -21,7 +21,7 @@ const char kCliUsage[] =
     "oscalyx-cli rd      FILE OUT.csv --channel K     [--type csv|dbl] [--bandpass C R]\n"
     "                    [--level L] [--length W] [--fit] [--f0 F] [--h0 H]\n"
     "oscalyx-cli --help | --version\n"
-    "OUT (and --plot's) may be - for stdout (rd then prints its JSON on stderr); an existing read-only OUT\n"
+    "OUT may be - for stdout (rd then prints its JSON on stderr); an existing read-only OUT (or --plot file)\n"
     "is replaced only with --force; -- ends the options, so that a file named --x can be given.\n";
 
 namespace {
