@@ -77,6 +77,15 @@ ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)) {
   } else if (S_ISREG(target.st_mode)) {
     CreateTemporary(true, target.st_mode & 07777);
   } else if (S_ISLNK(target.st_mode)) {
+    // A link to a file (or to nothing) is replaced by the new file. One to a
+    // device, a pipe or a folder is refused: replacing /dev/stdout or a link
+    // someone planted beside a device is never what was meant.
+    struct stat named {};
+    if (::stat(path_.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) {
+      linkToSpecial_ = true;
+      error_ = ELOOP;
+      return;
+    }
     CreateTemporary(false, 0);
   } else {
     OpenDirectly(S_ISFIFO(target.st_mode));
@@ -176,6 +185,7 @@ std::string ReplacingFile::errorText() const {
   if (noFreeName_) return "一時ファイルの名前を決められません（同じ名前のファイルが既にあります）";
   if (changedUnder_) return "書き込み先が書き込みの直前に別のものに変わりました";
   if (noReader_) return "読み手のいない名前付きパイプです";
+  if (linkToSpecial_) return "通常のファイルでないものを指すシンボリックリンクです（リンクを通しては書き込みません）";
   return SystemErrorText(error_);
 }
 

@@ -5,9 +5,11 @@
 // the new one, never a partial or an empty one, and no temporary file.
 //
 // The target path itself decides (lstat), never what a link names:
-// - nothing there, a regular file or a symbolic link: the new file takes the
-//   name; a link is replaced by the file, never written through; a regular
-//   file's permissions pass to the new one;
+// - nothing there, a regular file or a symbolic link to one (or to nothing):
+//   the new file takes the name; a link is replaced by the file, never
+//   written through; a regular file's permissions pass to the new one;
+// - a link to a device, a pipe or a folder: refused (it would be neither
+//   written through nor replaced without surprise: /dev/stdout is one);
 // - a device or a named pipe named literally: written directly, as it has no
 //   contents to spoil and cannot be renamed over; a pipe is opened without
 //   waiting, so one without a reader fails at once instead of hanging;
@@ -54,6 +56,7 @@ class ReplacingFile {
   bool noFreeName_ = false;   // every temporary name tried was taken
   bool changedUnder_ = false;  // the target changed between the look and the open
   bool noReader_ = false;      // a named pipe that nobody reads
+  bool linkToSpecial_ = false; // a link to a device, a pipe or a folder
 };
 
 // Whether `path` itself (not what a link names) is an existing regular file

@@ -38,20 +38,30 @@ std::vector<std::vector<std::string>> Writers(const std::string& out) {
   };
 }
 
-TEST(CliOutputs, ALinkInOutsPlaceIsReplacedNeverWrittenThrough) {
+// A link to somebody's file is replaced by OUT; one to a device (out.png ->
+// /dev/loop0, /dev/stdout) is refused; neither is written through.
+TEST(CliOutputs, ALinkInOutsPlaceIsReplacedOrRefusedNeverWrittenThrough) {
   EnsureQtApp();
   TempDir dir;
   const std::string victim = dir.Write("victim.txt", "somebody's data");
-  for (const std::string& target : {std::string("/dev/null"), victim}) {
-    for (const std::vector<std::string>& args : Writers(dir.File("out"))) {
-      SCOPED_TRACE(args[0] + " over a link to " + target);
-      fs::remove(dir.File("out"));
-      fs::create_symlink(target, dir.File("out"));
-      const CliRunResult run = RunCliCaptured(args);
-      EXPECT_EQ(run.status, 0) << run.err;
-      EXPECT_FALSE(fs::is_symlink(dir.File("out")));
-      EXPECT_GT(fs::file_size(dir.File("out")), 100u);
-    }
+  const std::string out = dir.File("out");
+  for (const std::vector<std::string>& args : Writers(out)) {
+    SCOPED_TRACE(args[0]);
+    fs::remove(out);
+    fs::create_symlink(victim, out);
+    const CliRunResult replaced = RunCliCaptured(args);
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_FALSE(fs::is_symlink(out));
+    EXPECT_GT(fs::file_size(out), 100u);
+
+    fs::remove(out);
+    fs::create_symlink("/dev/null", out);
+    const CliRunResult refused = RunCliCaptured(args);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("」を作成できません：通常のファイルでないものを指すシンボリックリンクです"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_TRUE(fs::is_symlink(out));
   }
   EXPECT_EQ(TempDir::Read(victim), "somebody's data");
 }

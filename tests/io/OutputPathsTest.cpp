@@ -56,25 +56,41 @@ int ExitWithin(std::chrono::seconds limit, const std::function<int()>& work) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A link in the target's place is replaced by the new file; what it named
-// (a device, somebody's file) stays as it was.
-TEST(OutputPaths, ALinkIsReplacedNeverWrittenThrough) {
+// Nothing is written through a link in the target's place. A link to a file
+// (or to nothing) is replaced by the new file, and the file it named stays as
+// it was; a link to a device, a pipe or a folder is refused and left alone.
+TEST(OutputPaths, ALinkIsReplacedOrRefusedNeverWrittenThrough) {
   TempDir dir;
   const std::string victim = dir.Write("victim.txt", "somebody's data");
   ::chmod(victim.c_str(), 0600);
-  for (const std::string& target : {std::string("/dev/null"), victim}) {
+  const std::string out = dir.File("out.csv");
+  for (const std::string& target : {victim, dir.File("nothing.csv")}) {
     SCOPED_TRACE(target);
-    const std::string out = dir.File("out.csv");
     fs::remove(out);
     fs::create_symlink(target, out);
     const WriteResult written = WriteCsv(out, SmallRecord());
     ASSERT_TRUE(written.ok) << written.message;
     EXPECT_FALSE(fs::is_symlink(out));
     EXPECT_EQ(TempDir::Read(out), kSmallCsv);
+    // A new file's permissions, not those of the link's target.
+    EXPECT_NE(fs::status(out).permissions() & fs::perms::others_read, fs::perms::none);
   }
   EXPECT_EQ(TempDir::Read(victim), "somebody's data");
-  // The new file has a new file's permissions, not those of the link's target.
-  EXPECT_NE(fs::status(dir.File("out.csv")).permissions() & fs::perms::others_read, fs::perms::none);
+  EXPECT_FALSE(fs::exists(dir.File("nothing.csv")));
+
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::string& target : {std::string("/dev/null"), pipe, dir.path()}) {
+    SCOPED_TRACE(target);
+    fs::remove(out);
+    fs::create_symlink(target, out);
+    const WriteResult written = WriteCsv(out, SmallRecord());
+    EXPECT_FALSE(written.ok);
+    EXPECT_EQ(written.message, "CSVファイル「" + out +
+                                   "」を作成できません：通常のファイルでないものを指すシンボリックリンクです（リンクを"
+                                   "通しては書き込みません）。");
+    EXPECT_TRUE(fs::is_symlink(out));
+  }
 }
 
 TEST(OutputPaths, ANamedPipeIsWrittenDirectlyAndOneWithoutReaderFailsAtOnce) {
