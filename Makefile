@@ -1,14 +1,17 @@
 # Quick start: `make run` starts the window, `make test` builds and runs every test.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
+# CI sets WERROR=ON: warnings are errors there, never in a user's release build.
+WERROR ?= OFF
+CMAKE_FLAGS = -DOSCALYX_WERROR=$(WERROR)
 
-.PHONY: setup configure build run test test-sanitize bench samples package fuzz fuzz-run clean
+.PHONY: setup configure build run test test-sanitize test-tsan bench samples package fuzz fuzz-run clean
 
 setup:
 	@bash scripts/setup.sh
 
 configure: setup
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -21,7 +24,7 @@ test: build
 
 bench:
 	@bash scripts/setup.sh --bench
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target oscalyx-bench oscalyx-cli
 	@$(BUILD_DIR)/bin/oscalyx-bench
 
@@ -35,10 +38,18 @@ package: configure
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: setup
-	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSCALYX_SANITIZE=ON -DOSCALYX_BENCH=OFF >/dev/null
+	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSCALYX_SANITIZE=ON -DOSCALYX_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-sanitize -j $(JOBS)
 	@cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Every test again, built with ThreadSanitizer: the readers, the filter, the
+# sweep and the window's long work run on several threads.
+test-tsan: setup
+	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSCALYX_TSAN=ON -DOSCALYX_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-tsan -j $(JOBS)
+	@cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	  ctest --output-on-failure -j $(JOBS)
 
 # The libFuzzer targets (clang); `make fuzz-run FUZZ_SECONDS=60` runs each that long.
 FUZZ_SECONDS ?= 60

@@ -356,7 +356,7 @@ FirRun ApplyFirChannels(int N, const float* h, std::span<float* const> channels,
     }
   }
 
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const unsigned cores = CoreCount();
   const std::size_t wanted = options.Threads > 0 ? static_cast<std::size_t>(options.Threads) : cores;
   const double steps = static_cast<double>(count) * N * static_cast<double>(channels.size());
   const std::size_t worthwhile = static_cast<std::size_t>(steps / kStepsWorthAThread) + 1;

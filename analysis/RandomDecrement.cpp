@@ -66,6 +66,7 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, double 
   RandomDecrementSignature out;
   out.Sigma = std::sqrt(sumSquares / static_cast<double>(n));
   out.Level = levelSigmas * out.Sigma;
+  out.Mean = mean;
   out.Length = static_cast<std::int32_t>(m);
   const double level = out.Level;
 
@@ -82,6 +83,7 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, double 
       const float* segment = samples.data() + i;
       for (std::size_t k = 0; k < m; ++k) sums[k] += segment[k] - mean;
       ++out.Triggers;
+      out.TriggerStarts.push_back(static_cast<std::int64_t>(i));
     }
     previous = current;
   }
@@ -107,7 +109,5 @@ WaveData SignatureRecord(const WaveData& source, int channel, const RandomDecrem
 }
 
 std::string SignatureFileName(std::string_view fileName, int channelNumber) {
-  const std::size_t dot = fileName.rfind('.');
-  const std::string_view stem = dot == std::string_view::npos || dot == 0 ? fileName : fileName.substr(0, dot);
-  return std::string(stem) + "_ch" + std::to_string(channelNumber) + "_rd.csv";
+  return StemOf(fileName) + "_ch" + std::to_string(channelNumber) + "_rd.csv";
 }

@@ -45,6 +45,8 @@ struct RandomDecrementSignature {
   double Level = 0.0;         // a = L·σ
   std::int32_t Length = 0;    // M, samples of the signature
   std::vector<float> Values;  // D_0 … D_(M−1)
+  double Mean = 0.0;          // of the record, taken away before the triggers
+  std::vector<std::int64_t> TriggerStarts;  // the T trigger samples i, rising
 
   bool Ok() const { return !Failure.has_value(); }
 };

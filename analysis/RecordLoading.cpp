@@ -1,5 +1,7 @@
 #include "analysis/RecordLoading.h"
 
+#include <algorithm>
+
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
 
@@ -39,6 +41,11 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
       return Failed(LoadOutcome::Status::Refused, read.message, read.title);
   }
   outcome.timeLabel = read.timeLabel;
+  for (int k = 0; k < std::min(record.ChannelCount, kMaxChannels); ++k) {
+    const std::vector<float>& samples = record.Samples[static_cast<std::size_t>(k)];
+    const std::size_t count = std::min(samples.size(), static_cast<std::size_t>(std::max(record.SampleCount, 0)));
+    outcome.clipping[static_cast<std::size_t>(k)] = SummarizeClipping(std::span<const float>(samples.data(), count));
+  }
   if (band) {
     // The band is judged against this record's rate, known only now.
     if (const std::optional<std::string> problem = BandEdgesProblem(band->Lower, band->Upper, record.Dt)) {

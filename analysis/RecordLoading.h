@@ -8,7 +8,10 @@
 #include <optional>
 #include <string>
 
+#include <array>
+
 #include "analysis/BandPass.h"
+#include "analysis/Flags.h"
 #include "io/Progress.h"
 #include "io/WaveData.h"
 
@@ -26,6 +29,8 @@ struct LoadOutcome {
   std::string title;      // its title in the window
   WaveData record;        // the record read (and filtered), when Ok
   std::optional<BandEdges> band;  // the band it was filtered with, when Ok
+  // Each channel's clipping as read, before the filter (see SummarizeClipping).
+  std::array<ClippingSummary, kMaxChannels> clipping;
   std::string timeLabel;  // what the readers show as the recording time
   bool ok() const { return status == Status::Ok; }
 };

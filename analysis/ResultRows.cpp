@@ -96,7 +96,8 @@ std::string FormatLogRow(const LogEntry& entry) {
   if (evaluation.Ok()) {
     AppendValues(row, evaluation.Result);
     row += ',' + std::to_string(evaluation.Result.Passes) + ',';
-    row += ShiftJisText(IsAccepted(evaluation.Result.Ratio) ? "採用" : "不採用");
+    if (!entry.Verdict.empty()) row += ShiftJisText(entry.Verdict);
+    else row += ShiftJisText(IsAccepted(evaluation.Result.Ratio) ? "採用" : "不採用");
   } else {
     row += ",,,,,,,";  // A to Ratio: nothing was found
     row += ShiftJisText(evaluation.Failure->Message) + ',' + ShiftJisText("失敗");

@@ -54,6 +54,10 @@ struct LogEntry {
   const FitEvaluation* Evaluation = nullptr;  // finished or failed
   std::optional<double> SeF;       // standard errors of f (Hz) and h, when known
   std::optional<double> SeH;
+  // In place of "採用"/"不採用": what became of a stored result later
+  // ("除外" when the user took it out of the scatter plot, "除外取消" when
+  // that was undone). Empty for the evaluation's own row.
+  std::string_view Verdict;
 };
 
 // Whether a failed evaluation belongs in the log: the iteration failed on a

@@ -14,6 +14,31 @@ AddPointOutcome ResultStore::AddPoint(float f, float h) {
   return AddPointOutcome::Stored;
 }
 
+bool ResultStore::Remove(int index) {
+  if (index < 0 || index >= NData) return false;
+  for (int i = index; i + 1 < NData; ++i) {
+    DataF[static_cast<std::size_t>(i)] = DataF[static_cast<std::size_t>(i) + 1];
+    DataH[static_cast<std::size_t>(i)] = DataH[static_cast<std::size_t>(i) + 1];
+  }
+  --NData;
+  ComputeAverages();
+  return true;
+}
+
+bool ResultStore::Insert(int index, float f, float h) {
+  if (NData < 0) NData = 0;
+  if (Full() || index < 0 || index > NData) return false;
+  for (int i = NData; i > index; --i) {
+    DataF[static_cast<std::size_t>(i)] = DataF[static_cast<std::size_t>(i) - 1];
+    DataH[static_cast<std::size_t>(i)] = DataH[static_cast<std::size_t>(i) - 1];
+  }
+  DataF[static_cast<std::size_t>(index)] = f;
+  DataH[static_cast<std::size_t>(index)] = h;
+  ++NData;
+  ComputeAverages();
+  return true;
+}
+
 void ResultStore::ComputeAverages() {
   const std::int32_t n = NData < 0 ? 0 : (NData > kStoreCapacity ? kStoreCapacity : NData);
   AveF = 0.0f;

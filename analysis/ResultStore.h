@@ -27,6 +27,12 @@ struct ResultStore {
   // NData; with no pairs the sums stay 0 and no division is made.
   void ComputeAverages();
   void Reset() { NData = 0; }
+  // Takes the pair at `index` out (the later ones move up) and refreshes the
+  // averages; false for an index the store does not hold.
+  bool Remove(int index);
+  // Puts a pair back at `index` (the later ones move down), as Remove took it
+  // out; false when the store is full or the index is past its end.
+  bool Insert(int index, float f, float h);
   bool Full() const { return NData >= kStoreCapacity; }
 };
 

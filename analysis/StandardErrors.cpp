@@ -112,13 +112,3 @@ std::optional<FitStandardErrors> EvaluationStandardErrors(const FitPointSet& poi
   out.Phi = se[3];
   return out;
 }
-
-std::string FrequencyIntervalText(const FitResult& result, const FitStandardErrors& errors) {
-  // The f of the label: ωn / 2π rounded to single precision.
-  return "f = " + FormatFixed(static_cast<float>(result.Wn * kHzPerRadian), 3) + " ± " + FormatFixed(kStudentT95 * errors.F, 3) +
-         " Hz（95%）";
-}
-
-std::string DampingIntervalText(const FitResult& result, const FitStandardErrors& errors) {
-  return "h = " + FormatFixed(result.H, 4) + " ± " + FormatFixed(kStudentT95 * errors.H, 4) + "（95%）";
-}

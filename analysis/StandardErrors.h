@@ -30,9 +30,3 @@ struct FitStandardErrors {
 // points y_k at t_k = k·Δ. std::nullopt when JᵀJ is singular or the parameters
 // leave no model (h² ≥ 1, values that are not numbers).
 std::optional<FitStandardErrors> EvaluationStandardErrors(const FitPointSet& points, const FitResult& result);
-
-// The 95 % intervals as the result labels' hints show them:
-// "f = 1.960 ± 0.004 Hz（95%）" (f "%.3f" from ωn, as the label shows it) and
-// "h = 0.0249 ± 0.0006（95%）", each ± kStudentT95 standard errors.
-std::string FrequencyIntervalText(const FitResult& result, const FitStandardErrors& errors);
-std::string DampingIntervalText(const FitResult& result, const FitStandardErrors& errors);

@@ -17,6 +17,11 @@ void TGraphImage::paintEvent(QPaintEvent*) {
 }
 
 void TGraphImage::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton && OnRightClick) {
+    const QPoint at = event->position().toPoint();
+    OnRightClick(at.x(), at.y());
+    return;
+  }
   if (OnMouseDown) OnMouseDown(event->button());
   event->accept();
 }

@@ -23,6 +23,8 @@ class TGraphImage final : public QWidget {
 
   // Called with the pressed mouse button.
   std::function<void(Qt::MouseButton)> OnMouseDown;
+  // Called for a right click instead, with the pixel under the mouse.
+  std::function<void(int x, int y)> OnRightClick;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

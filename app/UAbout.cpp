@@ -143,6 +143,13 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent) {
   ProductName = label("ProductName", "自由振動/減衰振動", 200, 40);
   Version = label("Version", QString("Oscalyx  ") + kVersionLabel, 208, 72);
   ReleaseDate = label("ReleaseDate", "2009/07/01", 232, 104);
+  // The build this is, in the panel's small print, for tracing a result.
+  Build = label("Build", QString("revision %1, %2").arg(SourceRevision(), BuildDate()), 200, 176);
+  QFont small = Build->font();
+  small.setPixelSize(11);
+  small.setBold(false);
+  Build->setFont(small);
+  Build->adjustSize();
 
   OKButton = new QPushButton("OK", this);
   OKButton->setObjectName("OKButton");

@@ -34,6 +34,7 @@ class TAbout : public QDialog {
   QLabel* ProductName = nullptr;
   QLabel* Version = nullptr;
   QLabel* ReleaseDate = nullptr;
+  QLabel* Build = nullptr;  // source revision and build date
   QPushButton* OKButton = nullptr;
 
  protected:

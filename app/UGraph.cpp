@@ -1,7 +1,13 @@
 #include "app/UGraph.h"
 
+#include <QAction>
 #include <QFont>
 #include <QLabel>
+#include <QMenu>
+#include <QUndoCommand>
+#include <QUndoStack>
+#include <functional>
+#include <optional>
 #include <QPalette>
 #include <QPushButton>
 
@@ -29,6 +35,7 @@ constexpr Rgb kMarkerPen{255, 0, 0};
 constexpr int kMarkerPenWidth = 2;
 constexpr int kCircle = 0;        // marker type of TMyGraph
 constexpr int kCircleRadius = 3;  // pixels
+constexpr int kPickRadius = 5;    // pixels from a marker's centre that still pick it
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x, int y) {
   auto* button = new QPushButton(caption, parent);
@@ -59,7 +66,7 @@ void SetGraphWindowLook(QWidget& window, QSize outerSize, QColor background) {
 }
 
 TGraph::TGraph(Platform& platform, Session& session, QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session) {
+    : QWidget(parent, Qt::Window), platform_(platform), session_(session), undo_(new QUndoStack(this)) {
   setWindowTitle(QStringLiteral("振動特性散布図"));
   SetGraphWindowLook(*this, kOuterSize, kBackground);
 
@@ -68,6 +75,14 @@ TGraph::TGraph(Platform& platform, Session& session, QWidget* parent)
   image_->move(8, 8);
   image_->setToolTip(QStringLiteral("右クリックで書式呼び出し"));
   image_->OnMouseDown = [this](Qt::MouseButton button) { MyGraph1MouseDown(button); };
+  image_->OnRightClick = [this](int x, int y) { MyGraph1RightClick(x, y); };
+  // Ctrl+Z and Ctrl+Shift+Z take an exclusion back and make it again.
+  QAction* undo = undo_->createUndoAction(this, QStringLiteral("元に戻す"));
+  undo->setShortcut(QKeySequence::Undo);
+  QAction* redo = undo_->createRedoAction(this, QStringLiteral("やり直し"));
+  redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence::Redo});
+  addAction(undo);
+  addAction(redo);
 
   TMyGraph& graph = image_->Graph();
   graph.NGridX = 5;
@@ -133,6 +148,7 @@ void TGraph::ShowAverages() {
 }
 
 void TGraph::ShowPlot(Rgb plotBackground) {
+  background_ = plotBackground;
   TMyGraph& graph = image_->Graph();
   graph.Clear(plotBackground);
   graph.DrawWaku();
@@ -152,6 +168,90 @@ void TGraph::Button2Click() {
   if (labelAveH_) labelAveH_->clear();
   if (labelCount_) labelCount_->clear();
   session_.ResetStore();
+  ForgetExclusions();
+}
+
+void TGraph::Replot() {
+  TMyGraph& graph = image_->Graph();
+  graph.Clear(background_);
+  graph.DrawWaku();
+  PlotPoints();
+  if (session_.Store().NData == 0) {
+    for (QLabel* label : {labelAveF_.data(), labelAveH_.data(), labelCount_.data()}) {
+      if (label != nullptr) label->clear();
+    }
+  }
+}
+
+int TGraph::PointAt(int x, int y) const {
+  const TMyGraph& graph = const_cast<TGraphImage*>(image_)->Graph();
+  const ResultStore& store = session_.Store();
+  int best = -1;
+  int bestDistance = kPickRadius * kPickRadius + 1;
+  for (int i = 0; i < store.NData; ++i) {
+    int px = 0, py = 0;
+    if (!graph.MapPoint(store.DataF[static_cast<std::size_t>(i)], store.DataH[static_cast<std::size_t>(i)], px, py)) {
+      continue;
+    }
+    const int distance = (px - x) * (px - x) + (py - y) * (py - y);
+    if (distance < bestDistance) {
+      best = i;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+namespace {
+
+// Taking a pair out of the store, undoably.
+class ExcludeCommand final : public QUndoCommand {
+ public:
+  ExcludeCommand(Session& session, int index, std::function<void(const std::vector<Notice>&)> after)
+      : QUndoCommand(QStringLiteral("この点を除外")), session_(session), index_(index), after_(std::move(after)) {}
+  void redo() override {
+    std::vector<Notice> notices;
+    point_ = session_.ExcludePoint(index_, notices);
+    after_(notices);
+  }
+  void undo() override {
+    std::vector<Notice> notices;
+    if (point_) session_.RestorePoint(*point_, notices);
+    after_(notices);
+  }
+
+ private:
+  Session& session_;
+  int index_;
+  std::optional<ExcludedPoint> point_;
+  std::function<void(const std::vector<Notice>&)> after_;
+};
+
+}  // namespace
+
+void TGraph::ExcludePoint(int index) {
+  if (index < 0 || index >= session_.Store().NData) return;
+  undo_->push(new ExcludeCommand(session_, index, [this](const std::vector<Notice>& notices) {
+    Replot();
+    for (const Notice& notice : notices) platform_.ShowMessage(notice.Text, notice.Title, MessageIcon::Warning);
+  }));
+}
+
+void TGraph::ForgetExclusions() { undo_->clear(); }
+
+void TGraph::MyGraph1RightClick(int x, int y) {
+  const int index = PointAt(x, y);
+  if (index < 0) {
+    MyGraph1MouseDown(Qt::RightButton);
+    return;
+  }
+  QMenu menu(this);
+  QAction* exclude = menu.addAction(QStringLiteral("この点を除外"));
+  QAction* format = menu.addAction(QStringLiteral("グラフ書式…"));
+  format->setEnabled(!format_.isNull());
+  QAction* chosen = menu.exec(image_->mapToGlobal(QPoint(x, y)));
+  if (chosen == exclude) ExcludePoint(index);
+  if (chosen == format) MyGraph1MouseDown(Qt::RightButton);
 }
 
 void TGraph::Button3Click() { image_->Graph().Copy(); }

@@ -12,6 +12,7 @@
 #include "components/Canvas.h"
 
 class Platform;
+class QUndoStack;
 class Session;
 class QLabel;
 class QPushButton;
@@ -45,6 +46,18 @@ class TGraph : public QWidget {
   // (which erases with white again), replot and show the window.
   void ShowPlot(Rgb plotBackground);
 
+  // A right click on a stored point offers to exclude it; elsewhere it opens
+  // the format dialog. (x, y) is the pixel under the mouse.
+  void MyGraph1RightClick(int x, int y);
+  // The pair under pixel (x, y), within a marker's reach; -1 when none.
+  int PointAt(int x, int y) const;
+  // Takes pair `index` out of the session's store, as "この点を除外" does;
+  // undone and redone with Ctrl+Z and Ctrl+Shift+Z.
+  void ExcludePoint(int index);
+  // The exclusions can no longer be taken back: the store started again.
+  void ForgetExclusions();
+  QUndoStack& UndoStack() { return *undo_; }
+
   void Button1Click();  // "閉じる"
   void Button2Click();  // "リセット": empties the session's store
   void Button3Click();  // "コピー"
@@ -56,8 +69,14 @@ class TGraph : public QWidget {
  private:
   void FormCreate();
   void ShowAverages();
+  // The scatter plot drawn afresh from the store (after a pair was taken out
+  // or put back), on the background it was last shown with.
+  void Replot();
 
+  Platform& platform_;
   Session& session_;
+  QUndoStack* undo_;
+  Rgb background_{255, 255, 255};  // of the last ShowPlot
   TGraphImage* image_;
   QPushButton* button1_;
   QPushButton* button2_;

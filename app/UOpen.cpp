@@ -22,6 +22,7 @@
 #include "app/UFormat.h"
 #include "app/UGraph.h"
 #include "app/UHowTo.h"
+#include "app/UModes.h"
 #include "app/URandomDec.h"
 #include "app/WavePlot.h"
 #include "io/Version.h"
@@ -151,7 +152,10 @@ void TOpen::BuildControls() {
   Edit1->setObjectName("Edit1");
   Edit1->setGeometry(8, 20, 64, 22);
   Edit1->setToolTip("波形表示開始点");
-  Connect(Edit1, &QLineEdit::textChanged, [this] { Edit1Change(); });
+  // The start is taken when the user is done with it (Return, or leaving the
+  // box), so that an emptied box or a half-typed number is no error while
+  // typing.
+  Connect(Edit1, &QLineEdit::editingFinished, [this] { Edit1Change(); });
   Button4 = MakeButton(GroupBox2, "←", 76, 19, 28, 24, "Button4", "時刻を戻す");
   Connect(Button4, &QPushButton::clicked, [this] { Button4Click(); });
   Button5 = MakeButton(GroupBox2, "→", 106, 19, 28, 24, "Button5", "時刻を進める");
@@ -265,6 +269,12 @@ void TOpen::BuildControls() {
   Label19 = MakeLabel("", 352, 192, "Label19");
   Label15->setMinimumWidth(60);
   Label19->setMinimumWidth(52);
+  // In the free space right of the results: the evaluation's warnings, short;
+  // the hint says what each means.
+  LabelFlags = MakeLabel("", 540, 192, "LabelFlags");
+  LabelFlags->setStyleSheet("color: rgb(255, 0, 0);");
+  LabelFlags->setMinimumWidth(124);
+  LabelFlags->setMaximumWidth(128);
 
   CBWhite = new QCheckBox("白地グラフ", central);
   CBWhite->setObjectName("CBWhite");
@@ -308,6 +318,9 @@ void TOpen::BuildMenu() {
   RD->setEnabled(false);
   RandomDec = new TRandomDec(platform_, this);
   RandomDec->setObjectName("RandomDec");
+  ModesItem = action(edit, "複数モード評価…", "ModesItem", [this] { ModesClick(); });
+  ModesItem->setEnabled(false);
+  ModesDialog = new TModes(platform_, session_, this);
   QMenu* scale = edit->addMenu("表示時間幅");
   TIMESCALE = scale->menuAction();
   TIMESCALE->setObjectName("TIMESCALE");

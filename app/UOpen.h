@@ -36,6 +36,7 @@ class TAbout;
 class TCenter;
 class TGFormat;
 class TGraph;
+class TModes;
 class TRandomDec;
 class THowTo;
 class TTkBtn;
@@ -101,6 +102,8 @@ class TOpen : public QMainWindow {
   // as the user would open it.
   void RDClick();
   void BtnFilterClick() { CenterPassClick(); }
+  // Several modes of the shown stretch fitted together, in their own dialog.
+  void ModesClick();
   void CSVFClick();
 
   // The one redraw routine of the view.
@@ -148,12 +151,15 @@ class TOpen : public QMainWindow {
   void OpenFileAs(const std::string& path, FileKind kind);
   // The load flow from a chosen file on.
   void LoadPath(const std::string& path);
+  // After a cancelled or failed load: the file type of the record still shown.
+  void KeepShownFileType();
 
   // The outcomes of the session's operations on the controls.
   void ShowLoad(const LoadCommit& commit);
   void ShowRefilter(const LoadCommit& commit);
   void ShowEvaluation(const SessionEvaluation& outcome);
   void ShowNotices(const std::vector<Notice>& notices);
+  void ShowFlags(const std::vector<EvaluationFlag>& flags);
   // What a reader shows besides the record: time, slider range, channel boxes.
   void ShowReadResult(const std::string& timeLabel);
 
@@ -175,6 +181,9 @@ class TOpen : public QMainWindow {
   DrawViewResult lastDraw_;
   int redrawCount_ = 0;  // redraws since start-up
   int openFilterIndex_ = 1;
+  // "file」の開始点 N": where the result in the red labels came from, until a
+  // load makes it a result of the record before.
+  QString resultOrigin_;
   std::string openFolder_;  // where the open dialog starts: the folder of the last file chosen
 
   QLabel* LabelFileName = nullptr;
@@ -222,6 +231,7 @@ class TOpen : public QMainWindow {
   QLineEdit* EdInitH = nullptr;
   QLabel* Label15 = nullptr;
   QLabel* Label19 = nullptr;
+  QLabel* LabelFlags = nullptr;  // the warnings of the last evaluation, beside its results
   QCheckBox* CBWhite = nullptr;
   QPushButton* Button1 = nullptr;
 
@@ -234,6 +244,8 @@ class TOpen : public QMainWindow {
   QAction* CenterPass = nullptr;
   QAction* RD = nullptr;
   TRandomDec* RandomDec = nullptr;  // the dialog of RD
+  QAction* ModesItem = nullptr;     // 複数モード評価…
+  TModes* ModesDialog = nullptr;
   QAction* TIMESCALE = nullptr;
   QAction* DIV1 = nullptr;
   QAction* DIV10 = nullptr;

@@ -6,13 +6,16 @@
 #include <QPushButton>
 
 #include "analysis/Acceptance.h"
+#include "analysis/IntervalText.h"
 #include "app/Conversions.h"
 #include "app/UCenter.h"
 #include "app/UGraph.h"
+#include "app/UModes.h"
 #include "app/UOpen.h"
 #include "app/WaitCursor.h"
 #include "app/WavePlot.h"
 #include "components/FitOverlay.h"
+#include "components/qt/DisplayText.h"
 
 void ReportFitFailure(const FitFailure& failure, Platform& platform) {
   platform.ShowMessage(failure.Message, failure.Title, MessageIcon::Warning);
@@ -38,11 +41,37 @@ void TOpen::Button6Click() {
   ShowEvaluation(outcome);
 }
 
+void TOpen::ModesClick() {
+  const ViewWindow& view = session_.View();
+  if (!session_.Loaded() || !view.SingleChannel || view.SingleIndex >= session_.Record().ChannelCount) return;
+  ModesDialog->SetStretch(view.SingleIndex, StrToInt(Edit1->text()), view.WidthSeconds);
+  ModesDialog->exec();
+}
+
+void TOpen::ShowFlags(const std::vector<EvaluationFlag>& flags) {
+  QStringList names;
+  QStringList texts;
+  for (const EvaluationFlag flag : flags) {
+    names << QString::fromUtf8(FlagShortText(flag).data(), static_cast<int>(FlagShortText(flag).size()));
+    texts << QString::fromUtf8(FlagText(flag).data(), static_cast<int>(FlagText(flag).size()));
+  }
+  LabelFlags->setText(names.isEmpty() ? QString() : "⚠" + names.join("・"));
+  LabelFlags->setToolTip(texts.join("\n"));
+}
+
 void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
   const Evaluation& evaluation = outcome.Result;
   if (!evaluation.Ok()) {
-    // Nothing of a failed evaluation is drawn, shown or recorded in the
-    // results; the log has its row already.
+    // Nothing of a failed evaluation is drawn or recorded in the results (the
+    // log has its row already); the labels of the last evaluation no longer
+    // stand beside it as if they were its result.
+    Label28->setText("failed");
+    Label29->setText("failed");
+    Label28->setToolTip(QString());
+    Label29->setToolTip(QString());
+    Label15->setText("");
+    Label19->setText("");
+    ShowFlags(evaluation.Flags);
     ReportFitFailure(*evaluation.Fit.Failure, platform_);
     ShowNotices(outcome.Notices);
     return;
@@ -65,11 +94,13 @@ void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
     Label29->setText("failed");
   }
   // The red labels' hints give the 95 % intervals of an accepted f and h.
-  const bool intervals = step.Accepted && evaluation.Errors.has_value();
-  Label28->setToolTip(intervals ? QString::fromStdString(FrequencyIntervalText(result, *evaluation.Errors))
+  const std::optional<FitInterval>& interval = evaluation.Interval;
+  const bool intervals = step.Accepted && interval.has_value();
+  Label28->setToolTip(intervals ? QString::fromStdString(FrequencyRangeText(result.Wn * kHzPerRadian, *interval))
                                 : QString());
-  Label29->setToolTip(intervals ? QString::fromStdString(DampingIntervalText(result, *evaluation.Errors))
-                                : QString());
+  Label29->setToolTip(intervals ? QString::fromStdString(DampingRangeText(result.H, *interval)) : QString());
+  resultOrigin_ = DisplayText(SlotText(session_.Record().FileName)) + QString("」の開始点 %1").arg(evaluation.Request.Start);
+  ShowFlags(evaluation.Flags);
   DrawFitOverlay(plot_->Wave(), evaluation.Fit);
   Label15->setText(QString::number(result.Passes));
   Label19->setText(QString::fromStdString(RatioPercentText(result.Ratio)));

@@ -29,6 +29,15 @@ void TOpen::CenterPassClick() {
   // nothing, the dialog's box included.
   std::optional<BandEdges> band;
   if (center_->BandOn()) band = confirmed && center_->ConfirmedEdges() ? *center_->ConfirmedEdges() : session_.Edges();
+  if (session_.FilteredWith(band)) {
+    // The record already is what the re-read would make of it: the same
+    // picture, without reading a large file again.
+    if (confirmed && center_->ConfirmedEdges()) session_.SetEdges(*center_->ConfirmedEdges());
+    if (confirmed) Label34->setText(center_->Label34Text());
+    UpdateChannelBoxes();
+    RedrawView();
+    return;
+  }
   std::optional<LoadOutcome> read = ReadRecord(session_.RefilterRequest(band));
   if (!read) {
     center_->SetBandOn(wasOn);
@@ -97,7 +106,10 @@ void TOpen::RDClick() {
 }
 
 void TOpen::CSVFClick() {
-  const std::string chosen = platform_.SaveFileName({kCsvFilter, 1, true, {}, {}});
+  // Offered: the record's name as a standard CSV file, in the record's folder.
+  const WaveData& record = session_.Record();
+  const std::string chosen = platform_.SaveFileName(
+      {kCsvFilter, 1, true, FolderOf(record.Path), StemOf(SlotText(record.FileName)) + ".csv"});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".csv");
   if (!MayReplace(platform_, path)) return;

@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QUrl>
 #include <filesystem>
@@ -42,6 +43,22 @@ void TOpen::RadioGroup1Click() {
   openFilterIndex_ = RadioSpc51->isChecked() ? 2 : 1;
   BtnFilter->setEnabled(false);
   CenterPass->setEnabled(false);
+}
+
+void TOpen::KeepShownFileType() {
+  // A load that did not happen leaves the record shown, and with it its file
+  // type: the radio, the view's units and the filter go back to it.
+  if (!session_.Loaded()) return;
+  const FileKind shown = session_.LoadedKind();
+  {
+    const QSignalBlocker csv(RadioCsv);
+    const QSignalBlocker spc51(RadioSpc51);
+    (shown == FileKind::Spc51 ? RadioSpc51 : RadioCsv)->setChecked(true);
+  }
+  session_.SelectKind(shown);
+  openFilterIndex_ = shown == FileKind::Spc51 ? 2 : 1;
+  BtnFilter->setEnabled(true);
+  CenterPass->setEnabled(true);
 }
 
 void TOpen::CSVClick() {
@@ -114,7 +131,10 @@ void TOpen::BtnFileClick() {
   // The reader follows the file-type selection, never the file's extension.
   session_.SelectKind(RadioSpc51->isChecked() ? FileKind::Spc51 : FileKind::Csv);
   const std::string path = platform_.OpenFileName({kOpenFilter, openFilterIndex_, false, openFolder_, {}});
-  if (path.empty()) return;
+  if (path.empty()) {
+    KeepShownFileType();
+    return;
+  }
   openFolder_ = FolderOf(path);
   LoadPath(path);
 }
@@ -162,7 +182,10 @@ void TOpen::LoadPath(const std::string& path) {
   // The file is read first, so that a file that cannot be read leaves the
   // loaded record, its view and its results file as they were.
   std::optional<LoadOutcome> read = ReadRecord({path, session_.Record().SourceKind, std::nullopt});
-  if (!read) return;
+  if (!read) {
+    KeepShownFileType();
+    return;
+  }
   // No channel is checked while the record changes, so the slider's move to
   // the first sample below only clears the plot.
   for (QCheckBox* box : CB) box->setChecked(false);
@@ -178,7 +201,18 @@ void TOpen::ShowLoad(const LoadCommit& commit) {
   GroupBox2->setEnabled(true);
   ShowReadResult(commit.TimeLabel);
   CSVF->setEnabled(record.SourceKind == FileKind::Spc51);
-  // The scatter plot and the averages start afresh with the record.
+  // The last result's labels stay, but their hints say they belong to the
+  // record before.
+  if (!resultOrigin_.isEmpty()) {
+    const QString origin = "前の記録「" + resultOrigin_ + " の評価結果です。";
+    for (QLabel* label : {Label28, Label29}) {
+      label->setToolTip(label->toolTip().isEmpty() ? origin : origin + "\n" + label->toolTip());
+    }
+    resultOrigin_.clear();
+  }
+  // The scatter plot and the averages start afresh with the record, and what
+  // was excluded from the last one can no longer be taken back.
+  if (graph_ != nullptr) graph_->ForgetExclusions();
   Button11->setEnabled(true);
   Label23->setText("");
   Label24->setText("");

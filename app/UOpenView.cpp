@@ -32,6 +32,8 @@ std::string Printf(const char* format, auto... values) { return FormatC(format, 
 }  // namespace
 
 void TOpen::Edit1Change() {
+  // Leaving the box as it was is no new start.
+  if (Edit1->text() == QString::number(TrackBar1->value())) return;
   const int typed = StrToInt(Edit1->text());
   TrackBar1->setValue(typed);
   // A start beyond the record is shown as the start actually drawn, so that
@@ -143,6 +145,7 @@ void TOpen::RedrawView() {
   plot_->Refresh();
   // The signature, like the evaluation, works on the one channel shown.
   RD->setEnabled(session_.Loaded() && lastDraw_.CheckedCount == 1);
+  ModesItem->setEnabled(session_.Loaded() && lastDraw_.CheckedCount == 1);
   if (lastDraw_.CheckedCount == 1) {
     Button9->setEnabled(true);
     TkBtn1->setEnabled(true);
@@ -153,6 +156,8 @@ void TOpen::RedrawView() {
     TkBtn1->setVisible(false);
     Label15->setText("");
     Label19->setText("");
+    LabelFlags->clear();
+    LabelFlags->setToolTip(QString());
   }
   if (!startIsNumber) throw ConversionError(conversionError);
 }
@@ -225,7 +230,10 @@ void TOpen::MyWave1Click() {
 void TOpen::Button3Click() { plot_->Wave().Copy(platform_); }
 
 void TOpen::Button7Click() {
-  const std::string chosen = platform_.SaveFileName({kPngFilter, 1, true, {}, {}});
+  // Offered: the record's name as a picture, in the record's folder.
+  const WaveData& record = session_.Record();
+  const std::string chosen = platform_.SaveFileName(
+      {kPngFilter, 1, true, FolderOf(record.Path), StemOf(SlotText(record.FileName)) + ".png"});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".png");
   if (!MayReplace(platform_, path)) return;

@@ -22,11 +22,11 @@ TRandomDec::TRandomDec(Platform& platform, QWidget* parent) : QDialog(parent), p
     l->adjustSize();
   };
   label("トリガレベル（σ）", 16, 18);
-  EdLevel = new QLineEdit("1.41", this);
+  EdLevel = new QLineEdit(QString::number(kDefaultTriggerLevel), this);
   EdLevel->setObjectName("EdLevel");
   EdLevel->setGeometry(152, 14, 65, 21);
   label("信号の長さ", 16, 48);
-  EdLength = new QLineEdit("5", this);
+  EdLength = new QLineEdit(QString::number(kDefaultSignatureSeconds), this);
   EdLength->setObjectName("EdLength");
   EdLength->setGeometry(152, 44, 65, 21);
   label("秒", 224, 48);

@@ -1,5 +1,7 @@
-// Shows the wait cursor while a long piece of work (a load, a filter, an
-// evaluation) blocks the window.
+// Shows the wait cursor while a short piece of work blocks the window: an
+// evaluation, which takes a few milliseconds. Work that can take longer (a
+// load, the filter, a conversion) runs away from the window with a progress
+// dialog instead (Platform::RunLongWork).
 #pragma once
 
 #include <QApplication>

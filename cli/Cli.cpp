@@ -30,7 +30,7 @@ int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
       std::fputs(kCliUsage, out);
       return kExitOk;
     case CliParse::Action::Version:
-      std::fprintf(out, "oscalyx-cli %s\n", kVersion);
+      std::fprintf(out, "oscalyx-cli %s\nrevision %s, %s\n", kVersion, SourceRevision(), BuildDate());
       return kExitOk;
     case CliParse::Action::Error:
       std::fprintf(err, "oscalyx-cli: %s\n%s", parse.error.c_str(), kCliUsage);
@@ -44,6 +44,7 @@ int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
   if (options.command == "fit") return RunFit(options, out, err);
   if (options.command == "sweep") return RunSweep(options, out, err);
   if (options.command == "rd") return RunRd(options, out, err);
+  if (options.command == "modes") return RunModes(options, out, err);
   return RunPlot(options, out, err);
 }
 
@@ -222,5 +223,18 @@ std::string FitJson(const Evaluation& evaluation, const std::string& displayRow)
   } else {
     json += ", \"se\": null";
   }
+  if (const auto& interval = evaluation.Interval) {
+    json += ", \"interval\": {\"f\": [" + JsonReal(interval->FLow) + ", " + JsonReal(interval->FHigh) + "], \"h\": [" +
+            JsonReal(interval->HLow) + ", " + JsonReal(interval->HHigh) + "], \"level\": " + JsonReal(interval->Level) +
+            ", \"method\": " + JsonString(interval->Method) + "}";
+  } else {
+    json += ", \"interval\": null";
+  }
+  json += ", \"flags\": [";
+  for (std::size_t i = 0; i < evaluation.Flags.size(); ++i) {
+    json += (i > 0 ? ", " : "") + JsonString(std::string(FlagName(evaluation.Flags[i])));
+  }
+  json += "]";
+  json += ", \"f0\": " + JsonReal(evaluation.Request.F0) + ", \"h0\": " + JsonReal(evaluation.Request.H0);
   return json + "}";
 }

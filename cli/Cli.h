@@ -46,6 +46,7 @@ struct CliOptions {
   bool force = false;                  // --force: an existing read-only OUT may be replaced
   double level = kDefaultTriggerLevel; // --level L, trigger level in σ (rd)
   float length = kDefaultSignatureSeconds;  // --length W, signature seconds, single precision (rd)
+  int count = 0;                       // --count N, modes fitted together (modes)
 };
 
 struct CliParse {
@@ -136,3 +137,4 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunPlot(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunModes(const CliOptions& options, std::FILE* out, std::FILE* err);

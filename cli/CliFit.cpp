@@ -9,7 +9,8 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
   if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;
   const WaveData& record = session.Record();
   const Evaluation evaluation =
-      EvaluateRecord(record, session.Band(), RequestFor(options, record, index, options.start), std::time(nullptr));
+      EvaluateRecord(record, session.Band(), RequestFor(options, record, index, options.start), std::time(nullptr),
+                     session.Facts(index));
   if (!evaluation.Ok()) {
     // The log keeps a failed evaluation of a valid stretch too; the results
     // file only what was evaluated.

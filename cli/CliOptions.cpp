@@ -6,6 +6,7 @@
 #include <limits>
 #include <set>
 
+#include "analysis/Modes.h"
 #include "cli/Cli.h"
 
 const char kCliUsage[] =
@@ -20,6 +21,7 @@ const char kCliUsage[] =
     "                    [--results PATH] [--log PATH] [--plot OUT.png]\n"
     "oscalyx-cli rd      FILE OUT.csv --channel K     [--type csv|dbl] [--bandpass C R]\n"
     "                    [--level L] [--length W] [--fit] [--f0 F] [--h0 H]\n"
+    "oscalyx-cli modes   FILE --channel K --start S --width W --count N   [--type csv|dbl] [--bandpass C R] [--json]\n"
     "oscalyx-cli --help | --version\n"
     "OUT may be - for stdout (rd then prints its JSON on stderr); an existing read-only OUT (or --plot file)\n"
     "is replaced only with --force; -- ends the options, so that a file named --x can be given.\n";
@@ -70,7 +72,7 @@ bool ParseChannelList(const std::string& text, std::vector<int>& channels) {
   return !channels.empty();
 }
 
-const std::set<std::string> kCommands{"info", "convert", "fit", "plot", "sweep", "rd"};
+const std::set<std::string> kCommands{"info", "convert", "fit", "plot", "sweep", "rd", "modes"};
 
 // Which options each command takes besides --type and --bandpass.
 const std::set<std::string>& OptionsOf(const std::string& command) {
@@ -83,11 +85,13 @@ const std::set<std::string>& OptionsOf(const std::string& command) {
   static const std::set<std::string> sweep{"--channel", "--from", "--to",      "--every", "--width", "--f0",
                                            "--h0",      "--results", "--log", "--plot",  "--force"};
   static const std::set<std::string> rd{"--channel", "--level", "--length", "--fit", "--f0", "--h0", "--force"};
+  static const std::set<std::string> modes{"--channel", "--start", "--width", "--count", "--json"};
   if (command == "fit") return fit;
   if (command == "convert") return convert;
   if (command == "plot") return plot;
   if (command == "sweep") return sweep;
   if (command == "rd") return rd;
+  if (command == "modes") return modes;
   return none;
 }
 
@@ -200,6 +204,10 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     } else if (arg == "--length") {
       if (!ParseReal(value, real)) return fail("--length takes a number of seconds");
       options.length = static_cast<float>(real);
+    } else if (arg == "--count") {
+      if (!ParseInt(value, options.count) || options.count < 1 || options.count > kMaxModes) {
+        return fail("--count takes a number of modes from 1 to " + std::to_string(kMaxModes));
+      }
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg == "--white") {
@@ -214,10 +222,12 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
   if (options.positional.size() != PositionalCount(options.command)) {
     return fail(options.command + " takes " + (PositionalCount(options.command) == 2 ? "FILE and OUT" : "FILE"));
   }
-  const bool evaluates = options.command == "fit" || options.command == "sweep" || options.command == "rd";
+  const bool evaluates = options.command == "fit" || options.command == "sweep" || options.command == "rd" ||
+                         options.command == "modes";
   if (evaluates && seen.count("--channel") == 0) {
     return fail(options.command + " needs --channel K");
   }
+  if (options.command == "modes" && seen.count("--count") == 0) return fail("modes needs --count N");
   if (options.command == "sweep") {
     if (seen.count("--from") == 0 || seen.count("--to") == 0 || seen.count("--every") == 0) {
       return fail("sweep needs --from S, --to E and --every N");

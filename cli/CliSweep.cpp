@@ -2,11 +2,9 @@
 // exactly as fit makes it, spread over all cores and printed in start order;
 // optionally f and h against the amplitude as two graphs in one PNG.
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <memory>
-#include <thread>
 
 #include "analysis/Acceptance.h"
 #include "analysis/ResultRows.h"
@@ -18,6 +16,7 @@
 #include "image/PngObject.h"
 #include "io/ReplacingFile.h"
 #include "io/SystemErrorText.h"
+#include "io/ThreadTeam.h"
 
 namespace {
 
@@ -25,9 +24,10 @@ namespace {
 // while every core still gets hundreds of evaluations per block.
 constexpr std::int64_t kSweepBlock = 512;
 
-constexpr char kSweepHeader[] = "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,error\n";
-// A failed start leaves A ... se_h empty.
-constexpr char kEmptyFields[] = ",,,,,,,,,,,";
+constexpr char kSweepHeader[] =
+    "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,f_lo,f_hi,h_lo,h_hi,flags,error\n";
+// A failed start leaves A ... flags empty.
+constexpr char kEmptyFields[] = ",,,,,,,,,,,,,,,,";
 
 constexpr int kGraphSize = TMyGraph::kDefaultWidth;  // each graph is square
 constexpr Rgb kWhite{255, 255, 255};
@@ -35,22 +35,6 @@ constexpr Rgb kMarkerPen{255, 0, 0};
 constexpr int kMarkerPenWidth = 2;
 constexpr int kCircle = 0;        // marker type of TMyGraph
 constexpr int kCircleRadius = 3;  // pixels
-
-// Runs work(i) for i = 0 ... count - 1 on a fixed number of threads, each
-// taking the next index when it is free, so slow and fast evaluations mix.
-void ForEachIndex(std::int64_t count, unsigned threads, const std::function<void(std::int64_t)>& work) {
-  if (count <= 0) return;
-  std::atomic<std::int64_t> next{0};
-  auto worker = [&] {
-    for (std::int64_t i = next++; i < count; i = next++) work(i);
-  };
-  const unsigned helpers = static_cast<unsigned>(std::min<std::int64_t>(threads, count)) - 1;
-  std::vector<std::thread> pool;
-  pool.reserve(helpers);
-  for (unsigned t = 0; t < helpers; ++t) pool.emplace_back(worker);
-  worker();
-  for (std::thread& thread : pool) thread.join();
-}
 
 SweepLine LineOf(std::int64_t start, const Evaluation& evaluation) {
   SweepLine line;
@@ -71,6 +55,14 @@ SweepLine LineOf(std::int64_t start, const Evaluation& evaluation) {
   line.Text += "," + std::to_string(r.Passes) + (line.Accepted ? ",1," : ",0,");
   if (evaluation.Errors) line.Text += RealText(evaluation.Errors->F) + "," + RealText(evaluation.Errors->H);
   else line.Text += ",";
+  if (const auto& interval = evaluation.Interval) {
+    for (const double bound : {interval->FLow, interval->FHigh, interval->HLow, interval->HHigh}) {
+      line.Text += "," + RealText(bound);
+    }
+  } else {
+    line.Text += ",,,,";
+  }
+  line.Text += "," + JoinedFlagNames(evaluation.Flags);
   line.Text += ",";  // no error
   return line;
 }
@@ -178,7 +170,8 @@ std::vector<SweepLine> SweepStarts(const Session& session, int index, const CliO
   ForEachIndex(count, std::max(threads, 1u), [&](std::int64_t i) {
     const std::int64_t start = first + i * options.every;
     const Evaluation evaluation =
-        EvaluateRecord(record, session.Band(), RequestFor(options, record, index, start), std::time(nullptr));
+        EvaluateRecord(record, session.Band(), RequestFor(options, record, index, start), std::time(nullptr),
+                       session.Facts(index));
     lines[static_cast<std::size_t>(i)] = LineOf(start, evaluation);
   });
   return lines;
@@ -222,7 +215,7 @@ int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (!plotFile->WritesDirectly()) plotFile.reset();
   }
 
-  const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
+  const unsigned threads = CoreCount();
   const std::int64_t total = StartsToEvaluate(options, session.Record().SampleCount);
   std::fputs(kSweepHeader, out);
   std::int64_t evaluated = 0;

@@ -24,23 +24,41 @@ std::string ModulePath() {
 
 }  // namespace
 
+CanvasModule LoadCanvasModule(const std::string& path) {
+  CanvasModule module;
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* reason = ::dlerror();
+    module.error = "描画用のモジュール「" + path + "」を読み込めません" +
+                   (reason != nullptr ? std::string("（") + reason + "）" : std::string()) + "。";
+    return module;
+  }
+  auto version = reinterpret_cast<int (*)()>(::dlsym(handle, kCanvasModuleVersionSymbol));
+  module.create = reinterpret_cast<Canvas* (*)(int, int)>(::dlsym(handle, kNewCanvasSymbol));
+  module.destroy = reinterpret_cast<void (*)(Canvas*)>(::dlsym(handle, kDeleteCanvasSymbol));
+  if (version == nullptr || module.create == nullptr || module.destroy == nullptr ||
+      version() != kCanvasModuleInterface) {
+    // Another build's module: its Canvas may not be ours. Kept loaded, as Qt
+    // inside it does not take being unloaded.
+    module.create = nullptr;
+    module.destroy = nullptr;
+    module.error = "描画用のモジュール「" + path + "」がこのプログラムと合いません（別の版のものです）。";
+  }
+  return module;
+}
+
 ImageCanvas::ImageCanvas(int width, int height) {
-  // Loaded once and kept: Qt does not take being unloaded.
-  static void* module = ::dlopen(ModulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (module == nullptr) {
-    error_ = std::string("描画用のモジュールを読み込めません：") + ::dlerror() + "。";
+  // Loaded once per process and kept, with the reason when it failed.
+  static const CanvasModule module = LoadCanvasModule(ModulePath());
+  if (!module.Usable()) {
+    error_ = module.error;
     return;
   }
-  auto create = reinterpret_cast<Canvas* (*)(int, int)>(::dlsym(module, kNewCanvasSymbol));
-  delete_ = reinterpret_cast<void (*)(Canvas*)>(::dlsym(module, kDeleteCanvasSymbol));
-  if (create == nullptr || delete_ == nullptr) {
-    error_ = "描画用のモジュールが正しくありません。";
-    return;
-  }
-  canvas_ = create(width, height);
+  destroy_ = module.destroy;
+  canvas_ = module.create(width, height);
   if (canvas_ == nullptr) error_ = "描画の準備ができません（Qtのアプリケーションを開始できません）。";
 }
 
 ImageCanvas::~ImageCanvas() {
-  if (canvas_ != nullptr) delete_(canvas_);
+  if (canvas_ != nullptr) destroy_(canvas_);
 }

@@ -6,6 +6,18 @@
 
 #include "components/Canvas.h"
 
+// The entry points of a loaded module, or why it cannot be used.
+struct CanvasModule {
+  Canvas* (*create)(int, int) = nullptr;
+  void (*destroy)(Canvas*) = nullptr;
+  std::string error;  // Japanese, when not usable
+  bool Usable() const { return create != nullptr && destroy != nullptr; }
+};
+
+// Loads the module at `path` and checks that it is the one this program was
+// built with. Failures are reported, never fatal, however often it is tried.
+CanvasModule LoadCanvasModule(const std::string& path);
+
 class ImageCanvas {
  public:
   // A white picture of the given size. On failure Get() is null and Error()
@@ -22,6 +34,6 @@ class ImageCanvas {
 
  private:
   Canvas* canvas_ = nullptr;
-  void (*delete_)(Canvas*) = nullptr;
+  void (*destroy_)(Canvas*) = nullptr;
   std::string error_;
 };

@@ -77,13 +77,16 @@ class TMyGraph {
   // trailing zeros.
   static std::string _round_number(float value);
 
+  // The pixel of the point (x, y) in the present frame; false when an axis
+  // cannot show it (a value not above 0 on a logarithmic axis).
+  bool MapPoint(float x, float y, int& px, int& py) const;
+
  private:
   struct Axis;
   Axis XAxis();
   Axis YAxis();
   void ScaleUnit(const Axis& axis, int n, const float* values);
   void ScaleUnit1(const Axis& axis, int n, const float* values);
-  bool MapPoint(float x, float y, int& px, int& py) const;
   void DrawMarker(int cx, int cy, int type, int size);
   void Plot(int n, const float* xs, const float* ys, int type, int size, int step, bool solid);
 

@@ -1,6 +1,7 @@
 // Number conversions of the CSV format and locale-independent printf-style
-// formatting. The window runs under the user's locale, so nothing here goes
-// through the C library's locale-dependent routines.
+// formatting. The command line runs under whatever locale its caller set (a
+// decimal comma among them), so nothing here goes through the C library's
+// locale-dependent routines.
 #pragma once
 
 #include <cstdint>

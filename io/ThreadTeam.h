@@ -1,12 +1,16 @@
-// Runs one piece of work on several threads, the calling thread among them, for
-// the units that share their work out (the CSV reader, the band-pass filter).
-// The work is expected to take its parts from a shared queue, so that a helper
-// that cannot be started only leaves more for the others.
+// The program's one way to share work out over the cores: the CSV reader, the
+// band-pass filter, sweeps and batches all run on it. One piece of work runs on
+// several threads, the calling thread among them; the work takes its parts from
+// a shared queue, so that a helper that cannot be started only leaves more for
+// the others, and an exception on any thread reaches the caller.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -63,4 +67,32 @@ void RunOnThreads(std::size_t threads, Work work, Waiting waiting) {
   for (const std::exception_ptr& failure : failures) {
     if (failure) std::rethrow_exception(failure);
   }
+}
+
+template <class Work>
+void RunOnThreads(std::size_t threads, Work work) {
+  RunOnThreads(threads, work, [] {});
+}
+
+// The cores this machine offers, at least 1.
+inline unsigned CoreCount() { return std::max(std::thread::hardware_concurrency(), 1u); }
+
+// Calls work(i) for i = 0 ... count - 1 on at most `threads` threads, each
+// taking the next index when it is free, so slow and fast items mix. After an
+// exception no new index is started; the first one is passed on once every
+// thread has stopped.
+template <class Work>
+void ForEachIndex(std::int64_t count, unsigned threads, Work work) {
+  if (count <= 0) return;
+  std::atomic<std::int64_t> next{0};
+  std::atomic<bool> failed{false};
+  const auto team = static_cast<std::size_t>(std::clamp<std::int64_t>(count, 1, std::max(threads, 1u)));
+  RunOnThreads(team, [&](std::size_t) {
+    try {
+      for (std::int64_t i = next++; i < count && !failed.load(); i = next++) work(i);
+    } catch (...) {
+      failed.store(true);
+      throw;
+    }
+  });
 }

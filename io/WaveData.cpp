@@ -81,6 +81,11 @@ std::string FolderOf(std::string_view path) {
   return std::string(cut == 0 ? path.substr(0, 1) : path.substr(0, cut));
 }
 
+std::string StemOf(std::string_view fileName) {
+  const std::size_t dot = fileName.rfind('.');
+  return std::string(dot == std::string_view::npos || dot == 0 ? fileName : fileName.substr(0, dot));
+}
+
 FileKind KindFromExtension(std::string_view path) {
   constexpr std::string_view kSpc51Extension = ".dbl";
   if (path.size() < kSpc51Extension.size()) return FileKind::Csv;

@@ -67,6 +67,10 @@ std::string FileNameOf(std::string_view path);
 // "/data", "/sample0.csv" gives "/", a bare name gives "").
 std::string FolderOf(std::string_view path);
 
+// A file name without its extension ("sample0.csv" gives "sample0"; a name
+// whose only dot leads it, ".csv", is kept whole).
+std::string StemOf(std::string_view fileName);
+
 // The reader a file's name suggests: SPC-51 for a name ending in ".dbl" (any
 // letter case), otherwise the standard CSV reader.
 FileKind KindFromExtension(std::string_view path);

@@ -58,7 +58,8 @@ else
 fi
 
 reported=$("$usr/bin/oscalyx-cli" --version) || fail "the installed oscalyx-cli --version exits with $?"
-[ "$reported" = "oscalyx-cli $version" ] || fail "the installed oscalyx-cli --version prints '$reported'"
+[ "$(printf '%s\n' "$reported" | head -n 1)" = "oscalyx-cli $version" ] ||
+  fail "the installed oscalyx-cli --version prints '$reported'"
 for sample in sample0.csv sample1.dbl; do
   [ -f "$usr/share/oscalyx/sample/$sample" ] || fail "the sample $sample is not installed where the help text says"
 done

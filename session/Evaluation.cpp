@@ -6,32 +6,42 @@
 #include "analysis/ResultRows.h"
 
 Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>& band,
-                          const EvaluationRequest& request, std::time_t when) {
+                          const EvaluationRequest& request, std::time_t when, const ChannelFacts& facts) {
   Evaluation evaluation;
   evaluation.Request = request;
   const auto channel = static_cast<std::size_t>(std::clamp(request.Channel, 0, kMaxChannels - 1));
   const std::vector<float>& samples = record.Samples[channel];
   // A record whose arrays outlive a shorter sample count shows only the count.
   const std::size_t count = std::min(samples.size(), static_cast<std::size_t>(std::max(record.SampleCount, 0)));
-  evaluation.Fit = EvaluateStretch(std::span<const float>(samples.data(), count), record.Rate, record.Dt,
-                                   request.Start, request.WidthSeconds, request.F0, request.H0);
+  evaluation.Fit = EvaluateStretch(std::span<const float>(samples.data(), count), record.Rate, record.Dt, request.Start,
+                                   request.WidthSeconds, request.F0, request.H0);
 
   const std::string_view fileName = SlotText(record.FileName);
   const std::string_view channelName = SlotText(record.Names[channel]);
   if (evaluation.Ok()) {
     const FitResult& result = evaluation.Fit.Result;
     evaluation.Errors = EvaluationStandardErrors(evaluation.Fit.Points, result);
+    evaluation.Interval = EvaluationInterval(evaluation.Fit);
     evaluation.Acceptance = AcceptResult(result);
     evaluation.ResultsRow = FormatResultsFileRow(fileName, request.Channel + 1, channelName, result);
   } else if (!IsLoggedFailure(*evaluation.Fit.Failure)) {
     return evaluation;
   }
+  evaluation.Flags = EvaluationFlags(std::span<const float>(samples.data(), count), record.Rate, request.Start,
+                                     request.WidthSeconds, evaluation.Fit, band, facts.Decays, facts.Clipping);
+  evaluation.LogRow = EvaluationLogRow(record, band, evaluation, when);
+  return evaluation;
+}
 
+std::string EvaluationLogRow(const WaveData& record, const std::optional<BandEdges>& band,
+                             const Evaluation& evaluation, std::time_t when, std::string_view verdict) {
+  const EvaluationRequest& request = evaluation.Request;
+  const auto channel = static_cast<std::size_t>(std::clamp(request.Channel, 0, kMaxChannels - 1));
   LogEntry entry;
   entry.When = when;
-  entry.FileName = fileName;
+  entry.FileName = SlotText(record.FileName);
   entry.ChannelNumber = request.Channel + 1;
-  entry.ChannelName = channelName;
+  entry.ChannelName = SlotText(record.Names[channel]);
   entry.Start = request.Start;
   entry.WidthSeconds = request.WidthSeconds;
   entry.Band = band;
@@ -42,6 +52,6 @@ Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>
     entry.SeF = evaluation.Errors->F;
     entry.SeH = evaluation.Errors->H;
   }
-  evaluation.LogRow = FormatLogRow(entry);
-  return evaluation;
+  entry.Verdict = verdict;
+  return FormatLogRow(entry);
 }

@@ -1,5 +1,7 @@
 #include "session/Session.h"
 
+#include <algorithm>
+
 #include "analysis/ResultRows.h"
 #include "io/NumberText.h"
 
@@ -27,7 +29,9 @@ LoadCommit Session::CommitLoad(LoadOutcome&& outcome) {
   // Every load starts an empty results file.
   CreateResultsFile(commit.Notices);
   record_ = std::move(outcome.record);
+  clipping_ = std::move(outcome.clipping);
   loaded_ = true;
+  loadedKind_ = record_.SourceKind;
   band_ = outcome.band;
   ResetStore();
   view_.Start = 0;
@@ -59,8 +63,15 @@ LoadCommit Session::CommitRefilter(LoadOutcome&& outcome) {
   LoadCommit commit;
   commit.TimeLabel = std::move(outcome.timeLabel);
   record_ = std::move(outcome.record);
+  clipping_ = std::move(outcome.clipping);
   band_ = outcome.band;
   return commit;
+}
+
+ChannelFacts Session::Facts(int channel) const {
+  ChannelFacts facts;
+  facts.Clipping = &clipping_[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  return facts;
 }
 
 EvaluationRequest Session::RequestAt(std::int64_t start, double f0, double h0) const {
@@ -75,10 +86,11 @@ EvaluationRequest Session::RequestAt(std::int64_t start, double f0, double h0) c
 
 SessionEvaluation Session::Evaluate(const EvaluationRequest& request, std::time_t when) {
   SessionEvaluation outcome;
-  outcome.Result = EvaluateRecord(record_, band_, request, when);
+  outcome.Result = EvaluateRecord(record_, band_, request, when, Facts(request.Channel));
   const Evaluation& evaluation = outcome.Result;
   if (evaluation.Accepted()) {
     outcome.Stored = AddPoint(evaluation.Acceptance.F, evaluation.Acceptance.H, outcome.Notices);
+    if (outcome.Stored) sources_.back() = {evaluation, band_};
   }
   // The results row and the log row are on disk before the caller shows
   // anything, a failed evaluation's log row included.
@@ -87,14 +99,35 @@ SessionEvaluation Session::Evaluate(const EvaluationRequest& request, std::time_
   return outcome;
 }
 
+ModesFit Session::Modes(int channel, std::int64_t start, float widthSeconds, int count) const {
+  const std::vector<float>& samples = record_.Samples[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  const auto stored = static_cast<std::int64_t>(std::min(samples.size(), static_cast<std::size_t>(std::max(record_.SampleCount, 0))));
+  const long long width = WindowSamples(record_.Rate, widthSeconds);
+  if (start < 0 || start >= stored || width < 1) {
+    ModesFit refused;
+    refused.Failure = "区間がデータの範囲外です。";
+    return refused;
+  }
+  const std::int64_t end = std::min<std::int64_t>(stored, start + width);
+  ModeOptions options;
+  options.Offset = !band_.has_value();
+  return FitModes(std::span<const float>(samples.data() + start, static_cast<std::size_t>(end - start)), record_.Rate,
+                  count, options);
+}
+
 bool Session::AddPoint(float f, float h, std::vector<Notice>& notices) {
-  if (store_.AddPoint(f, h) == AddPointOutcome::Stored) return true;
+  if (store_.AddPoint(f, h) == AddPointOutcome::Stored) {
+    sources_.resize(static_cast<std::size_t>(store_.NData));
+    sources_.back() = {};
+    return true;
+  }
   // Once per series: every later pair would only repeat the same notice.
   if (!storeFullNoticeGiven_) {
     storeFullNoticeGiven_ = true;
-    notices.push_back({"散布図のデータは100点までです。\n"
-                       "これ以降の評価結果は散布図と平均値に加えません（リセットで再開できます）。",
-                       kStoreTitle, Notice::Kind::Information});
+    notices.push_back(
+        {"散布図のデータは100点までです。\n"
+         "これ以降の評価結果は散布図と平均値に加えません（リセットで再開できます）。",
+         kStoreTitle, Notice::Kind::Information});
   }
   return false;
 }
@@ -102,6 +135,34 @@ bool Session::AddPoint(float f, float h, std::vector<Notice>& notices) {
 void Session::ResetStore() {
   store_.Reset();
   storeFullNoticeGiven_ = false;
+  sources_.clear();
+  excluded_.clear();
+}
+
+std::optional<ExcludedPoint> Session::ExcludePoint(int index, std::vector<Notice>& notices, std::time_t when) {
+  if (index < 0 || index >= store_.NData) return std::nullopt;
+  const ExcludedPoint point{index, store_.DataF[static_cast<std::size_t>(index)],
+                            store_.DataH[static_cast<std::size_t>(index)]};
+  store_.Remove(index);
+  sources_.resize(static_cast<std::size_t>(store_.NData) + 1);
+  PointSource source = std::move(sources_[static_cast<std::size_t>(index)]);
+  sources_.erase(sources_.begin() + index);
+  if (source.Source) AppendLog(EvaluationLogRow(record_, source.Band, *source.Source, when, "除外"), notices);
+  excluded_.push_back(std::move(source));
+  return point;
+}
+
+bool Session::RestorePoint(const ExcludedPoint& point, std::vector<Notice>& notices, std::time_t when) {
+  if (!store_.Insert(point.Index, point.F, point.H)) return false;
+  PointSource source;
+  if (!excluded_.empty()) {
+    source = std::move(excluded_.back());
+    excluded_.pop_back();
+  }
+  if (source.Source) AppendLog(EvaluationLogRow(record_, source.Band, *source.Source, when, "除外取消"), notices);
+  sources_.insert(sources_.begin() + std::min<std::ptrdiff_t>(point.Index, static_cast<std::ptrdiff_t>(sources_.size())),
+                  std::move(source));
+  return true;
 }
 
 WriteResult Session::Convert(const std::string& path, const Progress* progress) const {
@@ -110,8 +171,8 @@ WriteResult Session::Convert(const std::string& path, const Progress* progress) 
 
 RandomDecrementSignature Session::Signature(int channel, double levelSigmas, float lengthSeconds,
                                             const Progress* progress) const {
-  return RandomDecrement(record_.Samples[static_cast<std::size_t>(channel)], record_.Rate, levelSigmas,
-                         lengthSeconds, progress);
+  return RandomDecrement(record_.Samples[static_cast<std::size_t>(channel)], record_.Rate, levelSigmas, lengthSeconds,
+                         progress);
 }
 
 void Session::CreateResultsFile(std::vector<Notice>& notices) {

@@ -11,6 +11,7 @@
 // runs on the owner's thread.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "analysis/BandPass.h"
+#include "analysis/Modes.h"
 #include "analysis/RandomDecrement.h"
 #include "analysis/RecordLoading.h"
 #include "analysis/ResultStore.h"
@@ -34,7 +36,7 @@
 // not keep, or about results it could not store.
 struct Notice {
   enum class Kind { Warning, Information };
-  std::string Text;   // UTF-8
+  std::string Text;  // UTF-8
   std::string Title;
   Kind Level = Kind::Warning;
 };
@@ -48,8 +50,15 @@ struct LoadRequest {
 
 // A committed load or re-filter: what the window shows beyond the record.
 struct LoadCommit {
-  std::string TimeLabel;         // the recording time the reader found
-  std::vector<Notice> Notices;   // the results file could not be created, ...
+  std::string TimeLabel;        // the recording time the reader found
+  std::vector<Notice> Notices;  // the results file could not be created, ...
+};
+
+// A pair taken out of the store, with what is needed to put it back.
+struct ExcludedPoint {
+  int Index = 0;
+  float F = 0.0f;
+  float H = 0.0f;
 };
 
 // An evaluation as the session recorded it.
@@ -89,6 +98,8 @@ class Session {
   const WaveData& Record() const { return record_; }
   // The file type selected for the next load; the re-read uses the record's.
   void SelectKind(FileKind kind) { record_.SourceKind = kind; }
+  // The reader that produced the loaded record, whatever was selected since.
+  FileKind LoadedKind() const { return loadedKind_; }
   // The band the record's samples are filtered with; none while unfiltered.
   const std::optional<BandEdges>& Band() const { return band_; }
   // The band-pass edges of the last confirmed setting, kept while the filter
@@ -112,8 +123,7 @@ class Session {
   LoadCommit CommitLoad(LoadOutcome&& outcome);
   // Read and CommitLoad in one, for callers that need no progress dialog.
   // Nothing changes unless the read succeeded.
-  LoadOutcome Load(const LoadRequest& request, const Progress* progress = nullptr,
-                   LoadCommit* commit = nullptr);
+  LoadOutcome Load(const LoadRequest& request, const Progress* progress = nullptr, LoadCommit* commit = nullptr);
 
   // Filtering ----------------------------------------------------------------
   // The re-read of the loaded record's file with its reader, filtered with
@@ -126,6 +136,9 @@ class Session {
   // store stay as they are.
   LoadCommit CommitRefilter(LoadOutcome&& outcome);
 
+  // What the flags of an evaluation of `channel` need beyond its samples.
+  ChannelFacts Facts(int channel) const;
+
   // Evaluation ---------------------------------------------------------------
   // The request for an evaluation of the view's one channel and width from
   // `start`.
@@ -135,12 +148,23 @@ class Session {
   // the log, each written before this returns.
   SessionEvaluation Evaluate(const EvaluationRequest& request, std::time_t when = std::time(nullptr));
 
+  // Several modes of the stretch of `channel` from `start`, `widthSeconds`
+  // wide, fitted together (with a constant when the record is unfiltered).
+  ModesFit Modes(int channel, std::int64_t start, float widthSeconds, int count) const;
+
   // The accepted results -----------------------------------------------------
   const ResultStore& Store() const { return store_; }
   // Adds an accepted pair; a full store keeps it out and says so once since
   // the last load or reset. Returns whether it was stored.
   bool AddPoint(float f, float h, std::vector<Notice>& notices);
   void ResetStore();
+  // Takes pair `index` out of the store (the user excludes a point of the
+  // scatter plot); the averages follow, and the log gets a row of the
+  // evaluation it came from with "除外". The results file is not rewritten.
+  std::optional<ExcludedPoint> ExcludePoint(int index, std::vector<Notice>& notices,
+                                            std::time_t when = std::time(nullptr));
+  // Puts an excluded pair back where it was (undo); logged as "除外取消".
+  bool RestorePoint(const ExcludedPoint& point, std::vector<Notice>& notices, std::time_t when = std::time(nullptr));
 
   // Files made from the record -----------------------------------------------
   // Writes the record as a standard CSV file.
@@ -157,11 +181,21 @@ class Session {
 
   WaveData record_;
   bool loaded_ = false;
+  FileKind loadedKind_ = FileKind::Csv;
   std::optional<BandEdges> band_;
+  std::array<ClippingSummary, kMaxChannels> clipping_;  // of the record as read
   BandEdges edges_ = kInitialEdges;
   ViewWindow view_;
   ResultStore store_;
   bool storeFullNoticeGiven_ = false;
+  // Where each stored pair came from, in the store's order: the evaluation and
+  // the band it was made with (none for a pair added without one).
+  struct PointSource {
+    std::optional<Evaluation> Source;
+    std::optional<BandEdges> Band;
+  };
+  std::vector<PointSource> sources_;
+  std::vector<PointSource> excluded_;  // sources of the pairs taken out, last out last
 
   std::string resultsPath_;
   std::string logPath_;

@@ -23,16 +23,16 @@ enum class TimeScaleMode { Standard, Short };
 
 // The displayed stretch of the record and how it is shown.
 struct ViewWindow {
-  int Start = 0;                     // first displayed sample, clamped to 0 .. SampleCount
-  int Divisions = 5;                 // x grid divisions (the default width: five 1 s divisions)
-  float SecondsPerDivision = 1.0f;   // the plot's VValueX
+  int Start = 0;                              // first displayed sample, clamped to 0 .. SampleCount
+  int Divisions = 5;                          // x grid divisions (the default width: five 1 s divisions)
+  float SecondsPerDivision = 1.0f;            // the plot's VValueX
   float WidthSeconds = kDefaultWidthSeconds;  // Divisions * SecondsPerDivision in single precision
   TimeScaleMode ScaleMode = TimeScaleMode::Standard;
-  int ArrowStep = kDefaultArrowStep; // samples per press of an arrow button
+  int ArrowStep = kDefaultArrowStep;          // samples per press of an arrow button
   std::array<bool, kMaxChannels> Channels{};  // the channel check boxes
-  bool SingleChannel = false;        // set by the last redraw: exactly one channel shown
-  int SingleIndex = 0;               // and its 0-based index
-  Rgb PlotBackground = kPlotBackground;  // "白地グラフ" makes it white
+  bool SingleChannel = false;                 // set by the last redraw: exactly one channel shown
+  int SingleIndex = 0;                        // and its 0-based index
+  Rgb PlotBackground = kPlotBackground;       // "白地グラフ" makes it white
 };
 
 // The display widths of the two time-scale modes: the radio captions, the

@@ -19,10 +19,16 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 
 }  // namespace
 
-extern "C" Canvas* OscalyxNewImageCanvas(int width, int height) {
+#define OSCALYX_MODULE_ENTRY extern "C" __attribute__((visibility("default")))
+
+OSCALYX_MODULE_ENTRY int OscalyxCanvasModuleVersion() { return kCanvasModuleInterface; }
+
+OSCALYX_MODULE_ENTRY Canvas* OscalyxNewImageCanvas(int width, int height) {
   if (QCoreApplication::instance() == nullptr) {
     qInstallMessageHandler(QuietMessages);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Drawing needs no display: a platform named for the desktop (xcb without
+    // an X server, as under ssh or cron) would end the process instead.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "oscalyx-cli";
     static char* argv[] = {name, nullptr};
@@ -33,7 +39,7 @@ extern "C" Canvas* OscalyxNewImageCanvas(int width, int height) {
   return new QtCanvas(width, height);
 }
 
-extern "C" void OscalyxDeleteImageCanvas(Canvas* canvas) {
+OSCALYX_MODULE_ENTRY void OscalyxDeleteImageCanvas(Canvas* canvas) {
   if (canvas == nullptr) return;
   delete canvas;
   if (--liveCanvases == 0 && startedApplication) {

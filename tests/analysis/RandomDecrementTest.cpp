@@ -92,4 +92,24 @@ TEST(RandomDecrementTest, SignatureOfAnAmbientRecordShowsTheSystem) {
   EXPECT_NEAR(fit.Result.H, kH, 0.2 * kH);
 }
 
+// The trigger samples and the mean are kept for the signature's interval; they
+// must be the ones the signature was summed over.
+TEST(RandomDecrementTest, KeepsTheTriggerSamplesAndTheMean) {
+  std::vector<float> shifted = kSquare;
+  for (float& v : shifted) v += 2.5f;  // mean 2.5, the same crossings
+  struct Case {
+    double level;
+    float seconds;
+    std::vector<std::int64_t> starts;
+  };
+  const Case cases[] = {{0.5, 2.0f, {3, 5, 8}}, {0.5, 3.0f, {3, 5}}};
+  for (const Case& c : cases) {
+    const RandomDecrementSignature rd = RandomDecrement(shifted, 1, c.level, c.seconds);
+    ASSERT_TRUE(rd.Ok());
+    EXPECT_EQ(rd.Mean, 2.5);
+    EXPECT_EQ(rd.TriggerStarts, c.starts);
+    EXPECT_EQ(rd.Triggers, static_cast<std::int64_t>(c.starts.size()));
+  }
+}
+
 }  // namespace

@@ -75,6 +75,8 @@ TEST_F(FilterWindowTest, ConversionAddsCsvOnlyToNamesWithoutExtension) {
   ASSERT_TRUE(CSVF()->isEnabled());
   platform.saveAnswer = dir.File("data");
   open->CSVFClick();
+  EXPECT_EQ(platform.requests.back().fileName, "sample1.csv");
+  EXPECT_EQ(platform.requests.back().directory, std::string(OSCALYX_SOURCE_DIR) + "/sample");
   WaveData back;
   ASSERT_TRUE(ReadCsv(dir.File("data.csv"), back).ok());
   EXPECT_EQ(back.ChannelCount, 3);
@@ -116,7 +118,7 @@ TEST_F(FilterWindowTest, ReReadOfAFileThatLostChannelsEvaluatesWhatTheFileHoldsN
   std::string text = "Q1\n100,s\nmemo\ngal\n";
   for (int i = 0; i < 1000; ++i) text += std::to_string(2.0 * std::cos(0.2 * i) * std::exp(-0.002 * i)) + "\n";
   dir.Write("three.csv", text);
-  RunDialog(false, "2", "0.1");
+  RunDialog(true, "2", "0.1");  // a new band: the file is read again
 
   EXPECT_EQ(session->Record().ChannelCount, 1);
   EXPECT_TRUE(session->Record().Samples[2].empty());  // nothing of the old record is left
@@ -165,7 +167,7 @@ TEST_F(FilterWindowTest, BandTheReReadRecordCannotTakeLeavesEverythingAsItWas) {
   text.replace(text.find("100,s"), 5, "4,s");
   dir.Write("rate.csv", text);
 
-  RunDialog(true, "2", "0.1");
+  RunDialog(true, "2", "0.2");  // a new band, 1.60-2.40 Hz: the file is read again
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].title, "バンドパスフィルタ");
   EXPECT_EQ(session->Record().Rate, 100);
@@ -339,6 +341,29 @@ TEST_F(LongWorkWindowTest, CancelLeavesRecordViewLabelsAndFilesAsTheyWere) {
   open->CSVFClick();
   EXPECT_FALSE(std::filesystem::exists(dir.File("converted.csv")));
   EXPECT_TRUE(platform.messages.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Closing the dialog with the band the record already has reads nothing: the
+// file may even be gone, and the record, picture and label stay.
+TEST_F(FilterWindowTest, ClosingWithNothingChangedReadsNothing) {
+  const std::string copy = dir.File("copy.csv");
+  std::filesystem::copy_file(kSample0, copy);
+  Load(copy);
+  RunDialog(true, "2", "0.1");
+  const std::vector<float> filtered = Samples();
+  std::filesystem::remove(copy);
+  platform.stages.clear();
+
+  RunDialog(true, "2", "0.1");
+  RunDialog(true, "2", "0.1", /*ok=*/false);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(platform.stages.empty());  // no long work at all
+  EXPECT_EQ(Samples(), filtered);
+  EXPECT_EQ(Label34()->text(), "1.80-2.20Hz");
 }
 
 }  // namespace

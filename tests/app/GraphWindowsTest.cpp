@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QAction>
 #include <QToolButton>
+#include <QUndoStack>
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -371,6 +373,52 @@ TEST(GraphWindowsLifetime, EitherWindowMayGoFirst) {
     new TGFormat(platform, *graph, &main);
   }
   EXPECT_TRUE(platform.messages.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A point taken out of the scatter plot leaves the averages; Ctrl+Z puts it
+// back and Ctrl+Shift+Z takes it out again.
+TEST_F(GraphWindowsTest, AnExcludedPointLeavesTheAveragesAndUndoBringsItBack) {
+  AddPoint(2.0f, 0.030f);
+  AddPoint(3.0f, 0.050f);
+  graph->ShowPlot(Rgb{247, 255, 255});
+  ASSERT_EQ(count.text(), QStringLiteral("2回"));
+  // Right-clicking the marker of 3.0 Hz picks it: x = 35 + 3.0 / 1.0 × 50.
+  EXPECT_EQ(graph->PointAt(185, 270 - 125), 1);
+  EXPECT_EQ(graph->PointAt(120, 100), -1);
+
+  graph->ExcludePoint(1);
+  EXPECT_EQ(session.Store().NData, 1);
+  EXPECT_EQ(aveF.text(), QStringLiteral("2.000"));
+  EXPECT_EQ(count.text(), QStringLiteral("1回"));
+  EXPECT_EQ(RedBlobs(ScatterPicture()).size(), 1u);
+
+  // The window's own keys for undo and redo.
+  auto keyed = [this](const QKeySequence& keys) {
+    for (QAction* action : graph->actions()) {
+      if (action->shortcuts().contains(keys)) return action;
+    }
+    return static_cast<QAction*>(nullptr);
+  };
+  QAction* undo = keyed(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  QAction* redo = keyed(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  ASSERT_NE(undo, nullptr);
+  ASSERT_NE(redo, nullptr);
+  undo->trigger();
+  EXPECT_EQ(session.Store().NData, 2);
+  EXPECT_EQ(aveF.text(), QStringLiteral("2.500"));
+  EXPECT_EQ(RedBlobs(ScatterPicture()).size(), 2u);
+  redo->trigger();
+  EXPECT_EQ(session.Store().NData, 1);
+
+  // Excluding the last one empties the labels; a reset forgets the exclusions.
+  graph->ExcludePoint(0);
+  EXPECT_TRUE(count.text().isEmpty());
+  InGraph<QPushButton>("Button2").click();
+  EXPECT_FALSE(graph->UndoStack().canUndo());
 }
 
 }  // namespace

@@ -128,19 +128,23 @@ TEST_F(MainWindowTest, Spc51LoadEnablesTheConversionAndTheRadioGroupDisablesTheF
 
 TEST_F(MainWindowTest, StartBoxSliderAndArrows) {
   Load(kSample0);
-  Edit1()->clear();
+  // While typing, an empty box or a half-typed number is no error and moves
+  // nothing; Return takes the start.
+  for (const char* typed : {"", "1", "15", "150", "1500"}) Edit1()->setText(typed);
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(TrackBar1()->value(), 0);
+  TypeStart("1500");
+  EXPECT_EQ(TrackBar1()->value(), 1500);
+  EXPECT_EQ(session->View().Start, 1500);
+  TypeStart("");
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text, "'' は整数ではありません");
-  for (const char* typed : {"1", "15", "150", "1500"}) {
-    Edit1()->setText(typed);
-    EXPECT_EQ(TrackBar1()->value(), std::stoi(typed));
-  }
-  EXPECT_EQ(session->View().Start, 1500);
-  Edit1()->setText("300");
+  EXPECT_EQ(TrackBar1()->value(), 1500);
+  TypeStart("300");
   open->Button4Click();
   EXPECT_EQ(TrackBar1()->value(), 0);
   EXPECT_EQ(Edit1()->text(), "0");
-  Edit1()->setText("99999");
+  TypeStart("99999");
   EXPECT_EQ(TrackBar1()->value(), 6000);
   EXPECT_EQ(Edit1()->text(), "6000");
   open->StepClick(2000);
@@ -232,6 +236,9 @@ TEST_F(MainWindowTest, SavedPictureIsThePlotAsItStands) {
   open->MyWave1MouseMove(300, 150);  // the crosshair is part of the picture
   platform.saveAnswer = dir.File("wave");
   open->Button7Click();
+  // The dialog offers the record's name as a picture, in the record's folder.
+  EXPECT_EQ(platform.requests.back().fileName, "sample0.png");
+  EXPECT_EQ(platform.requests.back().directory, std::string(OSCALYX_SOURCE_DIR) + "/sample");
   QImage saved(QString::fromStdString(dir.File("wave.png")));
   ASSERT_FALSE(saved.isNull());
   EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), open->Plot()->PlotCanvas().Bitmap().convertToFormat(QImage::Format_RGB32));
@@ -254,15 +261,25 @@ TEST_F(MainWindowTest, FileNameOfFiftyOneCharactersIsShownAndWrittenWhole) {
   EXPECT_NE(Results().find("\r\n" + name + ",1ch,P1,"), std::string::npos);
 }
 
-TEST_F(MainWindowTest, FileTypeSwitchLabelsTheNextRedrawInMicroKine) {
+// A load that does not happen leaves the record shown with its own file type:
+// its units, its filter and the radio that names it.
+TEST_F(MainWindowTest, CancelledOrFailedLoadKeepsTheFileTypeOfTheRecordShown) {
   Load(kSample0);
   EXPECT_EQ(open->Plot()->Wave().UnitY, "cm/s2");
   platform.openAnswer = "";
-  open->SPC511Click();  // cancelled: the CSV record stays, the type is SPC-51
+  open->SPC511Click();  // cancelled
+  platform.openAnswer = dir.Write("broken.dbl", "not an SPC-51 file");
+  open->SPC511Click();  // refused
   EXPECT_EQ(session->Record().SampleCount, 6000);
-  EXPECT_FALSE(BtnFilter()->isEnabled());
+  EXPECT_TRUE(RadioCsv()->isChecked());
+  EXPECT_TRUE(BtnFilter()->isEnabled());
+  EXPECT_TRUE(CenterPass()->isEnabled());
   open->Button2Click();
-  EXPECT_EQ(open->Plot()->Wave().UnitY, "μkine");
+  EXPECT_EQ(open->Plot()->Wave().UnitY, "cm/s2");
+
+  // A click on the radio alone still chooses the type of the next load.
+  RadioSpc51()->setChecked(true);
+  EXPECT_FALSE(BtnFilter()->isEnabled());
 }
 
 TEST_F(MainWindowTest, StripsOfThreeChannelsAndRedrawsOfTheStartBox) {
@@ -271,11 +288,11 @@ TEST_F(MainWindowTest, StripsOfThreeChannelsAndRedrawsOfTheStartBox) {
   EXPECT_EQ(open->LastDraw().End, 500);
   EXPECT_EQ(open->LastDraw().LastFrame.OriginY, 310);
   EXPECT_EQ(open->LastDraw().LastFrame.UnitLenX, 120);
-  Edit1()->clear();
-  platform.messages.clear();
   const int before = open->RedrawCount();
   for (const char* typed : {"1", "15", "150", "1500"}) Edit1()->setText(typed);
-  EXPECT_EQ(open->RedrawCount(), before + 4);
+  EXPECT_EQ(open->RedrawCount(), before);
+  QTest::keyClick(Edit1(), Qt::Key_Return);
+  EXPECT_EQ(open->RedrawCount(), before + 1);
   // Clamped to the 1000 samples: only the axes, and "data : 1000 - 1000".
   EXPECT_EQ(open->LastDraw().Start, 1000);
   EXPECT_EQ(open->LastDraw().End, 1000);
@@ -330,10 +347,10 @@ TEST_F(MainWindowTest, DisabledControlsAreGreyedAndLiveOnesMaroon) {
 
 TEST_F(MainWindowTest, StartTypedBeyondTheRecordIsWrittenBackAsTheStartShown) {
   Load(kSample0);
-  Edit1()->setText("99999");
+  TypeStart("99999");
   EXPECT_EQ(Edit1()->text(), "6000");
   EXPECT_EQ(TrackBar1()->value(), 6000);
-  Edit1()->setText("-40");
+  TypeStart("-40");
   EXPECT_EQ(Edit1()->text(), "0");
   EXPECT_TRUE(platform.messages.empty());
 }

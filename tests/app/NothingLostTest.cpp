@@ -177,6 +177,14 @@ class NothingLostTest : public MainWindowTest {
     return state;
   }
 
+  // What a failed evaluation changes: the red labels say "failed" and the
+  // passes and the ratio of the evaluation before are gone.
+  WindowState AfterAFailedEvaluation(WindowState state) const {
+    state.texts[2] = state.texts[3] = "";          // 繰返回数, 近似度
+    state.texts[7] = state.texts[8] = "failed";    // f and h
+    return state;
+  }
+
   // The failure was shown, and the program goes on exactly as it was.
   void ExpectReportedAndUnchanged(const std::string& text, const std::string& title, const std::string& rows,
                                   const WindowState& before) {
@@ -216,7 +224,7 @@ TEST_F(NothingLostTest, DampingOutOfRangeIsReportedAndRecordsNothing) {
   const std::string rows = LoadAndEvaluateTwice();
   EdInitH()->setText("1.0");
   Edit1()->setText("0");
-  const WindowState before = State();
+  const WindowState before = AfterAFailedEvaluation(State());
   open->Button9Click();
   ExpectReportedAndUnchanged("減衰係数の評価が異常です", "評価エラー", rows, before);
 }
@@ -227,7 +235,7 @@ TEST_F(NothingLostTest, SolverFailureIsReportedAndRecordsNothing) {
   // Jacobian vanish.
   ASSERT_EQ(session->Record().Samples[0][300], 0.0f);
   Edit1()->setText("300");
-  const WindowState before = State();
+  const WindowState before = AfterAFailedEvaluation(State());
   open->Button9Click();
   ExpectReportedAndUnchanged("最小二乗法評価が異常です", "評価エラー", rows, before);
 }

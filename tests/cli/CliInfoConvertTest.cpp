@@ -100,7 +100,12 @@ TEST(Cli, ExitStatusesAndMessages) {
     EXPECT_NE(run.err.find(c.errContains), std::string::npos) << run.err;
     EXPECT_TRUE(run.out.empty());
   }
-  EXPECT_EQ(RunCliCaptured({"--version"}).out, "oscalyx-cli 2.0\n");
+  const std::string version = RunCliCaptured({"--version"}).out;
+  EXPECT_EQ(version.substr(0, version.find('\n') + 1), "oscalyx-cli 2.0\n");
+  // The second line names the build: a revision and the date it was built.
+  EXPECT_TRUE(std::regex_match(version.substr(version.find('\n') + 1),
+                               std::regex("revision ([0-9a-f]{7}\\+?|unknown), \\d{4}-\\d{2}-\\d{2}\n")))
+      << version;
   EXPECT_EQ(RunCliCaptured({"--help"}).out, kCliUsage);
 }
 

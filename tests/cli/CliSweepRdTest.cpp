@@ -44,7 +44,7 @@ TEST(CliSweep, RowsAreFitsAtTheSameStarts) {
   ASSERT_EQ(sweep.status, 0) << sweep.err;
   const std::vector<std::string> lines = Split(sweep.out, '\n');
   ASSERT_EQ(lines.size(), 6u);  // header, 2000, 3200, 4400, 5600, and the empty rest after the last LF
-  EXPECT_EQ(lines[0], "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,error");
+  EXPECT_EQ(lines[0], "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,f_lo,f_hi,h_lo,h_hi,flags,error");
   EXPECT_EQ(lines[5], "");
 
   TempDir fitDir;
@@ -52,14 +52,14 @@ TEST(CliSweep, RowsAreFitsAtTheSameStarts) {
   const char* starts[] = {"2000", "3200", "4400", "5600"};
   for (int i = 0; i < 4; ++i) {
     const std::vector<std::string> row = Split(lines[static_cast<std::size_t>(i) + 1], ',');
-    ASSERT_EQ(row.size(), 13u) << lines[static_cast<std::size_t>(i) + 1];
+    ASSERT_EQ(row.size(), 18u) << lines[static_cast<std::size_t>(i) + 1];
     EXPECT_EQ(row[0], starts[i]);
     const CliRunResult fit = RunCliCaptured({"fit", kSample0, "--channel", "1", "--start", starts[i], "--h0", "0.04",
                                              "--json", "--results", fitResults});
     if (fit.status != 0) {
       EXPECT_EQ(std::string(starts[i]), "5600");
-      EXPECT_EQ(row[12] + "\n", fit.err);
-      for (int k = 1; k <= 11; ++k) EXPECT_EQ(row[static_cast<std::size_t>(k)], "");
+      EXPECT_EQ(row[17] + "\n", fit.err);
+      for (int k = 1; k <= 16; ++k) EXPECT_EQ(row[static_cast<std::size_t>(k)], "");
       continue;
     }
     const char* keys[] = {"A", "wn", "f", "T", "h", "phi", "ratio", "passes"};
@@ -68,7 +68,11 @@ TEST(CliSweep, RowsAreFitsAtTheSameStarts) {
     const std::string se = fit.out.substr(fit.out.find("\"se\": {"));
     EXPECT_EQ(row[10], JsonField(se, "f"));
     EXPECT_EQ(row[11], JsonField(se, "h"));
-    EXPECT_EQ(row[12], "");
+    // The interval and the flags, as fit gives them.
+    const std::string interval = fit.out.substr(fit.out.find("\"interval\": {"));
+    EXPECT_EQ(row[12] + ", " + row[13], interval.substr(interval.find("[") + 1, interval.find("]") - interval.find("[") - 1));
+    EXPECT_EQ(row[16], "");  // a clean decay raises no flag
+    EXPECT_EQ(row[17], "");
   }
   EXPECT_EQ(TempDir::Read(results), TempDir::Read(fitResults));
   // The log: its header, and a row per start whose stretch was evaluated (5600
@@ -89,9 +93,9 @@ TEST(CliSweep, NothingEvaluatedIsAFailureAndBadRangesAreRefused) {
   EXPECT_EQ(none.status, 1);
   // The first start past the record's end says so, and the sweep stops there.
   EXPECT_EQ(none.out,
-            "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,error\n"
-            "5900,,,,,,,,,,,,評価点がデータの終わりを越えています。\n"
-            "6400,,,,,,,,,,,,評価開始点がデータの範囲外です。\n");
+            "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,f_lo,f_hi,h_lo,h_hi,flags,error\n"
+            "5900,,,,,,,,,,,,,,,,,評価点がデータの終わりを越えています。\n"
+            "6400,,,,,,,,,,,,,,,,,評価開始点がデータの範囲外です。\n");
   EXPECT_FALSE(std::filesystem::exists(results));
 
   const std::vector<std::string> refused[] = {

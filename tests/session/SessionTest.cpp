@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/ResultRows.h"
+#include "io/ShiftJisText.h"
 #include "io/WriteCsv.h"
 #include "tests/support/TempDir.h"
 
@@ -171,6 +172,35 @@ TEST_F(SessionTest, AveragesOfTheStoreAreItsMeans) {
   EXPECT_EQ(texts.MeanF, "2.100");
   EXPECT_EQ(texts.MeanH, "0.0310");
   EXPECT_EQ(texts.Count, "3回");
+}
+
+TEST_F(SessionTest, AnExcludedPointLeavesTheAveragesAndIsLoggedAndComesBack) {
+  Load(path);
+  ASSERT_TRUE(session.Evaluate(session.RequestAt(500, 3.8, 0.03)).Result.Accepted());
+  ASSERT_TRUE(session.Evaluate(session.RequestAt(700, 3.8, 0.03)).Result.Accepted());
+  const ResultStore both = session.Store();
+  const std::string results = Results();
+
+  std::vector<Notice> notices;
+  const std::optional<ExcludedPoint> out = session.ExcludePoint(0, notices);
+  ASSERT_TRUE(out.has_value());
+  EXPECT_EQ(out->F, both.DataF[0]);
+  EXPECT_EQ(session.Store().NData, 1);
+  EXPECT_EQ(session.Store().DataF[0], both.DataF[1]);
+  EXPECT_EQ(session.Store().AveF, both.DataF[1]);
+  // The log says which evaluation was taken out; the results file is as it was.
+  const std::string excluded = ShiftJisText("除外");
+  EXPECT_NE(Log().find(",500,5,"), Log().rfind(",500,5,"));
+  EXPECT_NE(Log().find("," + excluded + ","), std::string::npos);
+  EXPECT_EQ(Results(), results);
+
+  ASSERT_TRUE(session.RestorePoint(*out, notices));
+  EXPECT_EQ(session.Store().NData, 2);
+  EXPECT_EQ(session.Store().DataF[0], both.DataF[0]);
+  EXPECT_EQ(session.Store().AveF, both.AveF);
+  EXPECT_NE(Log().find("," + ShiftJisText("除外取消") + ","), std::string::npos);
+  EXPECT_TRUE(notices.empty());
+  EXPECT_FALSE(session.ExcludePoint(2, notices).has_value());
 }
 
 TEST(SessionWithoutFolder, RecordsNothing) {

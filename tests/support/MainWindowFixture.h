@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTest>
 #include <filesystem>
 #include <memory>
 
@@ -59,6 +60,12 @@ class MainWindowTest : public ::testing::Test {
     open.reset();
     session.reset();
     std::filesystem::current_path(previous_);
+  }
+
+  // Types a start into the start box and presses Return.
+  void TypeStart(const QString& text) {
+    Edit1()->setText(text);
+    QTest::keyClick(Edit1(), Qt::Key_Return);
   }
 
   // A control of the main window, found by its object name.

@@ -1,0 +1,3 @@
+#include "io/Version.h"
+
+std::string ProgramVersionText() { return std::string("oscalyx ") + kVersion + " (" + SourceRevision() + ")"; }
