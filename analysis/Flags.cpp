@@ -184,6 +184,15 @@ std::string_view FlagName(EvaluationFlag flag) { return Info(flag).Name; }
 
 std::string_view FlagText(EvaluationFlag flag) { return Info(flag).Text; }
 
+std::string FlagVocabularyText() {
+  std::string text;
+  for (const FlagInfo& info : kFlagInfo) {
+    if (!text.empty()) text += "; ";
+    text += std::string(info.Name) + "（" + std::string(info.Text) + "）";
+  }
+  return text;
+}
+
 std::string_view FlagShortText(EvaluationFlag flag) {
   const std::string_view text = Info(flag).Text;
   return text.substr(0, text.find("："));

@@ -12,6 +12,7 @@
 
 #include "analysis/BandPass.h"
 #include "analysis/DampedFit.h"
+#include "analysis/DecayDetection.h"
 
 // In the order they are listed and joined.
 enum class EvaluationFlag {
@@ -36,18 +37,13 @@ std::string_view FlagName(EvaluationFlag flag);
 std::string_view FlagText(EvaluationFlag flag);
 // The short name alone ("振り切れ").
 std::string_view FlagShortText(EvaluationFlag flag);
+// Every flag's name and text, "aliased（折り返しの恐れ：…）; few-cycles（…）; …",
+// for the help texts.
+std::string FlagVocabularyText();
 // The flag of an ASCII name, or nothing.
 std::optional<EvaluationFlag> FlagFromName(std::string_view name);
 // The names joined by ';', as the log's and the CSV outputs' flag columns carry them ("" for none).
 std::string JoinedFlagNames(std::span<const EvaluationFlag> flags);
-
-// A free decay as a detector reports it, in sample numbers of the channel: the event begins at
-// Onset, is clean (past its peak and first cycles) from Start, and meets the noise floor at End.
-struct DetectedDecay {
-  std::int64_t Onset = 0;
-  std::int64_t Start = 0;
-  std::int64_t End = 0;
-};
 
 constexpr double kMinCycles = 3.0;
 constexpr double kMaxPlausibleH = 0.2;

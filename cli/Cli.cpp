@@ -9,7 +9,10 @@
 
 #include "analysis/Acceptance.h"
 #include "analysis/BandPass.h"
+#include "analysis/DecayDetection.h"
+#include "analysis/Flags.h"
 #include "analysis/RecordLoading.h"
+#include "analysis/Spectrum.h"
 #include "analysis/ResultRows.h"
 #include "io/AppendTransaction.h"
 #include "io/Version.h"
@@ -28,6 +31,10 @@ int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
   switch (parse.action) {
     case CliParse::Action::Help:
       std::fputs(kCliUsage, out);
+      std::fprintf(out, "\nspectrum: %s\ndetect: %s\n--f0 auto: %s\nflags: %s\n", kSegmentRuleText,
+                   DetectionSettingsText(DetectionSettings{}).c_str(),
+                   "評価区間（100点が覆う範囲）に1つのHann窓を掛けた振幅スペクトルの最大ピーク",
+                   FlagVocabularyText().c_str());
       return kExitOk;
     case CliParse::Action::Version:
       std::fprintf(out, "oscalyx-cli %s\nrevision %s, %s\n", kVersion, SourceRevision(), BuildDate());
@@ -45,6 +52,8 @@ int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
   if (options.command == "sweep") return RunSweep(options, out, err);
   if (options.command == "rd") return RunRd(options, out, err);
   if (options.command == "modes") return RunModes(options, out, err);
+  if (options.command == "spectrum") return RunSpectrum(options, out, err);
+  if (options.command == "detect") return RunDetect(options, out, err);
   return RunPlot(options, out, err);
 }
 
@@ -102,8 +111,15 @@ EvaluationRequest RequestFor(const CliOptions& options, const WaveData& record, 
   request.Channel = index;
   request.Start = start;
   request.WidthSeconds = options.width;
-  // Without --f0, what a load puts into the initial-frequency box.
+  // Without --f0, what a load puts into the initial-frequency box; with
+  // --f0 auto, the strongest peak of the stretch (the box's value when it
+  // has none).
   request.F0 = options.f0 ? *options.f0 : InitialFrequency(record.Rate);
+  if (options.f0Auto) {
+    if (const std::optional<double> found = AutomaticInitialFrequency(record, index, start, options.width)) {
+      request.F0 = *found;
+    }
+  }
   request.H0 = options.h0;
   return request;
 }

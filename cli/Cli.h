@@ -33,6 +33,7 @@ struct CliOptions {
   int start = 0;                       // --start S, first sample
   float width = kDefaultWidthSeconds;  // --width W, seconds, single precision as the view holds it
   std::optional<double> f0;            // --f0 F; otherwise rate × 0.02 as a load sets it
+  bool f0Auto = false;                 // --f0 auto: the strongest peak of the stretch
   double h0 = kDefaultInitialDamping;  // --h0 H
   std::string results;                 // --results PATH (fit, sweep)
   std::string log;                     // --log PATH (fit, sweep): the evaluation log
@@ -40,7 +41,8 @@ struct CliOptions {
   bool white = false;                  // --white (plot)
   bool fit = false;                    // --fit (plot, rd)
   int from = 0;                        // --from S, first start (sweep)
-  int to = 0;                          // --to E, last start at most (sweep)
+  int to = 0;                          // --to E, last start at most (sweep), last sample (spectrum)
+  bool toGiven = false;
   int every = 0;                       // --every N, samples between starts (sweep)
   std::string plot;                    // --plot OUT.png (sweep)
   bool force = false;                  // --force: an existing read-only OUT may be replaced
@@ -138,3 +140,5 @@ int RunPlot(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunModes(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunSpectrum(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunDetect(const CliOptions& options, std::FILE* out, std::FILE* err);

@@ -8,6 +8,8 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
   int index = 0;
   if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;
   const WaveData& record = session.Record();
+  // The decays of the channel, for the flag of a stretch that starts too early.
+  session.Detection(index);
   const Evaluation evaluation =
       EvaluateRecord(record, session.Band(), RequestFor(options, record, index, options.start), std::time(nullptr),
                      session.Facts(index));

@@ -21,6 +21,9 @@ const char kCliUsage[] =
     "                    [--results PATH] [--log PATH] [--plot OUT.png]\n"
     "oscalyx-cli rd      FILE OUT.csv --channel K     [--type csv|dbl] [--bandpass C R]\n"
     "                    [--level L] [--length W] [--fit] [--f0 F] [--h0 H]\n"
+    "oscalyx-cli spectrum FILE --channel K            [--type csv|dbl] [--bandpass C R]\n"
+    "                    [--from S] [--to E] [--json] [--plot OUT.png]\n"
+    "oscalyx-cli detect  FILE --channel K             [--type csv|dbl] [--bandpass C R] [--json]\n"
     "oscalyx-cli modes   FILE --channel K --start S --width W --count N   [--type csv|dbl] [--bandpass C R] [--json]\n"
     "oscalyx-cli --help | --version\n"
     "OUT may be - for stdout (rd then prints its JSON on stderr); an existing read-only OUT (or --plot file)\n"
@@ -72,7 +75,7 @@ bool ParseChannelList(const std::string& text, std::vector<int>& channels) {
   return !channels.empty();
 }
 
-const std::set<std::string> kCommands{"info", "convert", "fit", "plot", "sweep", "rd", "modes"};
+const std::set<std::string> kCommands{"info", "convert", "fit", "plot", "sweep", "rd", "modes", "spectrum", "detect"};
 
 // Which options each command takes besides --type and --bandpass.
 const std::set<std::string>& OptionsOf(const std::string& command) {
@@ -86,12 +89,16 @@ const std::set<std::string>& OptionsOf(const std::string& command) {
                                            "--h0",      "--results", "--log", "--plot",  "--force"};
   static const std::set<std::string> rd{"--channel", "--level", "--length", "--fit", "--f0", "--h0", "--force"};
   static const std::set<std::string> modes{"--channel", "--start", "--width", "--count", "--json"};
+  static const std::set<std::string> spectrum{"--channel", "--from", "--to", "--json", "--plot", "--force"};
+  static const std::set<std::string> detect{"--channel", "--json"};
   if (command == "fit") return fit;
   if (command == "convert") return convert;
   if (command == "plot") return plot;
   if (command == "sweep") return sweep;
   if (command == "rd") return rd;
   if (command == "modes") return modes;
+  if (command == "spectrum") return spectrum;
+  if (command == "detect") return detect;
   return none;
 }
 
@@ -175,8 +182,12 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
       }
       options.width = static_cast<float>(real);
     } else if (arg == "--f0") {
-      if (!ParseReal(value, real)) return fail("--f0 takes a number");
-      options.f0 = real;
+      if (value == "auto") {
+        options.f0Auto = true;
+      } else {
+        if (!ParseReal(value, real)) return fail("--f0 takes a number or auto");
+        options.f0 = real;
+      }
     } else if (arg == "--h0") {
       if (!ParseReal(value, real)) return fail("--h0 takes a number");
       options.h0 = real;
@@ -190,13 +201,14 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     } else if (arg == "--to") {
       if (!ParseInt(value, options.to)) return fail(IntegerError(arg, value, "a sample number of 0 or more"));
       if (options.to < 0) return fail("--to takes a sample number of 0 or more");
+      options.toGiven = true;
     } else if (arg == "--every") {
       if (!ParseInt(value, options.every)) return fail(IntegerError(arg, value, "a number of samples above 0"));
       if (options.every < 1) return fail("--every takes a number of samples above 0");
     } else if (arg == "--plot") {
       if (value.empty()) return fail("--plot takes a path");
-      // sweep's stdout carries its CSV lines already.
-      if (value == "-") return fail("--plot takes a file path: stdout carries the CSV lines (./- for a file named -)");
+      // stdout carries the command's own lines already.
+      if (value == "-") return fail("--plot takes a file path: stdout carries the command's output (./- for a file named -)");
       options.plot = value;
     } else if (arg == "--level") {
       if (!ParseReal(value, real) || !(real > 0.0)) return fail("--level takes a number above 0");
@@ -223,11 +235,14 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     return fail(options.command + " takes " + (PositionalCount(options.command) == 2 ? "FILE and OUT" : "FILE"));
   }
   const bool evaluates = options.command == "fit" || options.command == "sweep" || options.command == "rd" ||
-                         options.command == "modes";
+                         options.command == "modes" || options.command == "spectrum" || options.command == "detect";
   if (evaluates && seen.count("--channel") == 0) {
     return fail(options.command + " needs --channel K");
   }
   if (options.command == "modes" && seen.count("--count") == 0) return fail("modes needs --count N");
+  if (options.command == "spectrum" && options.toGiven && options.to < options.from) {
+    return fail("spectrum needs E of --to at or after S of --from");
+  }
   if (options.command == "sweep") {
     if (seen.count("--from") == 0 || seen.count("--to") == 0 || seen.count("--every") == 0) {
       return fail("sweep needs --from S, --to E and --every N");

@@ -215,6 +215,7 @@ int RunSweep(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (!plotFile->WritesDirectly()) plotFile.reset();
   }
 
+  session.Detection(index);  // for the flag of a stretch that starts too early
   const unsigned threads = CoreCount();
   const std::int64_t total = StartsToEvaluate(options, session.Record().SampleCount);
   std::fputs(kSweepHeader, out);

@@ -60,7 +60,7 @@ fi
 reported=$("$usr/bin/oscalyx-cli" --version) || fail "the installed oscalyx-cli --version exits with $?"
 [ "$(printf '%s\n' "$reported" | head -n 1)" = "oscalyx-cli $version" ] ||
   fail "the installed oscalyx-cli --version prints '$reported'"
-for sample in sample0.csv sample1.dbl; do
+for sample in sample0.csv sample1.dbl sample2.csv; do
   [ -f "$usr/share/oscalyx/sample/$sample" ] || fail "the sample $sample is not installed where the help text says"
 done
 # The command line loads its drawing module from the installed tree.

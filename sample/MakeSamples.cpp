@@ -3,7 +3,11 @@
 //                sample 2000 on the free decay of a system at 1.6 Hz with a
 //                damping ratio of 2.5 % and mild noise;
 //   sample1.dbl  an SPC-51 file with three channels at 200 samples/s: a floor
-//                acceleration in gal and two velocities in kine.
+//                acceleration in gal and two velocities in kine;
+//   sample2.csv  one channel "A-RF", 50 samples/s, 10 minutes: the ambient
+//                response of a two-mode structure (1.05 Hz with 2 % damping, a
+//                weaker 3.4 Hz with 1.5 %) to white noise, for the
+//                random-decrement signature.
 // The noise comes from a fixed-seed generator, so every run writes the same bytes.
 #include <cmath>
 #include <cstdio>
@@ -88,6 +92,54 @@ bool WriteSample1(const std::string& folder) {
   return static_cast<bool>(out);
 }
 
+// One mode's response to a random impulse at every sample, exact between
+// samples: x_n = a1·x_(n−1) − a2·x_(n−2) + g1·e_(n−1).
+class ModeResponse {
+ public:
+  ModeResponse(double frequency, double damping, double rate) {
+    const double wn = 2.0 * kPi * frequency;
+    const double wd = wn * std::sqrt(1.0 - damping * damping);
+    const double decay = std::exp(-damping * wn / rate);
+    a1_ = 2.0 * decay * std::cos(wd / rate);
+    a2_ = decay * decay;
+    g1_ = decay * std::sin(wd / rate) / wd;
+  }
+  double Next(double impulse) {
+    const double x = a1_ * x1_ - a2_ * x2_ + g1_ * e1_;
+    x2_ = x1_;
+    x1_ = x;
+    e1_ = impulse;
+    return x;
+  }
+
+ private:
+  double a1_ = 0.0, a2_ = 0.0, g1_ = 0.0;
+  double x1_ = 0.0, x2_ = 0.0, e1_ = 0.0;
+};
+
+bool WriteSample2(const std::string& folder) {
+  constexpr int kRate = 50;
+  constexpr int kSamples = 10 * 60 * kRate;
+  WaveData record;
+  record.ChannelCount = 1;
+  record.SampleCount = kSamples;
+  record.Rate = kRate;
+  CopyToSlot("A-RF", record.Names[0]);
+  CopyToSlot("gal", record.Units[0]);
+  record.Samples[0].resize(kSamples);
+  Noise noise(20261208);
+  ModeResponse first(1.05, 0.02, kRate);
+  ModeResponse second(3.4, 0.015, kRate);
+  for (int i = 0; i < kSamples; ++i) {
+    const double force = noise.Next(1.0);
+    const double value = 40.0 * first.Next(force) + 60.0 * second.Next(force) + noise.Next(0.002);
+    record.Samples[0][i] = static_cast<float>(value);
+  }
+  const WriteResult result = WriteCsv(folder + "/sample2.csv", record);
+  if (!result.ok) std::fprintf(stderr, "%s\n", result.message.c_str());
+  return result.ok;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -95,5 +147,5 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: make-samples FOLDER\n");
     return 2;
   }
-  return WriteSample0(argv[1]) && WriteSample1(argv[1]) ? 0 : 1;
+  return WriteSample0(argv[1]) && WriteSample1(argv[1]) && WriteSample2(argv[1]) ? 0 : 1;
 }

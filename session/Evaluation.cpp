@@ -4,6 +4,23 @@
 #include <span>
 
 #include "analysis/ResultRows.h"
+#include "analysis/Spectrum.h"
+
+std::optional<double> AutomaticInitialFrequency(const WaveData& record, int channel, std::int64_t start,
+                                                float widthSeconds) {
+  const std::vector<float>& samples = record.Samples[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  const auto count = static_cast<std::int64_t>(
+      std::min(samples.size(), static_cast<std::size_t>(std::max(record.SampleCount, 0))));
+  // What the fit covers: the displayed stretch, or its 100 points where they
+  // reach past it.
+  const long long width = WindowSamples(record.Rate, widthSeconds);
+  const long long step = std::max<long long>(1, width / kFitPoints);
+  const long long covered = std::max<long long>(width, (kFitPoints - 1) * step + 1);
+  if (start < 0 || start >= count) return std::nullopt;
+  const std::int64_t end = std::min<std::int64_t>(count, start + covered);
+  return StrongestFrequency(std::span<const float>(samples.data() + start, static_cast<std::size_t>(end - start)),
+                            record.Rate);
+}
 
 Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>& band,
                           const EvaluationRequest& request, std::time_t when, const ChannelFacts& facts) {

@@ -55,6 +55,13 @@ struct Evaluation {
   bool Accepted() const { return Ok() && Acceptance.Accepted; }
 };
 
+// The initial frequency an evaluation of the stretch from `start`,
+// `widthSeconds` wide, starts from when asked to find it itself: the strongest
+// peak of the samples the fit covers (StrongestFrequency). Nothing when the
+// stretch shows none.
+std::optional<double> AutomaticInitialFrequency(const WaveData& record, int channel, std::int64_t start,
+                                                float widthSeconds);
+
 // Evaluates channel request.Channel of `record` (its samples filtered with
 // `band`, when given, which the log row names). `when` is the log row's time.
 Evaluation EvaluateRecord(const WaveData& record, const std::optional<BandEdges>& band,

@@ -30,6 +30,7 @@ LoadCommit Session::CommitLoad(LoadOutcome&& outcome) {
   CreateResultsFile(commit.Notices);
   record_ = std::move(outcome.record);
   clipping_ = std::move(outcome.clipping);
+  detections_ = {};
   loaded_ = true;
   loadedKind_ = record_.SourceKind;
   band_ = outcome.band;
@@ -64,13 +65,58 @@ LoadCommit Session::CommitRefilter(LoadOutcome&& outcome) {
   commit.TimeLabel = std::move(outcome.timeLabel);
   record_ = std::move(outcome.record);
   clipping_ = std::move(outcome.clipping);
+  detections_ = {};
   band_ = outcome.band;
   return commit;
 }
 
+DetectionSettings Session::DetectionSettingsNow() const {
+  DetectionSettings settings;
+  if (band_) {
+    settings.CentreHz = 0.5 * (static_cast<double>(band_->Lower) + band_->Upper);
+    settings.SettlingSamples = kFilterHalfLength;
+  }
+  return settings;
+}
+
+const DecayDetection& Session::Detection(int channel, const Progress* progress) {
+  std::optional<DecayDetection>& cached = detections_[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  if (cached) return *cached;
+  const std::vector<float>& samples = record_.Samples[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  const std::size_t count = std::min(samples.size(), static_cast<std::size_t>(std::max(record_.SampleCount, 0)));
+  DecayDetection found = DetectDecays(std::span<const float>(samples.data(), count), record_.Rate,
+                                      DetectionSettingsNow(), progress);
+  if (found.Failure && found.Failure->Kind == DetectionFailureKind::Cancelled) {
+    static const DecayDetection kCancelled = [] {
+      DecayDetection cancelled;
+      cancelled.Failure = DetectionFailure{DetectionFailureKind::Cancelled, {}};
+      return cancelled;
+    }();
+    return kCancelled;
+  }
+  cached = std::move(found);
+  return *cached;
+}
+
+bool Session::DetectionKnown(int channel) const {
+  return detections_[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))].has_value();
+}
+
+Spectrum Session::SpectrumOf(int channel, std::int64_t first, std::int64_t last, const Progress* progress) const {
+  const std::vector<float>& samples = record_.Samples[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  const auto count = static_cast<std::int64_t>(
+      std::min(samples.size(), static_cast<std::size_t>(std::max(record_.SampleCount, 0))));
+  first = std::clamp<std::int64_t>(first, 0, count);
+  last = std::clamp<std::int64_t>(last, first - 1, count - 1);
+  return WelchSpectrum(std::span<const float>(samples.data() + first, static_cast<std::size_t>(last - first + 1)),
+                       record_.Rate, 0, progress);
+}
+
 ChannelFacts Session::Facts(int channel) const {
+  const auto k = static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1));
   ChannelFacts facts;
-  facts.Clipping = &clipping_[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  facts.Clipping = &clipping_[k];
+  if (detections_[k] && detections_[k]->Ok()) facts.Decays = detections_[k]->Decays;
   return facts;
 }
 
@@ -85,8 +131,18 @@ EvaluationRequest Session::RequestAt(std::int64_t start, double f0, double h0) c
 }
 
 SessionEvaluation Session::Evaluate(const EvaluationRequest& request, std::time_t when) {
+  return Record(EvaluateRecord(record_, band_, request, when, Facts(request.Channel)));
+}
+
+std::vector<const Evaluation*> Session::StoredEvaluations() const {
+  std::vector<const Evaluation*> out;
+  for (const PointSource& source : sources_) out.push_back(source.Source ? &*source.Source : nullptr);
+  return out;
+}
+
+SessionEvaluation Session::Record(Evaluation made) {
   SessionEvaluation outcome;
-  outcome.Result = EvaluateRecord(record_, band_, request, when, Facts(request.Channel));
+  outcome.Result = std::move(made);
   const Evaluation& evaluation = outcome.Result;
   if (evaluation.Accepted()) {
     outcome.Stored = AddPoint(evaluation.Acceptance.F, evaluation.Acceptance.H, outcome.Notices);

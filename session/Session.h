@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "analysis/BandPass.h"
+#include "analysis/DecayDetection.h"
+#include "analysis/Spectrum.h"
 #include "analysis/Modes.h"
 #include "analysis/RandomDecrement.h"
 #include "analysis/RecordLoading.h"
@@ -136,8 +138,23 @@ class Session {
   // store stay as they are.
   LoadCommit CommitRefilter(LoadOutcome&& outcome);
 
-  // What the flags of an evaluation of `channel` need beyond its samples.
+  // What the flags of an evaluation of `channel` need beyond its samples; the
+  // decays only once Detection has found them for the record as it is.
   ChannelFacts Facts(int channel) const;
+
+  // Finding what to evaluate --------------------------------------------------
+  // The settings of the decay detection for the record as it is: around the
+  // band-pass centre, and past the filter's settling, when it is filtered.
+  DetectionSettings DetectionSettingsNow() const;
+  // The free decays of `channel`, found once per record and filter and kept.
+  // Changes only the cache, so it may run on a worker thread while nothing
+  // else touches the session; a cancelled run keeps nothing.
+  const DecayDetection& Detection(int channel, const Progress* progress = nullptr);
+  // Whether Detection of `channel` is at hand without work.
+  bool DetectionKnown(int channel) const;
+  // The Welch spectrum of samples [first, last] of `channel` (the ends
+  // clamped to the record).
+  Spectrum SpectrumOf(int channel, std::int64_t first, std::int64_t last, const Progress* progress = nullptr) const;
 
   // Evaluation ---------------------------------------------------------------
   // The request for an evaluation of the view's one channel and width from
@@ -147,6 +164,12 @@ class Session {
   // results file, the row (also of a failed evaluation of a valid stretch) to
   // the log, each written before this returns.
   SessionEvaluation Evaluate(const EvaluationRequest& request, std::time_t when = std::time(nullptr));
+  // Records an evaluation made apart (EvaluateRecord of this session's record
+  // and band, on a worker thread, say) as Evaluate records its own.
+  SessionEvaluation Record(Evaluation evaluation);
+  // The evaluations behind the stored pairs, in the store's order (null for
+  // a pair stored without one).
+  std::vector<const Evaluation*> StoredEvaluations() const;
 
   // Several modes of the stretch of `channel` from `start`, `widthSeconds`
   // wide, fitted together (with a constant when the record is unfiltered).
@@ -184,6 +207,7 @@ class Session {
   FileKind loadedKind_ = FileKind::Csv;
   std::optional<BandEdges> band_;
   std::array<ClippingSummary, kMaxChannels> clipping_;  // of the record as read
+  std::array<std::optional<DecayDetection>, kMaxChannels> detections_;  // of the record as it is
   BandEdges edges_ = kInitialEdges;
   ViewWindow view_;
   ResultStore store_;

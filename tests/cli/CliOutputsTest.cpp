@@ -35,6 +35,7 @@ std::vector<std::vector<std::string>> Writers(const std::string& out) {
       {"plot", kSample0, out},
       {"rd", kSample0, out, "--channel", "1", "--length", "2"},
       {"sweep", kSample0, "--channel", "1", "--from", "2000", "--to", "2100", "--every", "100", "--plot", out},
+      {"spectrum", kSample0, "--channel", "1", "--json", "--plot", out},
   };
 }
 
