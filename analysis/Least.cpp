@@ -6,7 +6,7 @@
 
 void LeastWork::Reserve(int stride) {
   const std::size_t size = stride < 0 ? 1 : static_cast<std::size_t>(stride) + 1;
-  if (Values.size() < 2 * size) Values.resize(2 * size);
+  if (Values.size() < 3 * size) Values.resize(3 * size);
   if (Pivots.size() < size) Pivots.resize(size);
 }
 
@@ -37,6 +37,7 @@ int lleast(float* a, int stride, int m, int n, float* b, float eps, LeastWork& w
   work.Reserve(stride);
   float* norm = work.Values.data();       // norms, then d_j once column j is reduced
   float* w = work.Values.data() + n - 1;  // w[c] for c = j+1 ... n-1 sits at n + c - 1
+  float* tolerance = work.Values.data() + 2 * n;
   int* pivot = work.Pivots.data();
   auto at = [a, stride](int row, int col) -> float& {
     return a[static_cast<std::size_t>(row) * stride + col];
@@ -52,6 +53,11 @@ int lleast(float* a, int stride, int m, int n, float* b, float eps, LeastWork& w
     for (int i = 0; i < m; ++i) sum = addProduct(sum, at(i, c), at(i, c));
     norm[c] = sum;
     pivot[c] = c;
+    // eps for a column of unit mean square or more, as the tolerance always
+    // was; below that, eps times the mean square: the same decision, relative
+    // to the column's size. Only ever smaller than eps, never larger.
+    const double meanSquare = m > 0 ? static_cast<double>(sum) / m : 0.0;
+    tolerance[c] = meanSquare < 1.0 ? static_cast<float>(eps * meanSquare) : eps;
   }
 
   for (int j = 0; j < n; ++j) {
@@ -67,6 +73,7 @@ int lleast(float* a, int stride, int m, int n, float* b, float eps, LeastWork& w
     if (k != j) {
       pivot[j] = k;
       norm[k] = norm[j];
+      std::swap(tolerance[j], tolerance[k]);
       for (int i = 0; i < m; ++i) std::swap(at(i, j), at(i, k));
     }
 
@@ -74,7 +81,7 @@ int lleast(float* a, int stride, int m, int n, float* b, float eps, LeastWork& w
     // downdated norms only steer the pivot choice.
     float s = 0.0f;
     for (int i = j; i < m; ++i) s = addProduct(s, at(i, j), at(i, j));
-    if (j >= m || !(s > eps)) return kLeastRankDeficient;
+    if (j >= m || !(s > tolerance[j])) return kLeastRankDeficient;
 
     // Reflection I - beta·u·uᵀ mapping the column onto d·e_j; d takes the sign
     // opposite to the diagonal element so that a[j][j] - d does not cancel.

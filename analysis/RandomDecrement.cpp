@@ -45,6 +45,17 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, double 
   // Sums in double in the order of the samples.
   double sum = 0.0;
   for (const float v : samples) sum += v;
+  // Finite floats cannot sum to an infinity in double: only a sample that is
+  // not a number or infinite can spoil the sum, and every level with it.
+  if (!std::isfinite(sum)) {
+    std::size_t first = 0;
+    while (first < n && std::isfinite(samples[first])) ++first;
+    RandomDecrementSignature refused;
+    refused.Failure = RandomDecrementFailure{RandomDecrementFailureKind::BadSamples,
+                                             "データに数値でない値があります（サンプル番号 " + std::to_string(first) +
+                                                 "）。"};
+    return refused;
+  }
   const double mean = sum / static_cast<double>(n);
   double sumSquares = 0.0;
   for (const float v : samples) {

@@ -29,6 +29,7 @@ enum class RandomDecrementFailureKind {
   TooShort,   // M < 2
   TooLong,    // M > n
   NoTrigger,  // no up-crossing of the level with room for a whole segment
+  BadSamples, // a sample is not a number (or infinite): mean and σ would be too
   Cancelled,  // the caller asked to stop
 };
 
@@ -58,7 +59,8 @@ std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double level
 
 // The signature of `samples` (one channel, `rate` samples/s) at level
 // levelSigmas·σ, lengthSeconds long: M = trunc(rate × lengthSeconds), the
-// product in double as the view computes its width.
+// product in double as the view computes its width. A record holding a value
+// that is not a finite number is refused, naming the first such sample.
 RandomDecrementSignature RandomDecrement(std::span<const float> samples, double rate, double levelSigmas,
                                          float lengthSeconds, const Progress* progress = nullptr);
 

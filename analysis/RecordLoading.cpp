@@ -29,7 +29,7 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
   WaveData& record = outcome.record;
   record.SourceKind = kind;
   if (!SetRecordPath(record, path)) {
-    return Failed(LoadOutcome::Status::Refused, "ファイルのパスが長すぎます（255バイトまで）。", kReadRefusedTitle);
+    return Failed(LoadOutcome::Status::CannotOpen, "ファイルが開けません", kCannotOpenTitle);
   }
   if (onStage) onStage(LoadStage::Reading);
   // The file's digest, taken beside the reader on a thread of its own: the

@@ -10,11 +10,7 @@
 namespace {
 
 // "%g" in the C locale, as the log writes widths and initial values.
-std::string General(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
+std::string General(double value) { return FormatC("%g", value); }
 
 // A, ωn, f, T, h, Φ and ratio as the results row writes them, comma-separated.
 void AppendValues(std::string& row, const FitResult& r) {
@@ -60,11 +56,11 @@ std::string FormatResultRow(std::string_view fileName, int channelNumber, std::s
                             const FitResult& result) {
   std::string row;
   row.reserve(128);
-  row.append(fileName);
+  row += FieldText(fileName);
   row += ',';
   row += std::to_string(channelNumber);
   row += "ch,";
-  row.append(channelName);
+  row += FieldText(channelName);
   row += ',';
   AppendValues(row, result);
   row += "\r\n";
@@ -73,7 +69,7 @@ std::string FormatResultRow(std::string_view fileName, int channelNumber, std::s
 
 std::string FormatResultsFileRow(std::string_view fileName, int channelNumber, std::string_view channelName,
                                  const FitResult& result) {
-  return FormatResultRow(ShiftJisText(fileName), channelNumber, ShiftJisText(channelName), result);
+  return FormatResultRow(ShiftJisText(fileName), channelNumber, channelName, result);
 }
 
 std::string EvaluationLogHeader() {
@@ -106,15 +102,12 @@ std::string FormatLogRow(const LogEntry& entry) {
   if (localtime_r(&entry.When, &local) != nullptr) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &local);
   row += when;
   row += ',';
-  row += Quoted(ShiftJisText(entry.FileName));
+  row += Quoted(ShiftJisText(FieldText(entry.FileName)));
   row += ',' + std::to_string(entry.ChannelNumber) + ',';
-  row += Quoted(ShiftJisText(entry.ChannelName));
+  row += Quoted(FieldText(entry.ChannelName));
   row += ',' + std::to_string(entry.Start) + ',' + General(entry.WidthSeconds) + ',';
   if (entry.Band) {
-    char band[96];
-    std::snprintf(band, sizeof band, "%.2f-%.2fHz", static_cast<double>(entry.Band->Lower),
-                  static_cast<double>(entry.Band->Upper));
-    row += band;
+    row += FormatC("%.2f-%.2fHz", static_cast<double>(entry.Band->Lower), static_cast<double>(entry.Band->Upper));
   } else {
     row += ShiftJisText("なし");
   }

@@ -2,8 +2,10 @@
 // results file "減衰特性.csv" and of the evaluation log "評価記録.csv". The
 // files themselves (locking, appending) are io/ResultsFile.
 //
-// Both files are Shift-JIS with CR LF line ends; file and channel names that
-// arrive as UTF-8 are written in Shift-JIS where every character has a code.
+// Both files are Shift-JIS with CR LF line ends. A file name comes from the
+// file system as UTF-8 and is written in Shift-JIS where every character has
+// a code; a channel name is the record's own bytes and is copied as it is.
+// Control characters in either become '?' (FieldText): a name cannot end a row.
 #pragma once
 
 #include <cstdint>
@@ -22,11 +24,12 @@ std::string ResultsHeaderLine();
 
 // One row, "%s,%dch,%s,%.3f,%.3f,%.3f,%.3f,%.4f,%.3f,%.3f" and CR LF: file
 // name, channel number, channel name, A, ωn, f, T, h, Φ and ratio, with f and
-// T computed from ωn. Names are copied byte for byte and nothing is quoted.
+// T computed from ωn. Names are copied byte for byte, control characters
+// replaced, and nothing is quoted.
 std::string FormatResultRow(std::string_view fileName, int channelNumber, std::string_view channelName,
                             const FitResult& result);
 
-// The row as the results file holds it: the names in Shift-JIS.
+// The row as the results file holds it: the file name in Shift-JIS.
 std::string FormatResultsFileRow(std::string_view fileName, int channelNumber, std::string_view channelName,
                                  const FitResult& result);
 

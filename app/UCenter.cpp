@@ -10,6 +10,7 @@
 
 #include "analysis/BandPass.h"
 #include "app/Conversions.h"
+#include "io/NumberText.h"
 #include "components/Platform.h"
 #include "session/Session.h"
 #include "components/qt/Fonts.h"
@@ -85,9 +86,7 @@ void TCenter::SetRatioText(const QString& text) { EdRatio->setText(text); }
 QString TCenter::BandText(float lower, float upper) {
   // The C library's rounding of "%.2f" (an exact tie goes to the even digit),
   // as every other number the program prints.
-  char text[96];
-  std::snprintf(text, sizeof text, "%.2f-%.2fHz", static_cast<double>(lower), static_cast<double>(upper));
-  return QString::fromLatin1(text);
+  return QString::fromStdString(FormatC("%.2f-%.2fHz", static_cast<double>(lower), static_cast<double>(upper)));
 }
 
 void TCenter::Button1Click() {

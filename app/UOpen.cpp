@@ -5,7 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
+#include <filesystem>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -358,7 +358,8 @@ void TOpen::FormCreate() {
   Label16->setText("");
   // The results file and the log stay in the folder the program started in,
   // wherever the file dialogs go later.
-  session_.RecordIn(QDir::currentPath().toStdString());
+  std::error_code unknown;
+  session_.RecordIn(std::filesystem::current_path(unknown).string());
   for (QLabel* label : {LabelChannels, LabelData, LabelRate, Label15, Label19, Label23, Label24, Label25, LabelTime,
                         Label28, Label29, LabelRecordTime}) {
     label->setText("");

@@ -7,6 +7,7 @@
 #include "analysis/RandomDecrement.h"
 #include "app/UCenter.h"
 #include "app/UOpen.h"
+#include "app/ReplaceReadOnly.h"
 #include "app/URandomDec.h"
 #include "io/WriteCsv.h"
 
@@ -67,10 +68,11 @@ void TOpen::RDClick() {
   const double level = RandomDec->Level();
   const float length = RandomDec->Length();
   const std::string chosen =
-      platform_.SaveFileName({kCsvFilter, 1, true, FolderOf(SlotText(record.Path)),
+      platform_.SaveFileName({kCsvFilter, 1, true, FolderOf(record.Path),
                               SignatureFileName(SlotText(record.FileName), channel + 1)});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".csv");
+  if (!MayReplace(platform_, path)) return;
 
   // The work reads the session's record and nothing of the window.
   RandomDecrementSignature signature;
@@ -81,7 +83,9 @@ void TOpen::RDClick() {
     signature = session.Signature(channel, level, length, &reporter.progress);
     if (signature.Ok() && !reporter.progress.Cancelled()) {
       reporter.Stage(kWritingLabel);
-      written = WriteCsv(path, SignatureRecord(session.Record(), channel, signature), &reporter.progress);
+      // Every value as computed: "%f" would round a small signature to nothing.
+      written = WriteCsv(path, SignatureRecord(session.Record(), channel, signature), &reporter.progress,
+                         CsvValues::Exact);
     }
   });
   // "中止" leaves nothing: no file was written, or the one begun was removed.
@@ -105,9 +109,10 @@ void TOpen::CSVFClick() {
   // Offered: the record's name as a standard CSV file, in the record's folder.
   const WaveData& record = session_.Record();
   const std::string chosen = platform_.SaveFileName(
-      {kCsvFilter, 1, true, FolderOf(SlotText(record.Path)), StemOf(SlotText(record.FileName)) + ".csv"});
+      {kCsvFilter, 1, true, FolderOf(record.Path), StemOf(SlotText(record.FileName)) + ".csv"});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".csv");
+  if (!MayReplace(platform_, path)) return;
   WriteResult result;
   const Session& session = session_;
   platform_.RunLongWork(kConvertingLabel, [&result, &session, path](WorkReporter& reporter) {

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QUrl>
+#include <filesystem>
 
 #include "analysis/Acceptance.h"
 #include "analysis/RecordLoading.h"
@@ -24,6 +24,7 @@
 #include "app/UOpen.h"
 #include "app/WavePlot.h"
 #include "components/qt/DisplayText.h"
+#include "components/qt/FileNames.h"
 #include "io/NumberText.h"
 
 namespace {
@@ -156,9 +157,10 @@ std::optional<std::string> DroppedFile(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return std::nullopt;
   for (const QUrl& url : data->urls()) {
     if (!url.isLocalFile()) continue;
-    const QString path = url.toLocalFile();
-    if (QFileInfo(path).isDir()) continue;
-    return path.toStdString();
+    // The name's own bytes: a Shift-JIS name is no valid UTF-8 text.
+    const std::string path = LocalPathBytes(url);
+    if (std::filesystem::is_directory(path)) continue;
+    return path;
   }
   return std::nullopt;
 }

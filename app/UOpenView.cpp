@@ -18,6 +18,7 @@
 #include "io/Version.h"
 #include "components/qt/TkBtn.h"
 #include "image/PngObject.h"
+#include "app/ReplaceReadOnly.h"
 #include "io/NumberText.h"
 #include "io/ShiftJisText.h"
 #include "io/WriteCsv.h"
@@ -26,11 +27,7 @@ namespace {
 
 const char kPngFilter[] = "PNGファイル(*.png)|*.png|すべて(*.*)|*.*";
 
-std::string Printf(const char* format, auto... values) {
-  char text[256];
-  std::snprintf(text, sizeof text, format, values...);
-  return text;
-}
+std::string Printf(const char* format, auto... values) { return FormatC(format, values...); }
 
 }  // namespace
 
@@ -203,7 +200,7 @@ void TOpen::MyWave1MouseMove(int x, int y) {
   const WaveData& record = session_.Record();
   const float seconds = static_cast<float>(static_cast<double>(step - view.Start) / record.Rate);
   if (view.SingleChannel && step > 0) {
-    const std::string unit = DisplayUtf8(SlotText(record.Units[view.SingleIndex]));
+    const std::string unit = DisplayRecordText(record.SourceKind, SlotText(record.Units[view.SingleIndex]));
     Label16->setText(QString::fromStdString(
         Printf("X = %d(step),  %.2f(sec)    Y = %.2f(%s)", step, seconds, value, unit.c_str())));
   } else {
@@ -236,9 +233,10 @@ void TOpen::Button7Click() {
   // Offered: the record's name as a picture, in the record's folder.
   const WaveData& record = session_.Record();
   const std::string chosen = platform_.SaveFileName(
-      {kPngFilter, 1, true, FolderOf(SlotText(record.Path)), StemOf(SlotText(record.FileName)) + ".png"});
+      {kPngFilter, 1, true, FolderOf(record.Path), StemOf(SlotText(record.FileName)) + ".png"});
   if (chosen.empty()) return;
   const std::string path = WithDefaultExtension(chosen, ".png");
+  if (!MayReplace(platform_, path)) return;
   TPNGObject png;
   png.Assign(plot_->PlotCanvas().Image());
   const PngResult result = png.SaveToFile(path);

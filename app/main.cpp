@@ -6,13 +6,13 @@
 // never part of a caption: Qt appends a display name to every window title,
 // so none is set.
 #include <QApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 
 #include "app/Conversions.h"
 #include "app/UAbout.h"
@@ -28,9 +28,10 @@
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  // Qt has taken its own options out; what is left is at most one record to open.
-  const QStringList arguments = QCoreApplication::arguments();
-  if (arguments.size() > 2) {
+  // Qt has taken its own options out of argc and argv; what is left is at
+  // most one record to open, taken as the bytes it was given (a Shift-JIS
+  // name is no text Qt could hold).
+  if (argc > 2) {
     std::fputs("oscalyx：引数が多すぎます。開く記録のファイルを１つだけ指定してください。\n"
                "使い方：oscalyx [ファイル]\n"
                "　ファイル　拡張子が .dbl ならSPC-51計測データ、それ以外は標準CSVとして開きます。\n",
@@ -59,9 +60,9 @@ int main(int argc, char* argv[]) {
       open.move(screen->availableGeometry().center() - open.rect().center());
     }
     open.show();
-    if (arguments.size() == 2) {
+    if (argc == 2) {
       // Once the window is up, the file loads as a dropped file would.
-      const std::string path = QFileInfo(arguments[1]).absoluteFilePath().toStdString();
+      const std::string path = std::filesystem::absolute(argv[1]).lexically_normal().string();
       QTimer::singleShot(0, &open, [&open, &platform, path] { RunGuarded(platform, [&] { open.OpenFile(path); }); });
     }
     return QApplication::exec();

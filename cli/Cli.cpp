@@ -14,10 +14,12 @@
 #include "analysis/RecordLoading.h"
 #include "analysis/Spectrum.h"
 #include "analysis/ResultRows.h"
+#include "io/AppendTransaction.h"
 #include "io/Version.h"
 #include "io/NumberText.h"
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
+#include "io/ReplacingFile.h"
 #include "io/ResultsFile.h"
 #include "io/ShiftJisText.h"
 #include "io/SystemErrorText.h"
@@ -149,22 +151,59 @@ std::string JsonString(const std::string& utf8) {
 
 void PrintError(std::FILE* err, const std::string& message) { std::fprintf(err, "%s\n", message.c_str()); }
 
-bool AppendLogRows(const std::string& what, const std::string& path, std::string_view header,
-                   const std::vector<std::string>& rows, std::FILE* err) {
-  const AppendResult result = AppendLocked(path, header, rows);
+namespace {
+
+bool Report(const AppendResult& result, std::FILE* err) {
   if (result.ok()) return true;
   const char* failed = result.status == AppendResult::Status::CannotOpen ? "を作成できません" : "に書き込めません";
-  PrintError(err, what + "「" + path + "」" + failed + "：" + result.cause + "。");
+  PrintError(err, result.what + "「" + result.path + "」" + failed + "：" + result.cause + "。");
   return false;
 }
 
-bool AppendResultsRows(const std::string& path, const std::vector<std::string>& rows, std::FILE* err) {
-  return AppendLogRows("結果ファイル", path, ResultsHeaderLine(), rows, err);
+}  // namespace
+
+bool AppendEvaluationRows(const CliOptions& options, std::string_view resultsRows, std::string_view logRows,
+                          std::FILE* err, const std::function<bool()>& ready) {
+  // A file that gets no rows is left as it was: not created, not given its header.
+  std::vector<AppendTransaction::Target> targets;
+  std::vector<std::string_view> rows;
+  if (!options.results.empty() && !resultsRows.empty()) {
+    targets.push_back({options.results, ResultsHeaderLine(), "結果ファイル"});
+    rows.push_back(resultsRows);
+  }
+  if (!options.log.empty() && !logRows.empty()) {
+    targets.push_back({options.log, EvaluationLogHeader(), "評価記録"});
+    rows.push_back(logRows);
+  }
+  AppendTransaction transaction;
+  if (!targets.empty() && !Report(transaction.Begin(std::move(targets)), err)) return false;
+  // On failure the transaction removes the files it created and releases the rest.
+  if (!ready()) return false;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (!Report(transaction.Append(i, rows[i]), err)) return false;
+  }
+  return Report(transaction.Commit(), err);
+}
+
+bool StdoutWritten(std::FILE* out, std::FILE* err) {
+  errno = 0;
+  const bool flushed = std::fflush(out) == 0 && std::ferror(out) == 0;
+  if (flushed) return true;
+  PrintError(err, "標準出力に書き込めません：" + SystemErrorText(errno != 0 ? errno : EIO) + "。");
+  return false;
+}
+
+bool OutputAllowed(const CliOptions& options, const std::string& path, std::FILE* err) {
+  if (path == "-" || options.force || !IsReadOnlyFile(path)) return true;
+  PrintError(err, "「" + path + "」は読み取り専用のファイルです。置き換えるには --force を付けてください。");
+  return false;
 }
 
 std::string DisplayRow(const WaveData& record, int index, const FitResult& r) {
   std::string row = FormatResultRow(DisplayUtf8(SlotText(record.FileName)), index + 1,
-                                    DisplayUtf8(SlotText(record.Names[static_cast<std::size_t>(index)])), r);
+                                    DisplayRecordText(record.SourceKind,
+                                                      SlotText(record.Names[static_cast<std::size_t>(index)])),
+                                    r);
   row.resize(row.size() - 2);  // the CR LF of the file
   return row;
 }

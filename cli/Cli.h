@@ -45,6 +45,7 @@ struct CliOptions {
   bool toGiven = false;
   int every = 0;                       // --every N, samples between starts (sweep)
   std::string plot;                    // --plot OUT.png (sweep)
+  bool force = false;                  // --force: an existing read-only OUT may be replaced
   double level = kDefaultTriggerLevel; // --level L, trigger level in σ (rd)
   float length = kDefaultSignatureSeconds;  // --length W, signature seconds, single precision (rd)
   int count = 0;                       // --count N, modes fitted together (modes)
@@ -87,15 +88,24 @@ std::string JsonString(const std::string& utf8);
 // Prints a message line on `err` (the window's texts are UTF-8 already).
 void PrintError(std::FILE* err, const std::string& message);
 
-// Appends rows, complete lines in the file's bytes, to a Shift-JIS CSV log as
-// `fit --results` does: under the file's lock, with `header` first when the
-// file is new or empty. `what` names the file in the message ("結果ファイル").
-// False, with the message and its cause on `err`, when the rows did not get in.
-bool AppendLogRows(const std::string& what, const std::string& path, std::string_view header,
-                   const std::vector<std::string>& rows, std::FILE* err);
+// The last step of fit and sweep: their other outputs, then the rows of
+// --results and --log, as one step that leaves nothing half done. Both files
+// are locked first (AppendTransaction: header under the lock, a missing line
+// end first); then `ready` writes the command's other outputs (stdout, a
+// picture) and says whether they got out; only then are the rows written, all
+// or none. Without --results and --log only `ready` runs. False, with the
+// message on `err` (or ready's own), when anything failed: a retry then
+// repeats no row.
+bool AppendEvaluationRows(const CliOptions& options, std::string_view resultsRows, std::string_view logRows,
+                          std::FILE* err, const std::function<bool()>& ready);
 
-// AppendLogRows for the results file and its header.
-bool AppendResultsRows(const std::string& path, const std::vector<std::string>& rows, std::FILE* err);
+// Flushes stdout; false, with the message on `err`, when what was printed
+// did not get out (a closed pipe, a full disk).
+bool StdoutWritten(std::FILE* out, std::FILE* err);
+
+// Whether OUT may be written: an existing read-only file is refused (message
+// on `err`) unless --force. "-" (stdout) always may.
+bool OutputAllowed(const CliOptions& options, const std::string& path, std::FILE* err);
 
 // The results-file row of an evaluation as fit prints it: names shown as UTF-8,
 // no line end.

@@ -13,20 +13,19 @@ int RunFit(const CliOptions& options, std::FILE* out, std::FILE* err) {
   const Evaluation evaluation =
       EvaluateRecord(record, session.Band(), RequestFor(options, record, index, options.start), std::time(nullptr),
                      session.Facts(index));
-  // The log keeps a failed evaluation of a valid stretch too; the results file
-  // only what was evaluated.
-  if (!options.log.empty() && !evaluation.LogRow.empty() &&
-      !AppendLogRows("評価記録", options.log, EvaluationLogHeader(), {evaluation.LogRow}, err)) {
-    return kExitFailure;
-  }
   if (!evaluation.Ok()) {
+    // The log keeps a failed evaluation of a valid stretch too; the results
+    // file only what was evaluated.
+    AppendEvaluationRows(options, {}, evaluation.LogRow, err, [] { return true; });
     PrintError(err, evaluation.Fit.Failure->Message);
     return kExitFailure;
   }
-  if (!options.results.empty() && !AppendResultsRows(options.results, {evaluation.ResultsRow}, err)) {
-    return kExitFailure;
-  }
   const std::string row = DisplayRow(record, index, evaluation.Fit.Result);
-  std::fprintf(out, "%s\n", options.json ? FitJson(evaluation, row).c_str() : row.c_str());
-  return kExitOk;
+  // The row is printed once both files are locked and appended only once it
+  // is out: a busy file or a closed stdout appends nothing, to either file.
+  const bool done = AppendEvaluationRows(options, evaluation.ResultsRow, evaluation.LogRow, err, [&] {
+    std::fprintf(out, "%s\n", options.json ? FitJson(evaluation, row).c_str() : row.c_str());
+    return StdoutWritten(out, err);
+  });
+  return done ? kExitOk : kExitFailure;
 }

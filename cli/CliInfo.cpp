@@ -14,11 +14,11 @@ std::string ShortestFloat(float value) {
 }
 
 template <std::size_t N>
-std::string TextArray(const std::array<TextSlot<N>, kMaxChannels>& slots, int count) {
+std::string TextArray(FileKind kind, const std::array<TextSlot<N>, kMaxChannels>& slots, int count) {
   std::string out = "[";
   for (int k = 0; k < count; ++k) {
     if (k > 0) out += ", ";
-    out += JsonString(DisplayUtf8(SlotText(slots[k])));
+    out += JsonString(DisplayRecordText(kind, SlotText(slots[k])));
   }
   return out + "]";
 }
@@ -39,8 +39,8 @@ int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
   json += ", \"samples\": " + std::to_string(record.SampleCount);
   json += ", \"rate\": " + RealText(record.Rate);
   json += ", \"time\": " + JsonString(DisplayUtf8(timeLabel));
-  json += ", \"names\": " + TextArray(record.Names, record.ChannelCount);
-  json += ", \"units\": " + TextArray(record.Units, record.ChannelCount);
+  json += ", \"names\": " + TextArray(record.SourceKind, record.Names, record.ChannelCount);
+  json += ", \"units\": " + TextArray(record.SourceKind, record.Units, record.ChannelCount);
   if (spc51) {
     json += ", \"scales\": [";
     for (int k = 0; k < record.ChannelCount; ++k) {

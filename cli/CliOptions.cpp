@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <set>
 
 #include "analysis/Modes.h"
@@ -24,7 +25,9 @@ const char kCliUsage[] =
     "                    [--from S] [--to E] [--json] [--plot OUT.png]\n"
     "oscalyx-cli detect  FILE --channel K             [--type csv|dbl] [--bandpass C R] [--json]\n"
     "oscalyx-cli modes   FILE --channel K --start S --width W --count N   [--type csv|dbl] [--bandpass C R] [--json]\n"
-    "oscalyx-cli --help | --version\n";
+    "oscalyx-cli --help | --version\n"
+    "OUT may be - for stdout (rd then prints its JSON on stderr); an existing read-only OUT (or --plot file)\n"
+    "is replaced only with --force; -- ends the options, so that a file named --x can be given.\n";
 
 namespace {
 
@@ -32,6 +35,25 @@ bool ParseInt(const std::string& text, int& value) {
   const char* end = text.data() + text.size();
   const auto result = std::from_chars(text.data(), end, value);
   return result.ec == std::errc() && result.ptr == end;
+}
+
+// A whole number that is well formed but beyond an int (the sample numbers'
+// type), so that the message can say so instead of calling it malformed.
+bool TooLarge(const std::string& text) {
+  long long ignored = 0;
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, ignored);
+  return result.ptr == end && (result.ec == std::errc::result_out_of_range || result.ec == std::errc());
+}
+
+// What is wrong with an integer option's value.
+std::string IntegerError(const std::string& option, const std::string& value, const char* expected) {
+  if (TooLarge(value)) {
+    return option + " " + value + " is out of range (whole numbers from " +
+           std::to_string(std::numeric_limits<int>::min()) + " to " + std::to_string(std::numeric_limits<int>::max()) +
+           ")";
+  }
+  return option + " takes " + expected;
 }
 
 bool ParseReal(const std::string& text, double& value) {
@@ -60,14 +82,17 @@ const std::set<std::string>& OptionsOf(const std::string& command) {
   static const std::set<std::string> none{};
   static const std::set<std::string> fit{"--channel", "--start", "--width", "--f0",
                                          "--h0",      "--results", "--log",  "--json"};
-  static const std::set<std::string> plot{"--channels", "--start", "--width", "--white", "--fit", "--f0", "--h0"};
-  static const std::set<std::string> sweep{"--channel", "--from", "--to",      "--every", "--width",
-                                           "--f0",      "--h0",   "--results", "--log",   "--plot"};
-  static const std::set<std::string> rd{"--channel", "--level", "--length", "--fit", "--f0", "--h0"};
+  static const std::set<std::string> convert{"--force"};
+  static const std::set<std::string> plot{"--channels", "--start", "--width", "--white",
+                                          "--fit",      "--f0",    "--h0",    "--force"};
+  static const std::set<std::string> sweep{"--channel", "--from", "--to",      "--every", "--width", "--f0",
+                                           "--h0",      "--results", "--log", "--plot",  "--force"};
+  static const std::set<std::string> rd{"--channel", "--level", "--length", "--fit", "--f0", "--h0", "--force"};
   static const std::set<std::string> modes{"--channel", "--start", "--width", "--count", "--json"};
-  static const std::set<std::string> spectrum{"--channel", "--from", "--to", "--json", "--plot"};
+  static const std::set<std::string> spectrum{"--channel", "--from", "--to", "--json", "--plot", "--force"};
   static const std::set<std::string> detect{"--channel", "--json"};
   if (command == "fit") return fit;
+  if (command == "convert") return convert;
   if (command == "plot") return plot;
   if (command == "sweep") return sweep;
   if (command == "rd") return rd;
@@ -79,7 +104,7 @@ const std::set<std::string>& OptionsOf(const std::string& command) {
 
 // Options that take no value.
 bool IsFlag(const std::string& option) {
-  return option == "--json" || option == "--white" || option == "--fit";
+  return option == "--json" || option == "--white" || option == "--fit" || option == "--force";
 }
 
 std::size_t PositionalCount(const std::string& command) {
@@ -109,9 +134,14 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
   if (kCommands.count(options.command) == 0) return fail("unknown command '" + options.command + "'");
   const std::set<std::string>& allowed = OptionsOf(options.command);
   std::set<std::string> seen;
+  bool optionsEnded = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
       options.positional.push_back(arg);
       continue;
     }
@@ -141,11 +171,11 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
       }
       options.bandPass = true;
     } else if (arg == "--channel") {
-      if (!ParseInt(value, options.channel)) return fail("--channel takes a channel number");
+      if (!ParseInt(value, options.channel)) return fail(IntegerError(arg, value, "a channel number"));
     } else if (arg == "--channels") {
       if (!ParseChannelList(value, options.channels)) return fail("--channels takes channel numbers separated by commas");
     } else if (arg == "--start") {
-      if (!ParseInt(value, options.start)) return fail("--start takes a sample number");
+      if (!ParseInt(value, options.start)) return fail(IntegerError(arg, value, "a sample number"));
     } else if (arg == "--width") {
       if (!ParseReal(value, real) || !(static_cast<float>(real) > 0.0f) || !std::isfinite(static_cast<float>(real))) {
         return fail("--width takes a positive number of seconds");
@@ -161,21 +191,24 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     } else if (arg == "--h0") {
       if (!ParseReal(value, real)) return fail("--h0 takes a number");
       options.h0 = real;
-    } else if (arg == "--results") {
-      if (value.empty()) return fail("--results takes a path");
-      options.results = value;
-    } else if (arg == "--log") {
-      if (value.empty()) return fail("--log takes a path");
-      options.log = value;
+    } else if (arg == "--results" || arg == "--log") {
+      // A file appended to: stdout would mix its Shift-JIS rows into the output.
+      if (value.empty() || value == "-") return fail(arg + " takes a file path (./- for a file named -)");
+      (arg == "--results" ? options.results : options.log) = value;
     } else if (arg == "--from") {
-      if (!ParseInt(value, options.from) || options.from < 0) return fail("--from takes a sample number of 0 or more");
+      if (!ParseInt(value, options.from)) return fail(IntegerError(arg, value, "a sample number of 0 or more"));
+      if (options.from < 0) return fail("--from takes a sample number of 0 or more");
     } else if (arg == "--to") {
-      if (!ParseInt(value, options.to) || options.to < 0) return fail("--to takes a sample number of 0 or more");
+      if (!ParseInt(value, options.to)) return fail(IntegerError(arg, value, "a sample number of 0 or more"));
+      if (options.to < 0) return fail("--to takes a sample number of 0 or more");
       options.toGiven = true;
     } else if (arg == "--every") {
-      if (!ParseInt(value, options.every) || options.every < 1) return fail("--every takes a number of samples above 0");
+      if (!ParseInt(value, options.every)) return fail(IntegerError(arg, value, "a number of samples above 0"));
+      if (options.every < 1) return fail("--every takes a number of samples above 0");
     } else if (arg == "--plot") {
       if (value.empty()) return fail("--plot takes a path");
+      // stdout carries the command's own lines already.
+      if (value == "-") return fail("--plot takes a file path: stdout carries the command's output (./- for a file named -)");
       options.plot = value;
     } else if (arg == "--level") {
       if (!ParseReal(value, real) || !(real > 0.0)) return fail("--level takes a number above 0");
@@ -193,6 +226,8 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
       options.white = true;
     } else if (arg == "--fit") {
       options.fit = true;
+    } else if (arg == "--force") {
+      options.force = true;
     }
     i += needed;
   }

@@ -8,7 +8,24 @@
 #include "components/FitOverlay.h"
 #include "image/PngObject.h"
 
-int RunPlot(const CliOptions& options, std::FILE*, std::FILE* err) {
+namespace {
+
+// The picture on stdout, for OUT "-".
+bool WriteToStdout(const TPNGObject& png, std::FILE* out, std::FILE* err) {
+  std::vector<std::uint8_t> bytes;
+  if (const PngResult encoded = png.SaveToStream(bytes); !encoded.ok) {
+    PrintError(err, encoded.message);
+    return false;
+  }
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  return StdoutWritten(out, err);
+}
+
+}  // namespace
+
+int RunPlot(const CliOptions& options, std::FILE* out, std::FILE* err) {
+  const std::string& target = options.positional[1];
+  if (!OutputAllowed(options, target, err)) return kExitFailure;
   Session session;
   if (const int status = LoadSession(options, session, err); status != kExitOk) return status;
   const WaveData& record = session.Record();
@@ -57,7 +74,8 @@ int RunPlot(const CliOptions& options, std::FILE*, std::FILE* err) {
 
   TPNGObject png;
   png.Assign(canvas.Get()->Image());
-  const PngResult saved = png.SaveToFile(options.positional[1]);
+  if (target == "-") return WriteToStdout(png, out, err) ? kExitOk : kExitFailure;
+  const PngResult saved = png.SaveToFile(target);
   if (!saved.ok) {
     PrintError(err, saved.message);
     return kExitFailure;

@@ -1,41 +1,36 @@
 // oscalyx-cli rd: the random-decrement signature of one channel, written as a
 // standard CSV record that the window and fit read as any other; with --fit
-// also its evaluation, read back from that file.
-#include "analysis/RandomDecrement.h"
+// also its evaluation, of the signature as computed (the file reads back to
+// the same values).
 #include <ctime>
 
+#include "analysis/RandomDecrement.h"
 #include "cli/Cli.h"
 #include "io/WriteCsv.h"
 
 namespace {
 
-// fit OUT --channel 1 --start 0 --width W (with --f0, --h0) as a JSON object;
-// empty, with the message on `err`, when the file cannot be read back or the
-// evaluation fails.
-std::string FitOfSignature(const CliOptions& options, std::FILE* err) {
+// fit --channel 1 --start 0 --width W (with --f0, --h0) of the signature as a
+// JSON object; empty, with the message on `err`, when the evaluation fails.
+std::string FitOfSignature(const CliOptions& options, const WaveData& signature, std::FILE* err) {
   CliOptions fit;
-  fit.command = "fit";
-  fit.positional = {options.positional[1]};
-  fit.type = FileKind::Csv;
-  fit.channel = 1;
   fit.width = options.length;
   fit.f0 = options.f0;
   fit.h0 = options.h0;
-  Session session;
-  if (LoadSession(fit, session, err) != kExitOk) return {};
-  const WaveData& record = session.Record();
   const Evaluation evaluation =
-      EvaluateRecord(record, session.Band(), RequestFor(fit, record, 0, 0), std::time(nullptr));
+      EvaluateRecord(signature, std::nullopt, RequestFor(fit, signature, 0, 0), std::time(nullptr));
   if (!evaluation.Ok()) {
     PrintError(err, evaluation.Fit.Failure->Message);
     return {};
   }
-  return FitJson(evaluation, DisplayRow(record, 0, evaluation.Fit.Result));
+  return FitJson(evaluation, DisplayRow(signature, 0, evaluation.Fit.Result));
 }
 
 }  // namespace
 
 int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err) {
+  const std::string& target = options.positional[1];
+  if (!OutputAllowed(options, target, err)) return kExitFailure;
   Session session;
   int index = 0;
   if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;
@@ -43,10 +38,19 @@ int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err) {
   const RandomDecrementSignature rd = session.Signature(index, options.level, options.length);
   if (!rd.Ok()) {
     PrintError(err, rd.Failure->Message);
-    return rd.Failure->Kind == RandomDecrementFailureKind::NoTrigger ? kExitFailure : kExitUsage;
+    const RandomDecrementFailureKind kind = rd.Failure->Kind;
+    const bool usage = kind == RandomDecrementFailureKind::BadLevel || kind == RandomDecrementFailureKind::TooShort ||
+                       kind == RandomDecrementFailureKind::TooLong;
+    return usage ? kExitUsage : kExitFailure;
   }
-  // Written under a temporary name and renamed into place, as every file.
-  const WriteResult written = WriteCsv(options.positional[1], SignatureRecord(record, index, rd));
+  WaveData signature = SignatureRecord(record, index, rd);
+  // The file's name is the row's file name, as fit of that file would give it.
+  SetRecordPath(signature, target == "-" ? SignatureFileName(SlotText(record.FileName), index + 1) : target);
+
+  // Every value as it was computed ("%.9g"): "%f" would round a signature of
+  // small amplitude to nothing.
+  const WriteResult written = target == "-" ? WriteCsvTo(out, signature, nullptr, CsvValues::Exact)
+                                            : WriteCsv(target, signature, nullptr, CsvValues::Exact);
   if (!written.ok) {
     PrintError(err, written.message);
     return kExitFailure;
@@ -58,8 +62,9 @@ int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err) {
   json += ", \"samples\": " + std::to_string(rd.Length);
   // A failed evaluation leaves the written signature and the counts; its
   // message is on stderr.
-  const std::string fit = options.fit ? FitOfSignature(options, err) : std::string();
+  const std::string fit = options.fit ? FitOfSignature(options, signature, err) : std::string();
   if (options.fit) json += ", \"fit\": " + (fit.empty() ? std::string("null") : fit);
-  std::fprintf(out, "%s}\n", json.c_str());
+  // With the signature on stdout, the counts go to stderr.
+  std::fprintf(target == "-" ? err : out, "%s}\n", json.c_str());
   return options.fit && fit.empty() ? kExitFailure : kExitOk;
 }

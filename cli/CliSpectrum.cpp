@@ -92,6 +92,7 @@ std::string Json(const Spectrum& spectrum) {
 }  // namespace
 
 int RunSpectrum(const CliOptions& options, std::FILE* out, std::FILE* err) {
+  if (!options.plot.empty() && !OutputAllowed(options, options.plot, err)) return kExitFailure;
   Session session;
   int index = 0;
   if (const int status = LoadSessionChannel(options, session, index, err); status != kExitOk) return status;

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "components/MyMath.h"
+#include "io/NumberText.h"
+#include "io/ShiftJisText.h"
 
 namespace {
 
@@ -101,7 +103,8 @@ DrawViewResult DrawView(TMyWave& wave, const WaveData& record, const ViewWindow&
     } else {
       wave.OriginY = (strip + 1) * stripHeight - kOriginLift;
     }
-    wave.Title = std::string(SlotText(record.Names[c]));
+    // Shown in UTF-8: an SPC-51 name is Shift-JIS whatever its bytes look like.
+    wave.Title = DisplayRecordText(record.SourceKind, SlotText(record.Names[c]));
     wave.UnitY = record.SourceKind == FileKind::Spc51 ? std::string(kSpc51Unit)
                                                       : std::string(SlotText(record.Units[c]));
     // An array shorter than the record claims leaves the rest of the strip at 0.
@@ -124,13 +127,11 @@ DrawViewResult DrawView(TMyWave& wave, const WaveData& record, const ViewWindow&
   }
   wave.SkipRepeatedSegments = callerSkips;
 
-  char text[160];
-  std::snprintf(text, sizeof text, "data : %d - %d", start, end);
-  canvas.TextOut(kDataRangeX, kHeaderY, text);
+  canvas.TextOut(kDataRangeX, kHeaderY, FormatC("data : %d - %d", start, end));
   if (band) {
-    std::snprintf(text, sizeof text, "BandPass %.2fHz - %.2fHz", static_cast<double>(band->Lower),
-                  static_cast<double>(band->Upper));
-    canvas.TextOut(kBandPassX, kHeaderY, text);
+    canvas.TextOut(kBandPassX, kHeaderY,
+                   FormatC("BandPass %.2fHz - %.2fHz", static_cast<double>(band->Lower),
+                           static_cast<double>(band->Upper)));
   }
 
   result.Start = start;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "components/Platform.h"
+#include "io/NumberText.h"
 
 namespace {
 
@@ -360,18 +361,10 @@ PngResult TMyGraph::Save_PNG(const std::string& fileName) const {
 std::string TMyGraph::_round_number(float value) {
   const double a = std::fabs(static_cast<double>(value));
   if (value == 0.0f || a < 1e-8) return "0";
-  char text[64];
   // Compared in double precision: 0.00001 as a float lies just below 1e-5.
-  if (a < 1e-5 || a > 100000.0) {
-    std::snprintf(text, sizeof text, value > 0.0f ? "%.1e" : "-%.1e", a);
-    return text;
-  }
-  std::snprintf(text, sizeof text, "%.4f", a);
-  std::string t = text;
-  if (!t.empty() && t.back() == '9') {
-    std::snprintf(text, sizeof text, "%.4f", a + 0.0001);
-    t = text;
-  }
+  if (a < 1e-5 || a > 100000.0) return FormatC(value > 0.0f ? "%.1e" : "-%.1e", a);
+  std::string t = FormatC("%.4f", a);
+  if (!t.empty() && t.back() == '9') t = FormatC("%.4f", a + 0.0001);
   while (!t.empty() && t.back() == '0') t.pop_back();
   if (!t.empty() && t.back() == '.') t.pop_back();
   return value < 0.0f ? "-" + t : t;

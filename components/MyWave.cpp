@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "components/Platform.h"
+#include "io/NumberText.h"
 
 namespace {
 
@@ -26,9 +27,7 @@ int TruncPixel(double v) {
 // of the origin values.
 std::string GeneralText(float value) {
   if (value == 0.0f) return "0";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.15g", static_cast<double>(value));
-  return text;
+  return FormatC("%.15g", static_cast<double>(value));
 }
 
 // A tick value: computed in double precision, labelled in single precision.
@@ -313,19 +312,11 @@ std::string TMyWave::_round_number(float value) {
   if (value == 0.0f) return "0";
   const float a = std::fabs(value);
   const double ad = a;
-  char text[64];
   // The thresholds are compared in double precision: 0.00001 as a float lies
   // just below 1e-5 and is written in exponent form.
-  if (ad < 0.00001 || ad > 100000.0) {
-    std::snprintf(text, sizeof text, value > 0.0f ? "%.1e" : "-%.1e", ad);
-    return text;
-  }
-  std::snprintf(text, sizeof text, "%.4f", ad);
-  std::string t = text;
-  if (!t.empty() && t.back() == '9') {
-    std::snprintf(text, sizeof text, "%.4f", ad + 0.0001);
-    t = text;
-  }
+  if (ad < 0.00001 || ad > 100000.0) return FormatC(value > 0.0f ? "%.1e" : "-%.1e", ad);
+  std::string t = FormatC("%.4f", ad);
+  if (!t.empty() && t.back() == '9') t = FormatC("%.4f", ad + 0.0001);
   while (!t.empty() && t.back() == '0') t.pop_back();
   if (!t.empty() && t.back() == '.') t.pop_back();
   return value > 0.0f ? t : "-" + t;

@@ -37,6 +37,9 @@ class Platform {
   // Returns the chosen path, or an empty text when the user cancels.
   virtual std::string OpenFileName(const FileDialogRequest& request) = 0;
   virtual std::string SaveFileName(const FileDialogRequest& request) = 0;
+  // Asks a question that is answered yes or no (may a read-only file be
+  // replaced?); true for yes. A desktop that cannot ask answers no.
+  virtual bool AskYesNo(const std::string& /*text*/, const std::string& /*title*/) { return false; }
   virtual void CopyImageToClipboard(const RgbImage& image) = 0;
   // Runs `work` away from the window, which keeps repainting while nothing
   // else can be pressed; when it lasts longer than a moment, a progress

@@ -38,8 +38,8 @@ long SignedMagnitudeSum(std::span<const std::uint8_t> bytes) {
   return sum;
 }
 
-std::string FileMessage(const char* what, const std::string& path, int error) {
-  return "ファイル「" + path + "」" + what + "：" + SystemErrorText(error) + "。";
+std::string FileMessage(const char* what, const std::string& path, const std::string& cause) {
+  return "ファイル「" + path + "」" + what + "：" + cause + "。";
 }
 
 }  // namespace
@@ -212,7 +212,7 @@ PngResult TPNGObject::SaveToFile(const std::string& path) const {
   // A picture that cannot be written must not leave an empty file behind.
   if (PngResult r = Check(); !r.ok) return r;
   ReplacingFile file(path);
-  if (!file.ok()) return Failure(FileMessage("を作成できません", path, file.error()));
+  if (!file.ok()) return Failure(FileMessage("を作成できません", path, file.errorText()));
   int writeError = 0;
   PngResult result = Encode([&](std::span<const std::uint8_t> bytes) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) == bytes.size()) return true;
@@ -220,7 +220,7 @@ PngResult TPNGObject::SaveToFile(const std::string& path) const {
     return false;
   });
   if (!result.ok && writeError == 0) return result;  // the encoder's own failure; the file is dropped
-  if (writeError == 0 && !file.Commit()) writeError = file.error();
-  if (writeError != 0) return Failure(FileMessage("に書き込めません", path, writeError));
+  if (writeError != 0) return Failure(FileMessage("に書き込めません", path, SystemErrorText(writeError)));
+  if (!file.Commit()) return Failure(FileMessage("に書き込めません", path, file.errorText()));
   return result;
 }

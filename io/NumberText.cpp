@@ -1,8 +1,12 @@
 #include "io/NumberText.h"
 
+#include <locale.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -135,4 +139,27 @@ std::string RateText(double rate) {
   char text[40];
   const auto result = std::to_chars(text, text + sizeof text, rate, std::chars_format::general, 9);
   return std::string(text, result.ptr);
+}
+
+std::string FormatC(const char* format, ...) {
+  static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  const locale_t previous = cLocale != static_cast<locale_t>(nullptr) ? ::uselocale(cLocale) : nullptr;
+  std::va_list args;
+  va_start(args, format);
+  std::va_list again;
+  va_copy(again, args);
+  char small[128];
+  const int length = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  std::string text;
+  if (length >= 0 && static_cast<std::size_t>(length) < sizeof small) {
+    text.assign(small, static_cast<std::size_t>(length));
+  } else if (length > 0) {
+    text.resize(static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(text.data(), text.size(), format, again);
+    text.resize(static_cast<std::size_t>(length));
+  }
+  va_end(again);
+  if (previous != nullptr) ::uselocale(previous);
+  return text;
 }

@@ -35,3 +35,8 @@ std::string RateText(double rate);
 // printf("%.Nf", value) in the C locale.
 std::string FormatFixed(double value, int decimals);
 void AppendFixed(std::string& out, double value, int decimals);
+
+// printf in the C locale, whatever locale the process has set: a toolkit
+// starting up sets the user's, and with it a decimal comma. Thread-safe: the
+// locale is switched for the calling thread only.
+std::string FormatC(const char* format, ...) __attribute__((format(printf, 1, 2)));

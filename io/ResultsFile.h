@@ -4,7 +4,9 @@
 // be several processes at once (the window, command lines run side by side),
 // so every writer holds an advisory lock (flock) on the file while it writes,
 // and appends with O_APPEND. Rows go straight to the file with write(2): a row
-// is on disk as soon as it is written, however the program ends.
+// is on disk as soon as it is written, however the program ends. Only the
+// path itself is written: a symbolic link in its place, or anything but a
+// regular file with one name, is refused, never followed (see LockedFile).
 #pragma once
 
 #include <chrono>
@@ -34,26 +36,37 @@ struct AppendResult {
   };
   Status status = Status::Ok;
   std::string cause;  // Japanese, when not Ok
+  std::string path;   // the file that failed
+  std::string what;   // its name in messages, when the caller gave one
 
   bool ok() const { return status == Status::Ok; }
 };
 
 // Appends rows (complete lines in the file's bytes) to the file at `path`,
 // creating it if needed. Under the file's lock, the header goes first when the
-// file is empty, whether new, touched, or left empty by an earlier failure.
-// A failed write takes back what it wrote, and a file this call created is
-// removed again, so that no empty file is left behind.
+// file is empty, whether new, touched, or left empty by an earlier failure,
+// and the line end a last line lacks goes before the rows. A failed write
+// takes back what it wrote, and a file this call created is removed again, so
+// that no empty file is left behind. (AppendTransaction does the same for
+// several files at once.)
 AppendResult AppendLocked(const std::string& path, std::string_view header, const std::vector<std::string>& rows,
                           std::chrono::milliseconds lockWait = kLockWait);
 
 // The window's results file, held open (and locked) for the evaluations of one
-// loaded record and created anew, emptied, at every load.
+// loaded record and created anew, emptied, at every load. It keeps what it
+// wrote since, so that a file deleted under it can be made again whole.
 class ResultsFile {
  public:
   enum class CreateStatus {
     Created,
-    Locked,  // another program holds the file: it is left as it is, and this object stays closed
+    Locked,  // another program kept the lock past the wait: the file is left as it is, and this object stays closed
     Failed,
+  };
+  enum class AppendStatus {
+    Appended,
+    Recreated,  // the file had been deleted: made again with everything written since Create
+    Replaced,   // another file is at the path now: left alone, and this object closed
+    Failed,     // the write failed; whatever part of the row got in is taken back
   };
 
   ResultsFile() = default;
@@ -61,19 +74,27 @@ class ResultsFile {
   ResultsFile(const ResultsFile&) = delete;
   ResultsFile& operator=(const ResultsFile&) = delete;
 
-  // Opens `path` (creating it if needed) under its lock, empties it and writes
-  // the header line. Called again for the same file, it keeps the lock it
-  // holds. On Locked and Failed the object is closed, with errorText().
-  CreateStatus Create(const std::string& path, std::string_view header);
-  // Appends a whole row; false when the file is not open or the write failed
-  // (whatever part of the row got in is taken back).
+  // Opens `path` (creating it if needed) under its lock, waiting at most
+  // `lockWait` for another holder, empties it and writes the header line.
+  // Called again for the same file, it keeps the lock it holds. On Locked and
+  // Failed the object is closed, with errorText().
+  CreateStatus Create(const std::string& path, std::string_view header, std::chrono::milliseconds lockWait = kLockWait);
+  // Appends a whole row, after checking that the path still names the file;
+  // true when the row is in the file at the path (Appended or Recreated).
+  // LastAppend() tells which; errorText() why it is not.
   bool Append(std::string_view row);
+  AppendStatus LastAppend() const { return lastAppend_; }
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
   // Why the last Create or Append failed, in Japanese.
   const std::string& errorText() const { return errorText_; }
 
  private:
+  bool Recreate(std::string_view row);
+
   int fd_ = -1;
+  std::string path_;
+  std::string written_;  // the file's contents as written since Create
+  AppendStatus lastAppend_ = AppendStatus::Failed;
   std::string errorText_;
 };

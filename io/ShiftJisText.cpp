@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "io/WaveData.h"
 
 namespace {
 
@@ -52,6 +51,11 @@ std::string ShiftJisText(std::string_view text) {
 
 std::string DisplayUtf8(std::string_view bytes) {
   if (IsValidUtf8(bytes)) return std::string(bytes);
+  return ShiftJisToUtf8(bytes);
+}
+
+std::string ShiftJisToUtf8(std::string_view bytes) {
+  if (IsAscii(bytes)) return std::string(bytes);
   Converter converter("UTF-8", "CP932");
   if (!converter.ok()) return std::string(bytes);
   constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
@@ -71,6 +75,20 @@ std::string DisplayUtf8(std::string_view bytes) {
     ++in;
     --inLeft;
     iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+  }
+  return out;
+}
+
+std::string DisplayRecordText(FileKind kind, std::string_view bytes) {
+  return kind == FileKind::Spc51 ? ShiftJisToUtf8(bytes) : DisplayUtf8(bytes);
+}
+
+std::string FieldText(std::string_view name) {
+  constexpr char kReplacement = '?';
+  std::string out(name);
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = kReplacement;
   }
   return out;
 }

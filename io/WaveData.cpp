@@ -98,8 +98,8 @@ FileKind KindFromExtension(std::string_view path) {
 }
 
 bool SetRecordPath(WaveData& record, std::string_view path) {
-  if (path.size() >= kPathSlot || path.find('\0') != std::string_view::npos) return false;
-  CopyToSlot(path, record.Path);
+  if (path.find('\0') != std::string_view::npos) return false;
+  record.Path = path;
   CopyToSlot(FileNameOf(path), record.FileName);
   return true;
 }

@@ -16,14 +16,13 @@ constexpr int kMaxChannels = 8;
 constexpr std::size_t kNameSlot = 32;      // 31 bytes and the terminating NUL
 constexpr std::size_t kUnitSlot = 20;
 constexpr std::size_t kFileNameSlot = 52;
-constexpr std::size_t kPathSlot = 256;
 
 template <std::size_t N>
 using TextSlot = std::array<char, N>;
 
 struct WaveData {
   FileKind SourceKind = FileKind::Csv;
-  TextSlot<kPathSlot> Path{};
+  std::string Path;  // whole, however long: the file is read again from it
   TextSlot<kFileNameSlot> FileName{};
   std::int32_t ChannelCount = 0;
   std::int32_t SampleCount = 0;
@@ -76,6 +75,7 @@ std::string StemOf(std::string_view fileName);
 // letter case), otherwise the standard CSV reader.
 FileKind KindFromExtension(std::string_view path);
 
-// Sets Path and FileName for a file the user chose. A path that does not fit
-// its slot is refused (false): cut, it would name another file.
+// Sets Path and FileName for a file the user chose; only the stored file name
+// is cut to its slot. A path holding a NUL byte names no file and is refused
+// (false).
 bool SetRecordPath(WaveData& record, std::string_view path);

@@ -1,6 +1,7 @@
 #include "io/WriteCsv.h"
 
 #include <cerrno>
+#include <charconv>
 
 #include "io/NumberText.h"
 #include "io/ProgressTicker.h"
@@ -15,12 +16,20 @@ constexpr char kLineEnd[] = "\r\n";
 enum class Written { Whole, Failed, Cancelled };
 
 // The whole record onto `out`; Failed with `error` set when a write failed.
-Written WriteRecord(std::FILE* out, const WaveData& record, const Progress* progress, int& error) {
+void AppendExact(std::string& out, float value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
+                                    std::chars_format::general, 9);
+  out.append(buffer, result.ptr);
+}
+
+Written WriteRecord(std::FILE* out, const WaveData& record, const Progress* progress, CsvValues values,
+                    int& error) {
   const int channels = record.ChannelCount;
   std::string text;
   for (int k = 0; k < channels; ++k) {
     if (k > 0) text += ',';
-    text += ShiftJisText(SlotText(record.Names[k]));
+    text += FieldText(SlotText(record.Names[k]));
   }
   text += kLineEnd;
   text += RateText(record.Rate) + ",s" + kLineEnd;
@@ -29,7 +38,7 @@ Written WriteRecord(std::FILE* out, const WaveData& record, const Progress* prog
   text += kLineEnd;
   for (int k = 0; k < channels; ++k) {
     if (k > 0) text += ',';
-    text += ShiftJisText(SlotText(record.Units[k]));
+    text += FieldText(SlotText(record.Units[k]));
   }
   text += kLineEnd;
 
@@ -39,7 +48,9 @@ Written WriteRecord(std::FILE* out, const WaveData& record, const Progress* prog
   for (int i = 0; i < record.SampleCount && ok; ++i) {
     for (int k = 0; k < channels; ++k) {
       if (k > 0) text += ',';
-      AppendFixed(text, record.Samples[k][static_cast<std::size_t>(i)], 6);
+      const float value = record.Samples[k][static_cast<std::size_t>(i)];
+      if (values == CsvValues::Exact) AppendExact(text, value);
+      else AppendFixed(text, value, 6);
     }
     text += kLineEnd;
     if (text.size() >= kFlushAt) {
@@ -70,9 +81,9 @@ WriteResult Failure(const std::string& what, int error) { return {false, what + 
 
 }  // namespace
 
-WriteResult WriteCsvTo(std::FILE* out, const WaveData& record, const Progress* progress) {
+WriteResult WriteCsvTo(std::FILE* out, const WaveData& record, const Progress* progress, CsvValues values) {
   int error = 0;
-  switch (WriteRecord(out, record, progress, error)) {
+  switch (WriteRecord(out, record, progress, values, error)) {
     case Written::Whole:
       if (progress != nullptr) progress->At(1.0);
       return {};
@@ -82,16 +93,16 @@ WriteResult WriteCsvTo(std::FILE* out, const WaveData& record, const Progress* p
   return Failure("CSVデータを書き込めません", error);
 }
 
-WriteResult WriteCsv(const std::string& path, const WaveData& record, const Progress* progress) {
+WriteResult WriteCsv(const std::string& path, const WaveData& record, const Progress* progress, CsvValues values) {
   ReplacingFile file(path);
-  if (!file.ok()) return Failure("CSVファイル「" + path + "」を作成できません", file.error());
+  if (!file.ok()) return {false, "CSVファイル「" + path + "」を作成できません：" + file.errorText() + "。"};
   int error = 0;
-  switch (WriteRecord(file.stream(), record, progress, error)) {
+  switch (WriteRecord(file.stream(), record, progress, values, error)) {
     case Written::Whole: break;
     case Written::Cancelled: return Cancelled();  // the temporary file goes with `file`
     case Written::Failed: return Failure("CSVファイル「" + path + "」に書き込めません", error);
   }
-  if (!file.Commit()) return Failure("CSVファイル「" + path + "」に書き込めません", file.error());
+  if (!file.Commit()) return {false, "CSVファイル「" + path + "」に書き込めません：" + file.errorText() + "。"};
   if (progress != nullptr) progress->At(1.0);
   return {};
 }

@@ -12,6 +12,7 @@ packages=(
   qt6-translations-l10n
   xvfb xdotool x11-apps x11-utils
   librsvg2-bin desktop-file-utils appstream man-db file
+  locales-all strace
 )
 for arg in "$@"; do
   case "$arg" in

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/ResultRows.h"
+#include "io/NumberText.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ LoadOutcome Session::Load(const LoadRequest& request, const Progress* progress, 
 }
 
 LoadRequest Session::RefilterRequest(const std::optional<BandEdges>& band) const {
-  return LoadRequest{std::string(SlotText(record_.Path)), record_.SourceKind, band};
+  return LoadRequest{record_.Path, record_.SourceKind, band};
 }
 
 bool Session::FilteredWith(const std::optional<BandEdges>& band) const {
@@ -236,8 +237,10 @@ RandomDecrementSignature Session::Signature(int channel, double levelSigmas, flo
 }
 
 void Session::CreateResultsFile(std::vector<Notice>& notices) {
+  resultsRetry_ = false;
+  pendingRows_.clear();
   if (resultsPath_.empty()) return;
-  switch (resultsFile_.Create(resultsPath_, ResultsHeaderLine())) {
+  switch (resultsFile_.Create(resultsPath_, ResultsHeaderLine(), resultsLockWait_)) {
     case ResultsFile::CreateStatus::Created:
       return;
     case ResultsFile::CreateStatus::Failed:
@@ -246,27 +249,72 @@ void Session::CreateResultsFile(std::vector<Notice>& notices) {
                          kResultsTitle});
       return;
     case ResultsFile::CreateStatus::Locked:
-      // Another window started in this folder records its results there; this
-      // one leaves the file alone. Said once: every later load would repeat it.
+      // Another program (a command line appending, a window started in this
+      // folder) kept its lock past the wait. The file is left alone, and
+      // every evaluation tries again. Said once: every later load would
+      // repeat it.
+      resultsRetry_ = true;
       if (!lockNoticeGiven_) {
         lockNoticeGiven_ = true;
-        notices.push_back({"結果ファイル「" + resultsPath_ +
-                               "」は、このフォルダで起動した別のウィンドウが記録に使っています。\n"
-                               "評価はできますが、そのウィンドウが記録している間、このウィンドウの結果はファイルに"
-                               "記録されません。",
-                           kResultsTitle});
+        notices.push_back(
+            {"結果ファイル「" + resultsPath_ + "」は別のプログラムがロックしています（" +
+                 FormatC("%g", static_cast<double>(resultsLockWait_.count()) / 1000.0) +
+                 "秒待っても解除されませんでした）。\n"
+                 "評価はできます。ロックが解除されると、次の評価のときにこの記録の結果をまとめて記録します。",
+             kResultsTitle});
       }
       return;
   }
 }
 
 void Session::AppendResults(const std::string& row, std::vector<Notice>& notices) {
-  if (!resultsFile_.IsOpen()) return;
-  if (resultsFile_.Append(row)) return;
+  if (resultsFile_.IsOpen()) {
+    AppendResultsRow(row, notices);
+    return;
+  }
+  if (!resultsRetry_) return;
+  // No waiting here: a holder that kept the lock through the load's wait is
+  // likely to keep it, and the evaluation must not stall for it.
+  pendingRows_.push_back(row);
+  if (resultsFile_.Create(resultsPath_, ResultsHeaderLine(), std::chrono::milliseconds(0)) !=
+      ResultsFile::CreateStatus::Created) {
+    return;
+  }
+  resultsRetry_ = false;
+  std::vector<std::string> rows;
+  rows.swap(pendingRows_);
+  for (const std::string& pending : rows) {
+    if (!AppendResultsRow(pending, notices)) return;
+  }
+}
+
+bool Session::AppendResultsRow(const std::string& row, std::vector<Notice>& notices) {
+  const bool appended = resultsFile_.Append(row);
+  switch (resultsFile_.LastAppend()) {
+    case ResultsFile::AppendStatus::Appended:
+      return true;
+    case ResultsFile::AppendStatus::Recreated:
+      if (!recreateNoticeGiven_) {
+        recreateNoticeGiven_ = true;
+        notices.push_back({"結果ファイル「" + resultsPath_ +
+                               "」が削除されていたため、作り直しました。\nこの記録のこれまでの結果も書き直してあります。",
+                           kResultsTitle, Notice::Kind::Information});
+      }
+      return appended;
+    case ResultsFile::AppendStatus::Replaced:
+      notices.push_back({"結果ファイル「" + resultsPath_ +
+                             "」は別のファイルに置き換えられました。置き換えたファイルには書き込みません。\n"
+                             "評価はできますが、次に読み込むまで結果はファイルに記録されません。",
+                         kResultsTitle});
+      return false;
+    case ResultsFile::AppendStatus::Failed:
+      break;
+  }
   resultsFile_.Close();
   notices.push_back({"結果ファイル「" + resultsPath_ + "」に書き込めません（" + resultsFile_.errorText() +
                          "）。\n評価はできますが、結果はファイルに記録されません。",
                      kResultsTitle});
+  return false;
 }
 
 void Session::AppendLog(const std::string& row, std::vector<Notice>& notices) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -86,7 +87,13 @@ class Session {
   const std::string& LogPath() const { return logPath_; }
   bool ResultsFileOpen() const { return resultsFile_.IsOpen(); }
   // Closes the results file; the next load creates it again.
-  void CloseResultsFile() { resultsFile_.Close(); }
+  void CloseResultsFile() {
+    resultsFile_.Close();
+    resultsRetry_ = false;
+  }
+  // How long a load waits for another program's lock on the results file
+  // (the appends' wait; tests shorten it).
+  void SetResultsLockWait(std::chrono::milliseconds wait) { resultsLockWait_ = wait; }
 
   // The record --------------------------------------------------------------
   bool Loaded() const { return loaded_; }
@@ -194,6 +201,7 @@ class Session {
  private:
   void CreateResultsFile(std::vector<Notice>& notices);
   void AppendResults(const std::string& row, std::vector<Notice>& notices);
+  bool AppendResultsRow(const std::string& row, std::vector<Notice>& notices);
   void AppendLog(const std::string& row, std::vector<Notice>& notices);
 
   WaveData record_;
@@ -219,6 +227,12 @@ class Session {
   std::string resultsPath_;
   std::string logPath_;
   ResultsFile resultsFile_;
-  bool lockNoticeGiven_ = false;  // the results file is another window's: said once
+  std::chrono::milliseconds resultsLockWait_ = kLockWait;
+  // Another program kept the results file locked at the load: every
+  // evaluation tries again, and the rows evaluated until then wait here.
+  bool resultsRetry_ = false;
+  std::vector<std::string> pendingRows_;
+  bool lockNoticeGiven_ = false;      // the results file is locked elsewhere: said once
+  bool recreateNoticeGiven_ = false;  // the results file was deleted and made again: said once
   bool logNoticeGiven_ = false;   // the log cannot be written: said once
 };

@@ -1,5 +1,7 @@
 #include "components/qt/QtPlatform.h"
 
+#include "components/qt/FileNames.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -49,6 +51,13 @@ void QtPlatform::ShowMessage(const std::string& text, const std::string& title, 
   box.exec();
 }
 
+bool QtPlatform::AskYesNo(const std::string& text, const std::string& title) {
+  QMessageBox box(QMessageBox::Question, QString::fromStdString(title), QString::fromStdString(text),
+                  QMessageBox::Yes | QMessageBox::No, parent_);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 std::string QtPlatform::OpenFileName(const FileDialogRequest& request) {
   QFileDialog dialog(parent_);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -60,7 +69,7 @@ std::string QtPlatform::OpenFileName(const FileDialogRequest& request) {
     dialog.selectNameFilter(filters[request.filterIndex - 1]);
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first().toStdString();
+  return PathBytes(dialog.selectedFiles().first());
 }
 
 std::string QtPlatform::SaveFileName(const FileDialogRequest& request) {
@@ -76,7 +85,7 @@ std::string QtPlatform::SaveFileName(const FileDialogRequest& request) {
   if (!request.directory.empty()) dialog.setDirectory(QString::fromStdString(request.directory));
   if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first().toStdString();
+  return PathBytes(dialog.selectedFiles().first());
 }
 
 void QtPlatform::CopyImageToClipboard(const RgbImage& image) {
@@ -94,6 +103,26 @@ namespace {
 constexpr int kProgressDelayMs = 300;
 constexpr int kProgressPollMs = 40;
 constexpr int kProgressSteps = 1000;
+
+// Closing the window the work was started from stops the work, as "中止"
+// does: the program is ending, and nothing of the work would be shown.
+class CloseWatch final : public QObject {
+ public:
+  CloseWatch(QWidget* window, std::atomic<bool>& cancel) : window_(window), cancel_(cancel) {
+    if (window_ != nullptr) window_->installEventFilter(this);
+  }
+  ~CloseWatch() override {
+    if (window_ != nullptr) window_->removeEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Close) cancel_.store(true);
+    return false;
+  }
+
+ private:
+  QWidget* window_;
+  std::atomic<bool>& cancel_;
+};
 
 }  // namespace
 
@@ -122,11 +151,13 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
   dialog.setMinimumDuration(0);
   dialog.hide();  // shown by the timer below, once the work has lasted
   QObject::connect(&dialog, &QProgressDialog::canceled, [&cancel] { cancel.store(true); });
+  const CloseWatch closeWatch(parent_ != nullptr ? parent_->window() : nullptr, cancel);
 
   QEventLoop loop;
   QElapsedTimer clock;
   clock.start();
   bool shown = false;
+  bool timeToShow = false;
   auto showProgress = [&] {
     const std::lock_guard<std::mutex> lock(stageMutex);
     dialog.setLabelText(stage);
@@ -140,7 +171,10 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
       return;
     }
     if (!shown) {
-      if (clock.elapsed() >= kProgressDelayMs) loop.quit();  // time to show the dialog
+      if (clock.elapsed() >= kProgressDelayMs) {
+        timeToShow = true;
+        loop.quit();
+      }
       return;
     }
     // "中止", the close box and Esc all end in a cancelled or hidden dialog.
@@ -167,12 +201,15 @@ bool QtPlatform::RunLongWork(const std::string& label, const std::function<void(
   // Until the dialog shows, the window repaints but takes no input; then the
   // modal dialog keeps every other window from being pressed.
   loop.exec(QEventLoop::ExcludeUserInputEvents);
-  if (!done.load()) {
+  if (!done.load() && timeToShow) {
     shown = true;
     showProgress();
     dialog.show();
     loop.exec();
   }
+  // A loop ended by anything but the work's end (the application quitting
+  // with its last window) stops the work instead of waiting for all of it.
+  if (!done.load()) cancel.store(true);
   worker.join();
   poll.stop();
   dialog.hide();

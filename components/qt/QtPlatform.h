@@ -15,6 +15,7 @@ class QtPlatform final : public Platform {
   void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
   std::string OpenFileName(const FileDialogRequest& request) override;
   std::string SaveFileName(const FileDialogRequest& request) override;
+  bool AskYesNo(const std::string& text, const std::string& title) override;
   void CopyImageToClipboard(const RgbImage& image) override;
   bool RunLongWork(const std::string& label, const std::function<void(WorkReporter&)>& work) override;
   void RequestQuit() override;

@@ -126,6 +126,28 @@ TEST(DampedFitTest, NoisyDecayIsFoundNearItsTrueValues) {
   EXPECT_LT(r.Passes, kFitMaxPasses / 4);
 }
 
+// Accelerations in g or m/s² are small numbers: the same record in units a
+// thousand or a million times larger fits to the same frequency, damping and
+// phase, and to an amplitude as much smaller.
+TEST(DampedFitTest, SmallAmplitudesFitAsLargeOnes) {
+  const Decay truth{1.8, 3.7, 0.045, -0.9};
+  const std::vector<float> record = DecayRecord(truth, 200, 600, 3000, 0.07);
+  const FitEvaluation reference = EvaluateStretch(record, 200, 1.0f / 200, 600, 5.0f, 3.4, 0.03);
+  ASSERT_TRUE(reference.Ok());
+  for (const double scale : {1e-4, 1e-6}) {
+    SCOPED_TRACE(scale);
+    std::vector<float> small(record.size());
+    for (std::size_t i = 0; i < record.size(); ++i) small[i] = static_cast<float>(record[i] * scale);
+    const FitEvaluation fit = EvaluateStretch(small, 200, 1.0f / 200, 600, 5.0f, 3.4, 0.03);
+    ASSERT_TRUE(fit.Ok()) << fit.Failure->Message;
+    EXPECT_NEAR(fit.Result.F, reference.Result.F, 1e-4);
+    EXPECT_NEAR(fit.Result.H, reference.Result.H, 1e-5);
+    EXPECT_NEAR(fit.Result.Phi, reference.Result.Phi, 1e-4);
+    EXPECT_NEAR(fit.Result.A / scale, reference.Result.A, 1e-4);
+    EXPECT_NEAR(fit.Result.Ratio, reference.Result.Ratio, 1e-5);
+  }
+}
+
 // Every failure carries its own message; none of them ends the program.
 TEST(DampedFitTest, FailuresCarryTheirKindAndMessage) {
   struct Case {

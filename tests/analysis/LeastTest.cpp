@@ -101,14 +101,46 @@ TEST(LleastTest, IdenticalColumnsAreRankDeficient) {
   EXPECT_EQ(lleast(a.data(), 3, 6, 3, b.data(), 1e-6f), 10);
 }
 
-TEST(LleastTest, ToleranceIsOnTheSquaredNorm) {
-  // A column of norm 0.002 passes eps 1e-6 (squared norm 4e-6); one of norm
-  // 0.0009 does not.
-  for (const auto& [entry, expected] : std::vector<std::pair<float, int>>{{0.001f, 0}, {0.00045f, 10}}) {
-    std::vector<float> a = FromColumns({{entry, entry, entry, entry}, {1, -1, 2, 0.5f}}, 2);
-    std::vector<float> b = {1, 2, 3, 4};
-    EXPECT_EQ(lleast(a.data(), 2, 4, 2, b.data(), 1e-6f), expected) << entry;
+// The rank decision scales with a column below unit size: a small column
+// that is independent of the others is solved (its coefficient as large as
+// its smallness asks), one that depends on another is refused, at every
+// scale alike. At unit size and above the absolute tolerance stays.
+TEST(LleastTest, RankDecisionIsRelativeToTheColumnsSize) {
+  const std::vector<float> u = {0.8f, -1.2f, 0.45f, 1.7f, -0.3f, 0.95f};
+  const std::vector<float> v = {0.1f, 0.4f, -0.9f, 0.2f, 1.1f, -0.6f};
+  // b = 0.7·u + 1.3·v: with column 0 = s·u the solution is (0.7 / s, 1.3).
+  std::vector<float> rhs(6);
+  for (std::size_t i = 0; i < 6; ++i) rhs[i] = 0.7f * u[i] + 1.3f * v[i];
+  auto scaled = [](const std::vector<float>& column, double s) {
+    std::vector<float> out;
+    for (const float x : column) out.push_back(static_cast<float>(x * s));
+    return out;
+  };
+  for (const double s : {1.0, 1e-3, 4.5e-4, 1e-6, 1e-9}) {
+    std::vector<float> a = FromColumns({scaled(u, s), v}, 2);
+    std::vector<float> b = rhs;
+    ASSERT_EQ(lleast(a.data(), 2, 6, 2, b.data(), 1e-6f), 0) << s;
+    EXPECT_NEAR(b[0] * s, 0.7, 1e-5) << s;
+    EXPECT_NEAR(b[1], 1.3, 1e-5) << s;
+
+    // The same small column twice, and a second one that differs from it by
+    // a millionth of its size: dependent at any scale.
+    for (const double part : {0.0, 1e-6}) {
+      std::vector<float> nearly = scaled(u, s);
+      for (std::size_t i = 0; i < 6; ++i) nearly[i] = static_cast<float>(nearly[i] + part * s * v[i]);
+      std::vector<float> d = FromColumns({scaled(u, s), nearly, v}, 3);
+      std::vector<float> e = rhs;
+      EXPECT_EQ(lleast(d.data(), 3, 6, 3, e.data(), 1e-6f), 10) << s << " " << part;
+    }
   }
+  // Columns of entries about 30: what is left of a nearly dependent one is
+  // judged against eps itself, as before (squared norm about 3e-7).
+  std::vector<float> big = scaled(u, 30.0);
+  std::vector<float> nearBig = big;
+  for (std::size_t i = 0; i < 6; ++i) nearBig[i] = static_cast<float>(nearBig[i] + 3e-4 * v[i]);
+  std::vector<float> a = FromColumns({big, nearBig}, 2);
+  std::vector<float> b = rhs;
+  EXPECT_EQ(lleast(a.data(), 2, 6, 2, b.data(), 1e-6f), 10);
 }
 
 TEST(LleastTest, EqualNormsTakeTheLaterColumnFirst) {

@@ -61,6 +61,16 @@ TEST(RandomDecrementTest, RefusalsAndARecordWithoutCrossing) {
     EXPECT_EQ(rd.Failure->Message, c.message);
     EXPECT_TRUE(rd.Values.empty());
   }
+  // One value that is not a number would make the mean, σ and every level
+  // one too: refused by name, not reported as a record without triggers.
+  for (const float bad : {std::nanf(""), INFINITY, -INFINITY}) {
+    std::vector<float> samples = kSquare;
+    samples[6] = bad;
+    const RandomDecrementSignature rd = RandomDecrement(samples, 1, 0.5, 2.0f);
+    ASSERT_FALSE(rd.Ok());
+    EXPECT_EQ(rd.Failure->Kind, RandomDecrementFailureKind::BadSamples);
+    EXPECT_EQ(rd.Failure->Message, "データに数値でない値があります（サンプル番号 6）。");
+  }
   // The whole record as one segment is allowed: only i = 0 could start it.
   EXPECT_EQ(RandomDecrement(kSquare, 1, 0.5, 10.0f).Failure->Kind, RandomDecrementFailureKind::NoTrigger);
 }

@@ -2,7 +2,7 @@
 # The program in a real X server: start it, wait for its main window, check its
 # caption as the window manager reads it and its size, press "終　了" and expect
 # a clean exit; start it again with a record to open, and with too many
-# arguments.
+# arguments, and with a record whose name is not UTF-8.
 # Usage: real-window.sh PATH/TO/oscalyx PATH/TO/sample0.csv
 set -euo pipefail
 program=$(realpath "$1")
@@ -41,6 +41,18 @@ timeout 30 xdotool search --sync --onlyvisible --name "^自由振動/減衰振�
 for attempt in $(seq 100); do [ -s "$PWD/減衰特性.csv" ] && break; sleep 0.1; done
 kill "$pid"; wait "$pid" 2>/dev/null || true
 [ "$(head -c 9 "$PWD/減衰特性.csv")" = "filename," ] || { echo "the record given as argument was not loaded"; exit 1; }
+
+# A record whose name is Shift-JIS bytes ("テスト.csv", no valid UTF-8) is
+# opened by those bytes.
+sjis="$PWD/$(printf '\x83\x65\x83\x58\x83\x67').csv"
+cp "$sample" "$sjis"
+rm -f "$PWD/減衰特性.csv"
+"$program" "$sjis" &
+pid=$!
+timeout 30 xdotool search --sync --onlyvisible --name "^自由振動/減衰振動　Oscalyx Ver2.0$" >/dev/null
+for attempt in $(seq 100); do [ -s "$PWD/減衰特性.csv" ] && break; sleep 0.1; done
+kill "$pid"; wait "$pid" 2>/dev/null || true
+[ -s "$PWD/減衰特性.csv" ] || { echo "the Shift-JIS name given as argument was not loaded"; exit 1; }
 
 # Two records: a usage message and status 2, no window.
 status=0

@@ -99,11 +99,11 @@ TEST(CliSweep, NothingEvaluatedIsAFailureAndBadRangesAreRefused) {
   const CliRunResult none = RunCliCaptured(
       {"sweep", kSample0, "--channel", "1", "--from", "5900", "--to", "7000", "--every", "500", "--results", results});
   EXPECT_EQ(none.status, 1);
+  // The first start past the record's end says so, and the sweep stops there.
   EXPECT_EQ(none.out,
             "start,A,wn,f,T,h,phi,ratio,passes,accepted,se_f,se_h,f_lo,f_hi,h_lo,h_hi,flags,error\n"
             "5900,,,,,,,,,,,,,,,,,評価点がデータの終わりを越えています。\n"
-            "6400,,,,,,,,,,,,,,,,,評価開始点がデータの範囲外です。\n"
-            "6900,,,,,,,,,,,,,,,,,評価開始点がデータの範囲外です。\n");
+            "6400,,,,,,,,,,,,,,,,,評価開始点がデータの範囲外です。\n");
   EXPECT_FALSE(std::filesystem::exists(results));
 
   const std::vector<std::string> refused[] = {
@@ -197,6 +197,33 @@ TEST_F(CliRd, WritesTheSignatureAsARecordAndFitsIt) {
                                            "--json"});
   ASSERT_EQ(fit.status, 0) << fit.err;
   EXPECT_EQ(run.out, counts + fit.out.substr(0, fit.out.size() - 1) + "}\n");
+}
+
+// An ambient record in g: the signature's values are about 1e-5. The file
+// holds them as computed ("%.9g"; "%f" would leave one or two digits), and
+// --fit evaluates them as computed, which is what fit of the file gives.
+TEST_F(CliRd, ASmallSignatureIsWrittenAndFittedAsComputed) {
+  WaveData record;
+  ASSERT_TRUE(ReadCsv(source, record).ok());
+  for (float& v : record.Samples[1]) v = static_cast<float>(v * 1e-5);
+  const std::string small = dir.File("small.csv");
+  ASSERT_TRUE(WriteCsv(small, record, nullptr, CsvValues::Exact).ok);
+
+  const std::string out = dir.File("small_rd.csv");
+  const CliRunResult run = RunCliCaptured({"rd", small, out, "--channel", "2", "--fit"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  WaveData scaled;
+  ASSERT_TRUE(ReadCsv(small, scaled).ok());
+  const RandomDecrementSignature rd = RandomDecrement(scaled.Samples[1], 100, 1.41, 5.0f);
+  ASSERT_TRUE(rd.Ok());
+  WaveData signature;
+  ASSERT_TRUE(ReadCsv(out, signature).ok());
+  EXPECT_EQ(signature.Samples[0], rd.Values);
+
+  const CliRunResult fit = RunCliCaptured({"fit", out, "--channel", "1", "--json"});
+  ASSERT_EQ(fit.status, 0) << fit.err;
+  EXPECT_NE(run.out.find("\"fit\": " + fit.out.substr(0, fit.out.size() - 1) + "}"), std::string::npos) << run.out;
+  EXPECT_NE(fit.out.find("\"f\": 1.8"), std::string::npos) << fit.out;
 }
 
 TEST_F(CliRd, RefusalsWriteNothing) {

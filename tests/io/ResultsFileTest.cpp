@@ -28,16 +28,17 @@ TEST(ResultsFile, RowFollowsTheFixedFormat) {
             "a,b.csv,8ch,\x91\xAA\x93\x5F,3.000,6.283,1.000,1.000,0.0301,0.700,0.900\r\n");
 }
 
-TEST(ResultsFile, FileRowsHoldUtf8NamesInShiftJis) {
-  // 測定 is 0x91 0xAA 0x92 0xE8 in code page 932.
-  EXPECT_EQ(FormatResultsFileRow("測定.csv", 2, "測点", ResultOf(1.25f, 12.566f, 0.02f, -0.5f, 0.95f)),
+TEST(ResultsFile, FileNamesGoToShiftJisAndChannelNamesStayAsTheyAre) {
+  // The file name comes from the file system in UTF-8: 測定 is 0x91 0xAA
+  // 0x92 0xE8 in code page 932. A channel name is the record's own bytes.
+  EXPECT_EQ(FormatResultsFileRow("測定.csv", 2, "\x91\xAA\x93\x5F", ResultOf(1.25f, 12.566f, 0.02f, -0.5f, 0.95f)),
             "\x91\xAA\x92\xE8.csv,2ch,\x91\xAA\x93\x5F,1.250,12.566,2.000,0.500,0.0200,-0.500,0.950\r\n");
-  // Each text on its own: bytes already in Shift-JIS stay, and so does a name
-  // with a character code page 932 lacks.
-  EXPECT_EQ(FormatResultsFileRow("測定.csv", 1, "\x91\xAA\x93\x5F", ResultOf(1.0f, 6.2831855f, 0.03f, 0.7f, 0.5f)),
-            "\x91\xAA\x92\xE8.csv,1ch,\x91\xAA\x93\x5F,1.000,6.283,1.000,1.000,0.0300,0.700,0.500\r\n");
-  EXPECT_EQ(FormatResultsFileRow("a.csv", 1, "測点€", ResultOf(1.0f, 6.2831855f, 0.03f, 0.7f, 0.5f)),
-            "a.csv,1ch,測点€,1.000,6.283,1.000,1.000,0.0300,0.700,0.500\r\n");
+  // Shift-JIS "ﾂｰ" (0xC2 0xB0) is also the UTF-8 of "°", and stays ﾂｰ; a
+  // name with a character code page 932 lacks stays too.
+  EXPECT_EQ(FormatResultsFileRow("a.csv", 1, "\xC2\xB0", ResultOf(1.0f, 6.2831855f, 0.03f, 0.7f, 0.5f)),
+            "a.csv,1ch,\xC2\xB0,1.000,6.283,1.000,1.000,0.0300,0.700,0.500\r\n");
+  EXPECT_EQ(FormatResultsFileRow("€.csv", 1, "測点", ResultOf(1.0f, 6.2831855f, 0.03f, 0.7f, 0.5f)),
+            "€.csv,1ch,測点,1.000,6.283,1.000,1.000,0.0300,0.700,0.500\r\n");
 }
 
 TEST(ResultsFile, EveryRowIsOnDiskOnceWrittenAndCreateStartsAfresh) {

@@ -110,11 +110,15 @@ TEST(RecordPath, FileNameAndPathLimits) {
   const std::string name60 = std::string(56, 'm') + ".csv";
   ASSERT_TRUE(SetRecordPath(record, folder + name60));
   EXPECT_EQ(SlotText(record.FileName), name60.substr(0, 51));
-  EXPECT_EQ(SlotText(record.Path), folder + name60);
-  // A path that does not fit would name another file: refused, record unchanged.
-  EXPECT_FALSE(SetRecordPath(record, "/" + std::string(255, 'p')));
-  EXPECT_EQ(SlotText(record.Path), folder + name60);
-  EXPECT_TRUE(SetRecordPath(record, "/" + std::string(254, 'p')));
+  EXPECT_EQ(record.Path, folder + name60);
+  // Only the file name has a limit: a path of any length is kept whole, for
+  // the file to be read again from it. A NUL byte names no file.
+  const std::string deep = "/" + std::string(200, 'p') + "/" + std::string(200, 'q') + "/r.csv";
+  ASSERT_TRUE(SetRecordPath(record, deep));
+  EXPECT_EQ(record.Path, deep);
+  EXPECT_EQ(SlotText(record.FileName), "r.csv");
+  EXPECT_FALSE(SetRecordPath(record, std::string("/a\0b.csv", 9)));
+  EXPECT_EQ(record.Path, deep);
 }
 
 }  // namespace

@@ -77,16 +77,20 @@ TEST(WriteCsv, Spc51RecordReadsBackAsTheSameRecordRoundedToSixDecimals) {
   EXPECT_EQ(back.ChannelCount, 3);
 }
 
-TEST(WriteCsv, Utf8NamesAndUnitsAreWrittenInShiftJis) {
+// Names and units are the data file's own bytes: copied as they are, even
+// Shift-JIS that happens to be valid UTF-8 (half-width "ﾂｰ" is 0xC2 0xB0, the
+// UTF-8 of "°"). Only control characters are replaced, so a name cannot add a
+// header line.
+TEST(WriteCsv, NamesAndUnitsAreCopiedByteForByte) {
   TempDir dir;
   WaveData record = TwoChannels();
-  CopyToSlot("測定", record.Names[0]);        // 0x91 0xAA 0x92 0xE8
-  CopyToSlot("\x91\xAA\x93\x5F", record.Names[1]);  // already Shift-JIS: copied
-  CopyToSlot("m/s²", record.Units[0]);       // ² has no code: kept as UTF-8
-  CopyToSlot("ｍ", record.Units[1]);          // full-width m: 0x82 0x8D
+  CopyToSlot("測定", record.Names[0]);                // UTF-8 from a UTF-8 file: stays UTF-8
+  CopyToSlot("\x91\xAA\x93\x5F", record.Names[1]);  // Shift-JIS
+  CopyToSlot("\xC2\xB0", record.Units[0]);           // Shift-JIS ﾂｰ
+  CopyToSlot("m\r\n9,s", record.Units[1]);
   ASSERT_TRUE(WriteCsv(dir.File("out.csv"), record).ok);
-  EXPECT_EQ(TempDir::Read(dir.File("out.csv")).substr(0, 51),
-            "\x91\xAA\x92\xE8,\x91\xAA\x93\x5F\r\n100,s\r\nMEMO1,MEMO2\r\nm/s²,\x82\x8D\r\n-32.750000");
+  const std::string expected = "測定,\x91\xAA\x93\x5F\r\n100,s\r\nMEMO1,MEMO2\r\n\xC2\xB0,m??9,s\r\n-32.750000";
+  EXPECT_EQ(TempDir::Read(dir.File("out.csv")).substr(0, expected.size()), expected);
 }
 
 TEST(WriteCsv, FailuresLeaveNoPartialAndNoTemporaryFile) {

@@ -27,6 +27,10 @@ class RecordingPlatform : public Platform {
     requests.push_back(request);
     return saveAnswer;
   }
+  bool AskYesNo(const std::string& text, const std::string& title) override {
+    questions.push_back({text, title, MessageIcon::None});
+    return yesAnswer;
+  }
   void CopyImageToClipboard(const RgbImage& image) override { clipboard.push_back(image); }
   void RequestQuit() override { ++quitRequests; }
   // Runs the work at once on this thread, recording its stages and reports;
@@ -52,6 +56,8 @@ class RecordingPlatform : public Platform {
   }
 
   std::vector<Message> messages;
+  std::vector<Message> questions;  // yes-or-no questions, answered with yesAnswer
+  bool yesAnswer = false;
   std::vector<FileDialogRequest> requests;
   std::vector<RgbImage> clipboard;
   int quitRequests = 0;
