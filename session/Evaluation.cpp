@@ -78,7 +78,7 @@ std::string EvaluationLogRow(const WaveData& record, const std::optional<BandEdg
   entry.Flags = JoinedFlagNames(evaluation.Flags);
   // The record's folder as an absolute path, so a row names its file anywhere.
   std::error_code error;
-  const std::string folder = FolderOf(SlotText(record.Path));
+  const std::string folder = FolderOf(record.Path);
   const std::filesystem::path absolute = std::filesystem::absolute(folder.empty() ? "." : folder, error);
   const std::string folderText = error ? folder : absolute.lexically_normal().string();
   entry.Folder = folderText;
