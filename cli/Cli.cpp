@@ -16,6 +16,7 @@
 #include "analysis/ResultRows.h"
 #include "io/AppendTransaction.h"
 #include "io/Version.h"
+#include "io/LogVersions.h"
 #include "io/NumberText.h"
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
@@ -172,7 +173,12 @@ bool AppendEvaluationRows(const CliOptions& options, std::string_view resultsRow
     rows.push_back(resultsRows);
   }
   if (!options.log.empty() && !logRows.empty()) {
-    targets.push_back({options.log, EvaluationLogHeader(), "評価記録"});
+    // A log of an older version is kept as it is; the rows go beside it.
+    const std::string log = CurrentLogPath(options.log, EvaluationLogHeader());
+    if (log != options.log) {
+      PrintError(err, "評価記録「" + options.log + "」は以前の版の形式なので、「" + log + "」に記録します。");
+    }
+    targets.push_back({log, EvaluationLogHeader(), "評価記録"});
     rows.push_back(logRows);
   }
   AppendTransaction transaction;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/ResultRows.h"
+#include "io/LogVersions.h"
 #include "io/NumberText.h"
 
 namespace {
@@ -319,11 +320,19 @@ bool Session::AppendResultsRow(const std::string& row, std::vector<Notice>& noti
 
 void Session::AppendLog(const std::string& row, std::vector<Notice>& notices) {
   if (logPath_.empty()) return;
-  const AppendResult appended = AppendLocked(logPath_, EvaluationLogHeader(), {row});
+  // A log of an older version is kept as it is; the rows go beside it.
+  const std::string path = CurrentLogPath(logPath_, EvaluationLogHeader());
+  if (path != logPath_ && path != logMovedTo_) {
+    logMovedTo_ = path;
+    notices.push_back({"評価記録「" + logPath_ + "」は以前の版の形式なので、そのまま残し、これからの評価は「" + path +
+                           "」に記録します。",
+                       kLogTitle, Notice::Kind::Information});
+  }
+  const AppendResult appended = AppendLocked(path, EvaluationLogHeader(), {row});
   // Evaluation goes on without the log; said once, as every later row would repeat it.
   if (!appended.ok() && !logNoticeGiven_) {
     logNoticeGiven_ = true;
-    notices.push_back({"評価記録「" + logPath_ + "」に書き込めません（" + appended.cause +
+    notices.push_back({"評価記録「" + path + "」に書き込めません（" + appended.cause +
                            "）。\n評価は続けられますが、評価記録には残りません。",
                        kLogTitle});
   }

@@ -235,4 +235,5 @@ class Session {
   bool lockNoticeGiven_ = false;      // the results file is locked elsewhere: said once
   bool recreateNoticeGiven_ = false;  // the results file was deleted and made again: said once
   bool logNoticeGiven_ = false;   // the log cannot be written: said once
+  std::string logMovedTo_;        // where the rows go beside an older log (said once)
 };

@@ -205,6 +205,22 @@ TEST_F(SessionTest, AnExcludedPointLeavesTheAveragesAndIsLoggedAndComesBack) {
   EXPECT_FALSE(session.ExcludePoint(2, notices).has_value());
 }
 
+// A log of the version before is never rewritten: the rows go beside it,
+// and the user is told once.
+TEST_F(SessionTest, AnOlderLogStaysAsItIsAndTheRowsGoBesideIt) {
+  const std::string older = ShiftJisText("日時,ファイル名,チャンネル") + "\r\n2026/12/01 10:00:00,x.csv,1\r\n";
+  dir.Write("評価記録.csv", older);
+  Load(path);
+  const SessionEvaluation first = session.Evaluate(session.RequestAt(500, 3.8, 0.03));
+  const SessionEvaluation second = session.Evaluate(session.RequestAt(700, 3.8, 0.03));
+  EXPECT_EQ(TempDir::Read(dir.File("評価記録.csv")), older);
+  EXPECT_EQ(TempDir::Read(dir.File("評価記録_2.csv")),
+            EvaluationLogHeader() + first.Result.LogRow + second.Result.LogRow);
+  ASSERT_EQ(first.Notices.size(), 1u);
+  EXPECT_NE(first.Notices[0].Text.find("評価記録_2.csv"), std::string::npos);
+  EXPECT_TRUE(second.Notices.empty());
+}
+
 TEST(SessionWithoutFolder, RecordsNothing) {
   TempDir dir;
   const std::string path = DecayFile(dir, "decay.csv");
