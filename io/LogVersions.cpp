@@ -1,11 +1,17 @@
 #include "io/LogVersions.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 namespace {
 
 // Whether rows with `header` may be appended to `path`.
 bool TakesHeader(const std::string& path, std::string_view header) {
+  // Only a regular file is judged by its header; anything else in its place
+  // (a link, a pipe, a folder) is for the append to refuse with its reason.
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
   std::ifstream in(path, std::ios::binary);
   if (!in) return true;  // missing: it will be created with the header
   std::string start(header.size(), '\0');
