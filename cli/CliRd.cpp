@@ -4,7 +4,11 @@
 // the same values).
 #include <ctime>
 
+#include <algorithm>
+#include <span>
+
 #include "analysis/RandomDecrement.h"
+#include "analysis/SignatureInterval.h"
 #include "cli/Cli.h"
 #include "io/WriteCsv.h"
 
@@ -12,17 +16,22 @@ namespace {
 
 // fit --channel 1 --start 0 --width W (with --f0, --h0) of the signature as a
 // JSON object; empty, with the message on `err`, when the evaluation fails.
-std::string FitOfSignature(const CliOptions& options, const WaveData& signature, std::FILE* err) {
+// The values are the signature's fit; its interval comes from the spread of
+// the triggered segments of `samples`, the channel the signature was taken
+// from, which the signature's own residuals cannot show.
+std::string FitOfSignature(const CliOptions& options, const WaveData& signature, std::span<const float> samples,
+                           const RandomDecrementSignature& rd, std::FILE* err) {
   CliOptions fit;
   fit.width = options.length;
   fit.f0 = options.f0;
+  fit.f0Auto = options.f0Auto;
   fit.h0 = options.h0;
-  const Evaluation evaluation =
-      EvaluateRecord(signature, std::nullopt, RequestFor(fit, signature, 0, 0), std::time(nullptr));
+  Evaluation evaluation = EvaluateRecord(signature, std::nullopt, RequestFor(fit, signature, 0, 0), std::time(nullptr));
   if (!evaluation.Ok()) {
     PrintError(err, evaluation.Fit.Failure->Message);
     return {};
   }
+  evaluation.Interval = SignatureInterval(samples, rd, evaluation.Fit);
   return FitJson(evaluation, DisplayRow(signature, 0, evaluation.Fit.Result));
 }
 
@@ -62,7 +71,11 @@ int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err) {
   json += ", \"samples\": " + std::to_string(rd.Length);
   // A failed evaluation leaves the written signature and the counts; its
   // message is on stderr.
-  const std::string fit = options.fit ? FitOfSignature(options, signature, err) : std::string();
+  const std::vector<float>& samples = record.Samples[static_cast<std::size_t>(index)];
+  const std::size_t count = std::min(samples.size(), static_cast<std::size_t>(std::max(record.SampleCount, 0)));
+  const std::string fit = options.fit ? FitOfSignature(options, signature, std::span<const float>(samples.data(), count),
+                                                       rd, err)
+                                      : std::string();
   if (options.fit) json += ", \"fit\": " + (fit.empty() ? std::string("null") : fit);
   // With the signature on stdout, the counts go to stderr.
   std::fprintf(target == "-" ? err : out, "%s}\n", json.c_str());

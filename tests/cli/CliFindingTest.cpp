@@ -70,3 +70,24 @@ TEST(CliFinding, AutomaticInitialFrequencyIsTheStretchsStrongestPeak) {
 }
 
 }  // namespace
+
+namespace {
+
+// rd --fit: the interval of the signature's fit comes from its triggered
+// segments, and holds the ambient sample's first mode.
+TEST(CliFinding, SignatureFitCarriesTheTriggersInterval) {
+  TempDir dir;
+  const CliRunResult run = RunCliCaptured({"rd", std::string(OSCALYX_SOURCE_DIR) + "/sample/sample2.csv",
+                                           dir.File("rd.csv"), "--channel", "1", "--fit"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(run.out, found,
+                                std::regex(R"("interval": \{"f": \[([0-9.e-]+), ([0-9.e-]+)\], "h": \[([0-9.e-]+), ([0-9.e-]+)\], "level": 0.95, "method": "rd-batch-means")")))
+      << run.out;
+  EXPECT_LT(std::stod(found[1]), 1.05);
+  EXPECT_GT(std::stod(found[2]), 1.05);
+  EXPECT_LT(std::stod(found[3]), 0.02);
+  EXPECT_GT(std::stod(found[4]), 0.02);
+}
+
+}  // namespace
