@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "io/NumberText.h"
+
 namespace {
 
 // Samples between two progress reports.
@@ -11,6 +13,26 @@ RandomDecrementSignature Failed(RandomDecrementFailureKind kind, const char* mes
   RandomDecrementSignature out;
   out.Failure = RandomDecrementFailure{kind, message};
   return out;
+}
+
+// The record's mean, σ of the mean-free record and the trigger level L·σ, in
+// double and in the order of the samples, as every use of the level takes them.
+struct Levels {
+  double Mean = 0.0;
+  double Sigma = 0.0;
+  double Level = 0.0;
+};
+Levels LevelsOf(std::span<const float> samples, double sum, double levelSigmas) {
+  Levels levels;
+  levels.Mean = sum / static_cast<double>(samples.size());
+  double sumSquares = 0.0;
+  for (const float v : samples) {
+    const double x = v - levels.Mean;
+    sumSquares += x * x;
+  }
+  levels.Sigma = std::sqrt(sumSquares / static_cast<double>(samples.size()));
+  levels.Level = levelSigmas * levels.Sigma;
+  return levels;
 }
 
 }  // namespace
@@ -56,16 +78,12 @@ RandomDecrementSignature RandomDecrement(std::span<const float> samples, double 
                                                  "）。"};
     return refused;
   }
-  const double mean = sum / static_cast<double>(n);
-  double sumSquares = 0.0;
-  for (const float v : samples) {
-    const double x = v - mean;
-    sumSquares += x * x;
-  }
+  const Levels levels = LevelsOf(samples, sum, levelSigmas);
+  const double mean = levels.Mean;
 
   RandomDecrementSignature out;
-  out.Sigma = std::sqrt(sumSquares / static_cast<double>(n));
-  out.Level = levelSigmas * out.Sigma;
+  out.Sigma = levels.Sigma;
+  out.Level = levels.Level;
   out.Mean = mean;
   out.Length = static_cast<std::int32_t>(m);
   const double level = out.Level;
@@ -106,6 +124,33 @@ WaveData SignatureRecord(const WaveData& source, int channel, const RandomDecrem
   record.Units[0] = source.Units[static_cast<std::size_t>(channel)];
   record.Samples[0] = signature.Values;
   return record;
+}
+
+std::optional<TriggerCount> CountTriggers(std::span<const float> samples, double rate, double levelSigmas,
+                                          float lengthSeconds) {
+  const std::size_t n = samples.size();
+  if (RandomDecrementSettingProblem(levelSigmas, lengthSeconds, rate, n)) return std::nullopt;
+  const auto m = static_cast<std::size_t>(rate * lengthSeconds);
+  // As RandomDecrement counts them: up-crossings x_(i−1) < a ≤ x_i of the
+  // mean-free samples, with room for a whole segment.
+  double sum = 0.0;
+  for (const float v : samples) sum += v;
+  if (!std::isfinite(sum)) return std::nullopt;
+  const Levels levels = LevelsOf(samples, sum, levelSigmas);
+  TriggerCount count;
+  count.Sigma = levels.Sigma;
+  for (std::size_t i = 1; i + m <= n; ++i) {
+    const double previous = samples[i - 1] - levels.Mean;
+    const double current = samples[i] - levels.Mean;
+    if (previous < levels.Level && levels.Level <= current) ++count.Triggers;
+  }
+  return count;
+}
+
+std::string SignatureMemo(double levelSigmas, float lengthSeconds, std::int64_t first, std::int64_t last,
+                          std::int64_t triggers) {
+  return "RD法 レベル" + FormatC("%g", levelSigmas) + "σ 長さ" + FormatC("%g", static_cast<double>(lengthSeconds)) +
+         "秒 範囲" + std::to_string(first) + "-" + std::to_string(last) + " トリガ" + std::to_string(triggers);
 }
 
 std::string SignatureFileName(std::string_view fileName, int channelNumber) {

@@ -64,6 +64,23 @@ std::optional<RandomDecrementFailure> RandomDecrementSettingProblem(double level
 RandomDecrementSignature RandomDecrement(std::span<const float> samples, double rate, double levelSigmas,
                                          float lengthSeconds, const Progress* progress = nullptr);
 
+// What a signature would be made of, found without making it: the number of
+// triggers and σ, for a setting shown before the work starts. Nothing when the
+// setting cannot give a signature or a sample is not finite.
+struct TriggerCount {
+  std::int64_t Triggers = 0;
+  double Sigma = 0.0;
+};
+std::optional<TriggerCount> CountTriggers(std::span<const float> samples, double rate, double levelSigmas,
+                                          float lengthSeconds);
+// Fewer triggers than this leave a signature too ragged to evaluate well.
+constexpr std::int64_t kFewTriggers = 50;
+
+// The memo line of a signature file: how it was made ("RD法 レベル1.41σ 長さ5秒
+// 範囲0-29999 トリガ325"), one cell without commas.
+std::string SignatureMemo(double levelSigmas, float lengthSeconds, std::int64_t first, std::int64_t last,
+                          std::int64_t triggers);
+
 // The name a signature is offered under: "<name without extension>_ch<K>_rd.csv"
 // ("sample0.csv", channel 1: "sample0_ch1_rd.csv").
 std::string SignatureFileName(std::string_view fileName, int channelNumber);

@@ -25,6 +25,15 @@ int StrToInt(const QString& text) {
   return value;
 }
 
+long long StrToIntOr(const QString& text, long long fallback) {
+  const std::string s = Trimmed(text);
+  const char* begin = s.data() + (!s.empty() && s[0] == '+' ? 1 : 0);
+  const char* end = s.data() + s.size();
+  long long value = 0;
+  const auto result = std::from_chars(begin, end, value);
+  return begin == end || result.ec != std::errc() || result.ptr != end ? fallback : value;
+}
+
 double StrToFloat(const QString& text) {
   const std::string s = Trimmed(text);
   const char* begin = s.data() + (!s.empty() && s[0] == '+' ? 1 : 0);

@@ -18,6 +18,8 @@ class ConversionError : public std::runtime_error {
 
 // A decimal integer: optional sign and digits, blanks around it allowed.
 int StrToInt(const QString& text);
+// The same without an error: `fallback` for a text that is no integer.
+long long StrToIntOr(const QString& text, long long fallback);
 // A decimal number: optional sign, digits, point, fraction, exponent.
 double StrToFloat(const QString& text);
 

@@ -63,10 +63,14 @@ void TOpen::RDClick() {
   const WaveData& record = session_.Record();
   if (!session_.Loaded() || !view.SingleChannel || view.SingleIndex >= record.ChannelCount) return;
   const int channel = view.SingleIndex;
-  RandomDec->SetRecord(record.Rate, record.SampleCount);
+  const std::int64_t shownFirst = lastDraw_.Start;
+  const std::int64_t shownLast = std::max<std::int64_t>(lastDraw_.Start, lastDraw_.End - 1);
+  RandomDec->SetRecord(record.Rate, session_.ChannelSpan(channel), shownFirst, shownLast);
   if (RandomDec->exec() != QDialog::Accepted) return;
   const double level = RandomDec->Level();
   const float length = RandomDec->Length();
+  const std::int64_t first = RandomDec->First();
+  const std::int64_t last = RandomDec->Last();
   const std::string chosen =
       platform_.SaveFileName({kCsvFilter, 1, true, FolderOf(record.Path),
                               SignatureFileName(SlotText(record.FileName), channel + 1)});
@@ -78,14 +82,15 @@ void TOpen::RDClick() {
   RandomDecrementSignature signature;
   std::optional<WriteResult> written;
   const Session& session = session_;
-  platform_.RunLongWork(kSignatureLabel, [&signature, &written, &session, channel, level, length,
+  platform_.RunLongWork(kSignatureLabel, [&signature, &written, &session, channel, level, length, first, last,
                                           path](WorkReporter& reporter) {
-    signature = session.Signature(channel, level, length, &reporter.progress);
+    signature = session.Signature(channel, level, length, &reporter.progress, first, last);
     if (signature.Ok() && !reporter.progress.Cancelled()) {
       reporter.Stage(kWritingLabel);
+      WaveData file = SignatureRecord(session.Record(), channel, signature);
+      file.Memo = SignatureMemo(level, length, first, last, signature.Triggers);
       // Every value as computed: "%f" would round a small signature to nothing.
-      written = WriteCsv(path, SignatureRecord(session.Record(), channel, signature), &reporter.progress,
-                         CsvValues::Exact);
+      written = WriteCsv(path, file, &reporter.progress, CsvValues::Exact);
     }
   });
   // "中止" leaves nothing: no file was written, or the one begun was removed.
@@ -98,6 +103,17 @@ void TOpen::RDClick() {
   }
   if (!written->ok) {
     platform_.ShowMessage(written->message, kSignatureTitle, MessageIcon::Warning);
+    return;
+  }
+  // Opening the signature starts a new results file, as every load does: the
+  // rows of the record just evaluated would go from it (the log keeps them).
+  // Asked first when there are any.
+  if (session_.ResultsRowCount() > 0 &&
+      !platform_.AskYesNo("信号を「" + path + "」に保存しました。\n信号を開くと、結果ファイル「" + session_.ResultsPath() +
+                              "」は新しい記録の分になり、いまの記録の評価結果 " +
+                              std::to_string(session_.ResultsRowCount()) +
+                              " 件は消えます（評価記録にはすべて残っています）。\n信号を開きますか？",
+                          kSignatureTitle)) {
     return;
   }
   // The signature is a standard CSV record like any other, opened as the user

@@ -53,6 +53,7 @@ int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err) {
     return usage ? kExitUsage : kExitFailure;
   }
   WaveData signature = SignatureRecord(record, index, rd);
+  signature.Memo = SignatureMemo(options.level, options.length, 0, std::max(record.SampleCount, 1) - 1, rd.Triggers);
   // The file's name is the row's file name, as fit of that file would give it.
   SetRecordPath(signature, target == "-" ? SignatureFileName(SlotText(record.FileName), index + 1) : target);
 

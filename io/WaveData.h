@@ -33,6 +33,10 @@ struct WaveData {
   std::array<std::vector<float>, kMaxChannels> Samples;
   std::array<std::vector<std::int16_t>, kMaxChannels> RawCounts;
   std::array<float, kMaxChannels> Scales{};
+  // Line 3 of a standard CSV file this program writes: what made the record
+  // (a random-decrement signature's settings). The readers keep no memo, so
+  // it is empty for every record read; empty, the line holds MEMO1, MEMO2, ….
+  std::string Memo;
 };
 
 // The text of a slot, up to its first NUL.

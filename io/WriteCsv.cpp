@@ -33,8 +33,12 @@ Written WriteRecord(std::FILE* out, const WaveData& record, const Progress* prog
   }
   text += kLineEnd;
   text += RateText(record.Rate) + ",s" + kLineEnd;
-  text += "MEMO1";
-  for (int k = 2; k <= channels; ++k) text += ",MEMO" + std::to_string(k);
+  if (!record.Memo.empty()) {
+    text += FieldText(ShiftJisText(record.Memo));
+  } else {
+    text += "MEMO1";
+    for (int k = 2; k <= channels; ++k) text += ",MEMO" + std::to_string(k);
+  }
   text += kLineEnd;
   for (int k = 0; k < channels; ++k) {
     if (k > 0) text += ',';

@@ -232,12 +232,21 @@ WriteResult Session::Convert(const std::string& path, const Progress* progress) 
 }
 
 RandomDecrementSignature Session::Signature(int channel, double levelSigmas, float lengthSeconds,
-                                            const Progress* progress) const {
-  return RandomDecrement(record_.Samples[static_cast<std::size_t>(channel)], record_.Rate, levelSigmas, lengthSeconds,
-                         progress);
+                                            const Progress* progress, std::int64_t first, std::int64_t last) const {
+  return RandomDecrement(ChannelSpan(channel, first, last), record_.Rate, levelSigmas, lengthSeconds, progress);
+}
+
+std::span<const float> Session::ChannelSpan(int channel, std::int64_t first, std::int64_t last) const {
+  const std::vector<float>& samples = record_.Samples[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  const auto count = static_cast<std::int64_t>(
+      std::min(samples.size(), static_cast<std::size_t>(std::max(record_.SampleCount, 0))));
+  first = std::clamp<std::int64_t>(first, 0, count);
+  last = std::clamp<std::int64_t>(last, first - 1, count - 1);
+  return std::span<const float>(samples.data() + first, static_cast<std::size_t>(last - first + 1));
 }
 
 void Session::CreateResultsFile(std::vector<Notice>& notices) {
+  resultsRows_ = 0;
   resultsRetry_ = false;
   pendingRows_.clear();
   if (resultsPath_.empty()) return;
@@ -291,6 +300,7 @@ void Session::AppendResults(const std::string& row, std::vector<Notice>& notices
 
 bool Session::AppendResultsRow(const std::string& row, std::vector<Notice>& notices) {
   const bool appended = resultsFile_.Append(row);
+  if (appended) ++resultsRows_;
   switch (resultsFile_.LastAppend()) {
     case ResultsFile::AppendStatus::Appended:
       return true;

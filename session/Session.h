@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <limits>
+#include <span>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,6 +88,8 @@ class Session {
   const std::string& ResultsPath() const { return resultsPath_; }
   const std::string& LogPath() const { return logPath_; }
   bool ResultsFileOpen() const { return resultsFile_.IsOpen(); }
+  // Rows written into the results file since the last load.
+  int ResultsRowCount() const { return resultsRows_; }
   // Closes the results file; the next load creates it again.
   void CloseResultsFile() {
     resultsFile_.Close();
@@ -194,9 +198,14 @@ class Session {
   // Files made from the record -----------------------------------------------
   // Writes the record as a standard CSV file.
   WriteResult Convert(const std::string& path, const Progress* progress = nullptr) const;
-  // The random-decrement signature of a channel (see RandomDecrement).
+  // The random-decrement signature of a channel (see RandomDecrement), of
+  // its samples first … last (the whole channel by default).
   RandomDecrementSignature Signature(int channel, double levelSigmas, float lengthSeconds,
-                                     const Progress* progress = nullptr) const;
+                                     const Progress* progress = nullptr, std::int64_t first = 0,
+                                     std::int64_t last = std::numeric_limits<std::int64_t>::max()) const;
+  // The samples first … last of a channel, clamped to the record.
+  std::span<const float> ChannelSpan(int channel, std::int64_t first = 0,
+                                     std::int64_t last = std::numeric_limits<std::int64_t>::max()) const;
 
  private:
   void CreateResultsFile(std::vector<Notice>& notices);
@@ -232,6 +241,7 @@ class Session {
   // evaluation tries again, and the rows evaluated until then wait here.
   bool resultsRetry_ = false;
   std::vector<std::string> pendingRows_;
+  int resultsRows_ = 0;
   bool lockNoticeGiven_ = false;      // the results file is locked elsewhere: said once
   bool recreateNoticeGiven_ = false;  // the results file was deleted and made again: said once
   bool logNoticeGiven_ = false;   // the log cannot be written: said once

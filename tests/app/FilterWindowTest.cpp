@@ -1,11 +1,16 @@
 // The band-pass dialog seen from the main window, the conversion menu and the
 // help windows.
 #include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 
 #include "app/URandomDec.h"
 #include "io/ReadCsv.h"
 #include "tests/support/AmbientRecord.h"
+#include "io/ShiftJisText.h"
 #include "tests/support/MainWindowFixture.h"
 
 namespace {
@@ -228,6 +233,52 @@ TEST_F(SignatureWindowTest, SignatureIsSavedBesideTheRecordAndOpened) {
   EXPECT_EQ(std::string(SlotText(session->Record().Names[0])), "AMB");
   EXPECT_TRUE(RadioCsv()->isChecked());
   EXPECT_EQ(Results(), ResultsHeaderLine());
+}
+
+// The dialog says how many triggers a setting gives before anything is
+// computed, takes the part of the record chosen, writes its setting into the
+// signature's memo line, and asks before a new results file would drop the
+// rows of the record just evaluated.
+TEST_F(SignatureWindowTest, TriggersBeforeTheWorkARangeAndAQuestionBeforeTheRowsGo) {
+  Load(AmbientCsv(60000));
+  TypeStart("1000");
+  open->Button9Click();
+  ASSERT_EQ(session->ResultsRowCount(), 1);
+  const std::string rows = Results();
+
+  TRandomDec* dialog = RandomDec();
+  platform.saveAnswer = dir.File("part.csv");
+  platform.yesAnswer = false;
+  QTimer::singleShot(0, dialog, [this, dialog] {
+    dialog->RadioTyped->setChecked(true);
+    dialog->EdFrom->setText("10000");
+    dialog->EdTo->setText("39999");
+    dialog->ShowTriggers();
+    const std::optional<TriggerCount> count =
+        CountTriggers(std::span<const float>(session->Record().Samples[0]).subspan(10000, 30000), 100, 1.41, 5.0f);
+    ASSERT_TRUE(count.has_value());
+    EXPECT_TRUE(dialog->LabelTriggers->text().startsWith(QString("トリガ数 %1、σ = ").arg(count->Triggers)))
+        << dialog->LabelTriggers->text().toStdString();
+    dialog->EdLevel->setText("4.5");  // a level the record seldom reaches
+    dialog->ShowTriggers();
+    EXPECT_TRUE(dialog->LabelTriggers->text().contains("50未満")) << dialog->LabelTriggers->text().toStdString();
+    dialog->EdLevel->setText("1.41");
+    dialog->Button1Click();
+  });
+  RD()->trigger();
+  // Saved, with its setting in the memo line; not opened, as the user said no.
+  const std::string saved = TempDir::Read(dir.File("part.csv"));
+  EXPECT_NE(saved.find(ShiftJisText("RD法 レベル1.41σ 長さ5秒 範囲10000-39999 トリガ")), std::string::npos);
+  ASSERT_EQ(platform.questions.size(), 1u);
+  EXPECT_EQ(LabelFileName()->text(), "ambient.csv");
+  EXPECT_EQ(Results(), rows);
+
+  // キャンセル leaves everything as it was.
+  QTimer::singleShot(0, dialog, [dialog] { dialog->Button2->click(); });
+  platform.saveAnswer = dir.File("never.csv");
+  RD()->trigger();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("never.csv")));
+  EXPECT_EQ(platform.questions.size(), 1u);
 }
 
 TEST_F(SignatureWindowTest, RefusedSettingsAndCancelLeaveEverythingAsItWas) {
