@@ -108,4 +108,5 @@ void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
   plot_->PlotCanvas().SetPenColor({255, 0, 0});
   plot_->Refresh();
   ShowNotices(outcome.Notices);
+  emit EvaluationShown();
 }

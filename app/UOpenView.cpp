@@ -162,6 +162,7 @@ void TOpen::RedrawView() {
     LabelFlags->clear();
     LabelFlags->setToolTip(QString());
   }
+  emit ViewRedrawn();
   if (!startIsNumber) throw ConversionError(conversionError);
 }
 
