@@ -13,6 +13,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "analysis/StretchSpectrum.h"
 #include "app/Conversions.h"
 #include "app/OverviewPicture.h"
 #include "app/UGraph.h"
@@ -278,7 +279,10 @@ void TOverview::DrawSpectrum() {
         std::min<std::int64_t>(WindowSamples(record.Rate, view.WidthSeconds), record.SampleCount - first);
     const SpectrumKey key{channel_, first, count};
     if (!(key == spectrumKey_)) {
-      spectrum_ = session_.SpectrumOf(channel_, first, first + count - 1);
+      const std::vector<float>& samples = record.Samples[static_cast<std::size_t>(channel_)];
+      const std::size_t available = std::min(samples.size(), static_cast<std::size_t>(first + count));
+      spectrum_ = StretchSpectrum(
+          std::span<const float>(samples.data() + first, available - static_cast<std::size_t>(first)), record.Rate);
       spectrumKey_ = key;
     }
     caption = QString("表示区間のスペクトル（%1ch、開始点 %2）").arg(channel_ + 1).arg(first);
