@@ -34,6 +34,8 @@ constexpr char kEvaluatingLabel[] = "検出した減衰を評価中…";
 const QColor kBackground(211, 237, 252);
 constexpr Rgb kWhite{255, 255, 255};
 
+// The spectrum of the shown stretch follows the view once it has rested this long.
+constexpr int kSpectrumDelayMs = 150;
 // Significant digits of a frequency put into the initial-value box.
 constexpr int kFrequencyDigits = 4;
 
@@ -140,6 +142,11 @@ TOverview::TOverview(Platform& platform, Session& session, QWidget* parent)
   BtnClose->setGeometry(8, kRunTop + 122, 75, 25);
   connect(BtnClose, &QPushButton::clicked, this, &QWidget::hide);
 
+  spectrumTimer_ = new QTimer(this);
+  spectrumTimer_->setSingleShot(true);
+  spectrumTimer_->setInterval(kSpectrumDelayMs);
+  connect(spectrumTimer_, &QTimer::timeout, this, [this] { DrawSpectrum(); });
+
   DrawStrip();
   DrawSpectrum();
   DrawAmplitudeGraphs();
@@ -159,10 +166,12 @@ void TOverview::ShowWindow() {
     declinedChannel_ = channel_;
   }
   Follow();
+  DrawSpectrum();
 }
 
 void TOverview::RecordChanged() {
   for (std::optional<MinMaxSummary>& summary : summaries_) summary.reset();
+  spectrumTimer_->stop();
   spectrumKey_ = {};
   spectrum_ = {};
   declinedChannel_.reset();
@@ -174,9 +183,12 @@ void TOverview::Follow() {
   if (!isVisible()) return;
   channel_ = ActiveChannel();
   DrawStrip();
-  DrawSpectrum();
   DrawAmplitudeGraphs();
   ShowStatus();
+  // The spectrum waits until the view has stopped moving for a moment: a
+  // slider dragged over a record of a high rate would otherwise compute one
+  // for every step.
+  if (!(ShownStretch() == spectrumKey_)) spectrumTimer_->start();
   // The decays of a channel not searched yet are looked for once the main
   // window's handler that led here has finished.
   if (session_.Loaded() && !session_.DetectionKnown(channel_) && declinedChannel_ != channel_) {
@@ -269,23 +281,30 @@ void TOverview::DrawStrip() {
   StripImage->Refresh();
 }
 
-void TOverview::DrawSpectrum() {
+TOverview::SpectrumKey TOverview::ShownStretch() const {
   const WaveData& record = session_.Record();
+  if (!session_.Loaded() || record.SampleCount <= 0) return {};
+  const ViewWindow& view = session_.View();
+  const std::int64_t first = std::clamp<std::int64_t>(view.Start, 0, record.SampleCount - 1);
+  const std::int64_t count =
+      std::min<std::int64_t>(WindowSamples(record.Rate, view.WidthSeconds), record.SampleCount - first);
+  return {channel_, first, count};
+}
+
+void TOverview::DrawSpectrum() {
+  spectrumTimer_->stop();
+  const SpectrumKey key = ShownStretch();
   QString caption = "表示区間のスペクトル";
-  if (session_.Loaded() && record.SampleCount > 0) {
-    const ViewWindow& view = session_.View();
-    const std::int64_t first = std::clamp<std::int64_t>(view.Start, 0, record.SampleCount - 1);
-    const std::int64_t count =
-        std::min<std::int64_t>(WindowSamples(record.Rate, view.WidthSeconds), record.SampleCount - first);
-    const SpectrumKey key{channel_, first, count};
+  if (key.Channel >= 0) {
     if (!(key == spectrumKey_)) {
-      const std::vector<float>& samples = record.Samples[static_cast<std::size_t>(channel_)];
-      const std::size_t available = std::min(samples.size(), static_cast<std::size_t>(first + count));
-      spectrum_ = StretchSpectrum(
-          std::span<const float>(samples.data() + first, available - static_cast<std::size_t>(first)), record.Rate);
+      const std::vector<float>& samples = session_.Record().Samples[static_cast<std::size_t>(key.Channel)];
+      const auto first = static_cast<std::size_t>(key.First);
+      const std::size_t end = std::min(samples.size(), first + static_cast<std::size_t>(key.Count));
+      spectrum_ = StretchSpectrum(std::span<const float>(samples.data() + first, end - std::min(first, end)),
+                                  session_.Record().Rate);
       spectrumKey_ = key;
     }
-    caption = QString("表示区間のスペクトル（%1ch、開始点 %2）").arg(channel_ + 1).arg(first);
+    caption = QString("表示区間のスペクトル（%1ch、開始点 %2）").arg(key.Channel + 1).arg(key.First);
     if (!spectrum_.Ok()) caption += "：" + Utf8(spectrum_.Failure->Message);
   } else {
     spectrum_ = {};

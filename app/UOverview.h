@@ -29,6 +29,7 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class QTimer;
 class Session;
 class TMyGraph;
 struct SessionEvaluation;
@@ -105,6 +106,8 @@ class TOverview : public QWidget {
   // Finds the decays of the channel unless known; false when "中止" was pressed.
   bool EnsureDetection(int channel);
   void DrawStrip();
+  // Computes the spectrum of the stretch the main window shows, unless it is
+  // the one shown, and draws it.
   void DrawSpectrum();
   void DrawAmplitudeGraphs();
   void ShowRunTable();
@@ -127,8 +130,11 @@ class TOverview : public QWidget {
     std::int64_t Count = 0;
     friend bool operator==(const SpectrumKey&, const SpectrumKey&) = default;
   };
+  // The stretch the main window shows (channel −1: none).
+  SpectrumKey ShownStretch() const;
   SpectrumKey spectrumKey_;
   Spectrum spectrum_;
+  QTimer* spectrumTimer_ = nullptr;
   std::optional<int> declinedChannel_;  // its detection was stopped: not started again by itself
   std::vector<Evaluation> lastRun_;     // the last "すべて評価" of this record
 

@@ -102,6 +102,11 @@ TEST_F(OverviewWindowTest, AClickOnAPeakSetsTheInitialFrequencyAndTheBandCentre)
   const QString picked = EdInitF()->text();
   Overview()->SpectrumClick(Overview()->SpectrumGraph().OriginX + Overview()->SpectrumGraph().WidthX, peak->y);
   EXPECT_EQ(EdInitF()->text(), picked);
+  // Once the view rests at a new start, the spectrum is the new stretch's.
+  const QLabel* caption = OverviewControl<QLabel>("LabelSpectrum");
+  TypeStart("18300");
+  EXPECT_FALSE(caption->text().contains("18300"));
+  EXPECT_TRUE(QTest::qWaitFor([caption] { return caption->text().contains("18300"); }, 5000));
 }
 
 // The rows of the results file, byte for byte those of sweep at the same
