@@ -41,6 +41,20 @@ constexpr int kFrequencyDigits = 4;
 
 enum Column { kStartColumn, kFColumn, kHColumn, kAColumn, kRatioColumn, kVerdictColumn, kFlagsColumn, kColumns };
 
+// Marks the window's long work while it runs, so that nothing deferred starts
+// more of it from the progress dialog's event loop.
+class Working {
+ public:
+  explicit Working(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+  ~Working() { flag_ = was_; }
+  Working(const Working&) = delete;
+  Working& operator=(const Working&) = delete;
+
+ private:
+  bool& flag_;
+  bool was_;
+};
+
 QString Utf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // A frequency with four significant digits in plain decimals ("1.604", "1024").
@@ -97,7 +111,7 @@ TOverview::TOverview(Platform& platform, Session& session, QWidget* parent)
   FImage = graphImage("FImage", 330, fGraph_);
   HImage = graphImage("HImage", 652, hGraph_);
   for (OverviewPicture* image : {FImage, HImage}) {
-    image->setToolTip("●採用した評価　▲警告のある評価　点線：平均値");
+    image->setToolTip("●採用した評価　▲警告のある評価　青線：平均値");
     image->setCursor(Qt::ArrowCursor);
   }
 
@@ -193,7 +207,8 @@ void TOverview::Follow() {
   // window's handler that led here has finished.
   if (session_.Loaded() && !session_.DetectionKnown(channel_) && declinedChannel_ != channel_) {
     QTimer::singleShot(0, this, [this] {
-      if (!isVisible() || !session_.Loaded() || session_.DetectionKnown(channel_) || declinedChannel_ == channel_) {
+      if (working_ || !isVisible() || !session_.Loaded() || session_.DetectionKnown(channel_) ||
+          declinedChannel_ == channel_) {
         return;
       }
       RunGuarded(platform_, [this] { BtnDetectClick(); });
@@ -222,6 +237,7 @@ bool TOverview::EnsureDetection(int channel) {
   if (session_.DetectionKnown(channel)) return true;
   Session& session = session_;
   // "中止" keeps nothing: the session caches only a finished detection.
+  const Working working(working_);
   platform_.RunLongWork(kDetectingLabel,
                         [&session, channel](WorkReporter& reporter) { session.Detection(channel, &reporter.progress); });
   return session_.DetectionKnown(channel);
@@ -418,6 +434,7 @@ void TOverview::BtnEvaluateAllClick() {
   const Session& session = session_;
   const std::time_t when = std::time(nullptr);
   const int channel = channel_;
+  const Working working(working_);
   const bool completed = platform_.RunLongWork(kEvaluatingLabel, [&](WorkReporter& reporter) {
     run = EvaluateRequests(session.Record(), session.Band(), requests, when, session.Facts(channel),
                            &reporter.progress);

@@ -137,6 +137,7 @@ class TOverview : public QWidget {
   QTimer* spectrumTimer_ = nullptr;
   std::optional<int> declinedChannel_;  // its detection was stopped: not started again by itself
   std::vector<Evaluation> lastRun_;     // the last "すべて評価" of this record
+  bool working_ = false;                // a detection or evaluation of this window is running
 
   OverviewPicture* StripImage = nullptr;
   OverviewPicture* SpectrumImage = nullptr;

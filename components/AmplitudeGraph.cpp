@@ -7,6 +7,10 @@
 namespace {
 
 constexpr double kSteps[] = {1.0, 2.0, 2.5, 5.0};
+// The graph's tick labels show four decimals, and one whose fourth decimal is
+// a 9 is shown rounded up: steps no finer than two in the fourth decimal, and
+// 2.5 times a power of ten only where that is a whole number of them.
+constexpr double kLabelStep = 2e-4;
 constexpr double kSingleValueShare = 0.05;  // a lone value: the axis spans ±5 % of it
 constexpr int kGrids = 4;
 constexpr int kCircle = 0;    // marker types of TMyGraph
@@ -39,7 +43,9 @@ LinearAxis FitLinearAxis(double lo, double hi, int grids) {
   for (double decade = std::pow(10.0, std::floor(std::log10(rough))); std::isfinite(decade); decade *= 10.0) {
     for (const double m : kSteps) {
       const double step = m * decade;
-      if (step < rough) continue;
+      if (step < rough || step < kLabelStep * (1.0 - 1e-9) || (m == 2.5 && decade < 5.0 * kLabelStep * (1.0 - 1e-9))) {
+        continue;
+      }
       const double start = std::floor(lo / step) * step;
       // Compared as the graph will hold them, in single precision.
       const auto startF = static_cast<float>(start);
@@ -93,9 +99,7 @@ void DrawAmplitudeGraph(TMyGraph& graph, std::span<const AmplitudePoint> points,
     const float ends[] = {graph.SValueX, graph.SValueX + graph.NGridX * graph.VValueX};
     const float values[] = {*mean, *mean};
     canvas.SetPenColor(kMeanPen);
-    canvas.SetPenStyle(PenStyle::Dot);
     graph.DrawGraph(2, ends, values);
-    canvas.SetPenStyle(PenStyle::Solid);
   }
   canvas.SetPenWidth(2);
   for (const AmplitudePoint& p : points) {

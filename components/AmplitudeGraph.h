@@ -2,7 +2,7 @@
 // TMyGraph: |A| on a linear axis from 0, the value on a linear axis fitted
 // around the points and their mean (1, 2, 2.5 or 5 times a power of ten per
 // division), so that a change of a few per cent is seen rather than flattened
-// against zero. The mean is a dotted line; a point whose evaluation raised a
+// against zero. The mean is a blue line; a point whose evaluation raised a
 // warning is a triangle instead of a circle.
 #pragma once
 
@@ -19,7 +19,7 @@ struct AmplitudePoint {
 };
 
 // The linear axis of `grids` divisions that holds lo … hi: its start and its
-// value per division. A single value gets an axis of about ±5 % around it
+// value per division, no finer than the four decimals of the tick labels. A single value gets an axis of about ±5 % around it
 // (±2 for zero).
 struct LinearAxis {
   float Start = 0.0f;

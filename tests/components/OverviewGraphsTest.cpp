@@ -33,6 +33,8 @@ TEST(OverviewGraphsTest, ValueAxisHoldsTheDataOnATightNiceScale) {
       {-0.004, 0.011, -0.005f, 0.005f},  // a negative h among them
       {3.7, 3.7, 3.5f, 0.1f},            // one value: ±5 % of it
       {0.0, 0.0, -2.0f, 1.0f},
+      {0.01971, 0.02016, 0.0196f, 0.0002f},  // as fine as the labels' four decimals show
+      {0.02001, 0.02003, 0.02f, 0.0002f},    // labels 0.0199 would be shown as 0.02
   };
   for (const Case& c : cases) {
     const LinearAxis axis = FitLinearAxis(c.lo, c.hi, 4);
