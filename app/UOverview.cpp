@@ -36,8 +36,10 @@ constexpr Rgb kWhite{255, 255, 255};
 
 // The spectrum of the shown stretch follows the view once it has rested this long.
 constexpr int kSpectrumDelayMs = 150;
-// Significant digits of a frequency put into the initial-value box.
+// Significant digits of a frequency put into the initial-value box, and of the
+// amplitudes in the table (whatever the unit of the record).
 constexpr int kFrequencyDigits = 4;
+constexpr int kAmplitudeDigits = 4;
 
 enum Column { kStartColumn, kFColumn, kHColumn, kAColumn, kRatioColumn, kVerdictColumn, kFlagsColumn, kColumns };
 
@@ -57,12 +59,15 @@ class Working {
 
 QString Utf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-// A frequency with four significant digits in plain decimals ("1.604", "1024").
-std::string FrequencyText(double hz) {
-  const int decimals =
-      std::clamp(kFrequencyDigits - 1 - static_cast<int>(std::floor(std::log10(std::max(hz, 1e-4)))), 0, 6);
-  return FormatFixed(hz, decimals);
+// A value with `digits` significant digits in plain decimals ("1.604", "1024").
+std::string SignificantText(double value, int digits) {
+  const double magnitude = std::fabs(value);
+  const int exponent =
+      magnitude > 0.0 && std::isfinite(magnitude) ? static_cast<int>(std::floor(std::log10(magnitude))) : 0;
+  return FormatFixed(value, std::clamp(digits - 1 - exponent, 0, 12));
 }
+
+std::string FrequencyText(double hz) { return SignificantText(hz, kFrequencyDigits); }
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width = 0) {
   auto* label = new QLabel(text, parent);
@@ -238,8 +243,8 @@ bool TOverview::EnsureDetection(int channel) {
   Session& session = session_;
   // "中止" keeps nothing: the session caches only a finished detection.
   const Working working(working_);
-  platform_.RunLongWork(kDetectingLabel,
-                        [&session, channel](WorkReporter& reporter) { session.Detection(channel, &reporter.progress); });
+  platform_.RunLongWork(
+      kDetectingLabel, [&session, channel](WorkReporter& reporter) { session.Detection(channel, &reporter.progress); });
   return session_.DetectionKnown(channel);
 }
 
@@ -344,8 +349,7 @@ void TOverview::DrawAmplitudeGraphs() {
   }
   const ResultStore& store = session_.Store();
   const bool averaged = store.NData > 0;
-  DrawAmplitudeGraph(*fGraph_, fs, averaged ? std::optional<float>(store.AveF) : std::nullopt, "振動数 f [Hz]",
-                     kWhite);
+  DrawAmplitudeGraph(*fGraph_, fs, averaged ? std::optional<float>(store.AveF) : std::nullopt, "振動数 f [Hz]", kWhite);
   DrawAmplitudeGraph(*hGraph_, hs, averaged ? std::optional<float>(store.AveH) : std::nullopt, "減衰比 h", kWhite);
   FImage->Refresh();
   HImage->Refresh();
@@ -357,7 +361,9 @@ void TOverview::ShowStatus() {
   if (!session_.Loaded()) {
     text = "記録が読み込まれていません。";
   } else {
-    text = QString("%1ch %2：").arg(channel_ + 1).arg(DisplayText(SlotText(record.Names[static_cast<std::size_t>(channel_)])));
+    text = QString("%1ch %2：")
+               .arg(channel_ + 1)
+               .arg(DisplayText(SlotText(record.Names[static_cast<std::size_t>(channel_)])));
     if (!session_.DetectionKnown(channel_)) {
       text += declinedChannel_ == channel_ ? "減衰の検出は中止しました（「減衰を検出」でやり直せます）。"
                                            : "減衰はまだ検出していません。";
@@ -366,7 +372,9 @@ void TOverview::ShowStatus() {
     } else if (detection.Decays.empty()) {
       text += "自由減衰は見つかりませんでした。";
     } else {
-      text += QString("自由減衰 %1 件（中心 %2 Hz）").arg(detection.Decays.size()).arg(QString::fromStdString(FrequencyText(detection.CentreHz)));
+      text += QString("自由減衰 %1 件（中心 %2 Hz）")
+                  .arg(detection.Decays.size())
+                  .arg(QString::fromStdString(FrequencyText(detection.CentreHz)));
     }
   }
   LabelStatus->setText(text);
@@ -436,8 +444,8 @@ void TOverview::BtnEvaluateAllClick() {
   const int channel = channel_;
   const Working working(working_);
   const bool completed = platform_.RunLongWork(kEvaluatingLabel, [&](WorkReporter& reporter) {
-    run = EvaluateRequests(session.Record(), session.Band(), requests, when, session.Facts(channel),
-                           &reporter.progress);
+    run =
+        EvaluateRequests(session.Record(), session.Band(), requests, when, session.Facts(channel), &reporter.progress);
   });
   if (!completed || run.Cancelled) {
     LabelStatus->setText("評価を中止しました。結果ファイルと評価記録は変わっていません。");
@@ -469,7 +477,7 @@ void TOverview::ShowRunTable() {
       const FitResult& result = evaluation.Fit.Result;
       cells[kFColumn] = QString::fromStdString(FormatFixed(result.F, 3));
       cells[kHColumn] = QString::fromStdString(FormatFixed(result.H, 4));
-      cells[kAColumn] = QString::fromStdString(FormatFixed(std::fabs(result.A), 3));
+      cells[kAColumn] = QString::fromStdString(SignificantText(std::fabs(result.A), kAmplitudeDigits));
       cells[kRatioColumn] = QString::fromStdString(FormatFixed(100.0 * result.Ratio, 1)) + "％";
       cells[kVerdictColumn] = evaluation.Accepted() ? "採用" : "不採用";
     } else {

@@ -107,6 +107,11 @@ void BM_OverviewStretchSpectrum(benchmark::State& state) {
     benchmark::DoNotOptimize(spectrum.Peaks.data());
   }
 }
-BENCHMARK(BM_OverviewStretchSpectrum)->ArgName("samples")->Arg(5'000)->Arg(20'000)->Arg(1'024'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OverviewStretchSpectrum)
+    ->ArgName("samples")
+    ->Arg(5'000)
+    ->Arg(20'000)
+    ->Arg(1'024'000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

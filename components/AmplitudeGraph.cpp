@@ -13,7 +13,7 @@ constexpr double kSteps[] = {1.0, 2.0, 2.5, 5.0};
 constexpr double kLabelStep = 2e-4;
 constexpr double kSingleValueShare = 0.05;  // a lone value: the axis spans ±5 % of it
 constexpr int kGrids = 4;
-constexpr int kCircle = 0;    // marker types of TMyGraph
+constexpr int kCircle = 0;  // marker types of TMyGraph
 constexpr int kTriangle = 1;
 constexpr int kMarkerSize = 3;
 

@@ -19,8 +19,8 @@ struct AmplitudePoint {
 };
 
 // The linear axis of `grids` divisions that holds lo … hi: its start and its
-// value per division, no finer than the four decimals of the tick labels. A single value gets an axis of about ±5 % around it
-// (±2 for zero).
+// value per division, no finer than the four decimals of the tick labels. A single value gets an axis of about ±5 %
+// around it (±2 for zero).
 struct LinearAxis {
   float Start = 0.0f;
   float PerDivision = 1.0f;

@@ -23,7 +23,7 @@ constexpr Rgb kBlack{0, 0, 0};
 constexpr int kViewMinWidth = 2;  // pixels: the view's stretch stays visible on the longest record
 constexpr int kWarningSize = 7;   // height of a flagged evaluation's mark
 constexpr int kTickLength = 4;
-constexpr int kMostTicks = 8;     // labels on the time axis at most
+constexpr int kMostTicks = 8;  // labels on the time axis at most
 
 // The seconds between ticks: 1, 2 or 5 times a power of ten, at most
 // kMostTicks labels over `seconds`.
@@ -63,8 +63,7 @@ std::int64_t RecordStrip::SampleAtX(int x) const {
   if (count_ <= 0) return 0;
   const std::int64_t column = std::clamp(x - kLabelWidth, 0, Columns() - 1);
   // The first i with i·C ≥ column·count.
-  const auto first =
-      static_cast<std::int64_t>((static_cast<__int128>(column) * count_ + Columns() - 1) / Columns());
+  const auto first = static_cast<std::int64_t>((static_cast<__int128>(column) * count_ + Columns() - 1) / Columns());
   return std::min(first, count_ - 1);
 }
 
@@ -162,7 +161,8 @@ void RecordStrip::Draw(Canvas& canvas, std::span<const StripLane> lanes, const S
 
 void RecordStrip::DrawLane(Canvas& canvas, const StripLane& lane, int top, int bottom) {
   if (lane.Summary == nullptr || count_ <= 0 || columns_.empty() || bottom - top < 3) return;
-  const auto count = static_cast<std::size_t>(std::min<std::int64_t>(count_, static_cast<std::int64_t>(lane.Summary->Size())));
+  const auto count =
+      static_cast<std::size_t>(std::min<std::int64_t>(count_, static_cast<std::int64_t>(lane.Summary->Size())));
   if (count == 0) return;
   const MinMax whole = lane.Summary->Range(0, count);
   if (whole.Empty()) return;

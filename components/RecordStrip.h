@@ -27,18 +27,18 @@ struct StripLane {
 struct StripMarks {
   std::int64_t ViewStart = 0;  // the waveform view's stretch: ViewCount samples from ViewStart
   std::int64_t ViewCount = 0;
-  std::span<const DetectedDecay> Decays;       // of the active lane, in time order
+  std::span<const DetectedDecay> Decays;        // of the active lane, in time order
   std::span<const std::int64_t> FlaggedStarts;  // starts of evaluations that raised a warning
 };
 
 class RecordStrip {
  public:
-  static constexpr int kLabelWidth = 36;   // left of the columns: the lanes' labels
+  static constexpr int kLabelWidth = 36;  // left of the columns: the lanes' labels
   static constexpr int kRightMargin = 4;
-  static constexpr int kMarkerRow = 12;    // the decays' row above the lanes
-  static constexpr int kAxisHeight = 16;   // the time axis below them
-  static constexpr int kTriangle = 5;      // half-width of a decay's triangle, pixels
-  static constexpr int kPickReach = 6;     // pixels from a triangle that still pick its decay
+  static constexpr int kMarkerRow = 12;   // the decays' row above the lanes
+  static constexpr int kAxisHeight = 16;  // the time axis below them
+  static constexpr int kTriangle = 5;     // half-width of a decay's triangle, pixels
+  static constexpr int kPickReach = 6;    // pixels from a triangle that still pick its decay
 
   RecordStrip(int width, int height);
 

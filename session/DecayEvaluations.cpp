@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <mutex>
 
 #include "io/ThreadTeam.h"
 
@@ -65,13 +66,28 @@ DecayEvaluationRun EvaluateRequests(const WaveData& record, const std::optional<
   auto report = [&] {
     if (progress != nullptr && count > 0) progress->At(static_cast<double>(done.load()) / static_cast<double>(count));
   };
+  // Only the last evaluation that succeeded keeps its curve; the others' go as
+  // soon as a later one has succeeded.
+  std::mutex curveMutex;
+  std::int64_t curveKept = -1;
+  auto keepCurve = [&](std::int64_t i) {
+    std::vector<float> released;  // freed outside the lock
+    const std::lock_guard lock(curveMutex);
+    if (i > curveKept) {
+      if (curveKept >= 0) released.swap(made[static_cast<std::size_t>(curveKept)].Fit.Curve);
+      curveKept = i;
+    } else {
+      released.swap(made[static_cast<std::size_t>(i)].Fit.Curve);
+    }
+  };
   const auto team = static_cast<std::size_t>(std::clamp<std::int64_t>(count, 1, CoreCount()));
   RunOnThreads(
       team,
       [&](std::size_t thread) {
         for (std::int64_t i = next++; i < count && !cancelled(); i = next++) {
-          made[static_cast<std::size_t>(i)] =
-              EvaluateRecord(record, band, requests[static_cast<std::size_t>(i)], when, facts);
+          Evaluation& evaluation = made[static_cast<std::size_t>(i)];
+          evaluation = EvaluateRecord(record, band, requests[static_cast<std::size_t>(i)], when, facts);
+          if (evaluation.Ok()) keepCurve(i);
           ++done;
           if (thread == 0) report();
         }

@@ -44,9 +44,11 @@ struct DecayEvaluationRun {
 };
 
 // Evaluates every request of `record` (filtered with `band`) with EvaluateRecord
-// at `when`, on every core. Progress is reported from the calling thread only,
-// as the evaluations complete; "cancel" stops before the next evaluation and
-// returns none.
+// at `when`, on every core. Only the last evaluation that succeeded keeps its
+// fitted curve (the one a window draws): a curve holds a value per sample of
+// the stretch, and a run may hold thousands of stretches. Progress is reported
+// from the calling thread only, as the evaluations complete; "cancel" stops
+// before the next evaluation and returns none.
 DecayEvaluationRun EvaluateRequests(const WaveData& record, const std::optional<BandEdges>& band,
                                     std::span<const EvaluationRequest> requests, std::time_t when,
                                     const ChannelFacts& facts, const Progress* progress = nullptr);

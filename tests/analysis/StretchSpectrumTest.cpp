@@ -1,9 +1,8 @@
 // The spectrum of a short stretch resolves a low mode that the averaging rule
 // cannot; a long stretch keeps the averaged spectrum.
-#include "analysis/StretchSpectrum.h"
-
 #include <gtest/gtest.h>
 
+#include "analysis/StretchSpectrum.h"
 #include "tests/support/DecayRecord.h"
 
 namespace {

@@ -145,10 +145,10 @@ TEST_F(OverviewWindowTest, EvaluatingEveryDecayRecordsWhatSweepRecords) {
       }
       char f0[32];
       std::snprintf(f0, sizeof f0, "%.17g", DecayInitialFrequency(decay.F));
-      const CliRunResult sweep = RunCliCaptured({"sweep", path, "--channel", "1", "--from", std::to_string(decay.Start),
-                                                 "--to", std::to_string(last), "--every",
-                                                 std::to_string(c.along ? c.step : 1), "--width", "5", "--f0", f0,
-                                                 "--h0", h0, "--results", cliResults});
+      const CliRunResult sweep =
+          RunCliCaptured({"sweep", path, "--channel", "1", "--from", std::to_string(decay.Start), "--to",
+                          std::to_string(last), "--every", std::to_string(c.along ? c.step : 1), "--width", "5", "--f0",
+                          f0, "--h0", h0, "--results", cliResults});
       ASSERT_EQ(sweep.status, 0) << sweep.err;
     }
     EXPECT_EQ(Results(), TempDir::Read(cliResults)) << "along " << c.along;

@@ -1,12 +1,11 @@
 // The overview strip: samples and pixel columns map both ways as the min/max
 // summary shares them out, no peak is lost between columns, and a click picks
 // the decay whose mark it is on.
-#include "components/RecordStrip.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "components/RecordStrip.h"
 #include "tests/support/RecordingCanvas.h"
 
 namespace {
@@ -56,8 +55,8 @@ TEST(RecordStripTest, AClickPicksTheDecayOfItsMark) {
       {second.x - 1, second.y, 1},
       {third.x + 1, 2, 2},
       {second.x - RecordStrip::kPickReach, second.y, 1},
-      {strip.XOfSample(150'000), 5, 0},                  // on the first decay's span, away from its triangle
-      {strip.XOfSample(300'000), 5, std::nullopt},       // between decays
+      {strip.XOfSample(150'000), 5, 0},                   // on the first decay's span, away from its triangle
+      {strip.XOfSample(300'000), 5, std::nullopt},        // between decays
       {second.x, RecordStrip::kMarkerRow, std::nullopt},  // in the lanes: no decay
   };
   for (const Case& c : cases) EXPECT_EQ(strip.DecayAt(c.x, c.y, decays), c.picked) << c.x << "," << c.y;

@@ -1,12 +1,11 @@
 // The evaluations of detected decays: which stretches, from which initial
 // values, and that the evaluations made on every core are the ones made one by
 // one, in order, or none when stopped.
-#include "session/DecayEvaluations.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 
+#include "session/DecayEvaluations.h"
 #include "tests/support/DecayRecord.h"
 
 namespace {
@@ -114,6 +113,14 @@ TEST(DecayEvaluationsTest, EvaluationsOnEveryCoreAreTheOnesMadeInTurn) {
     EXPECT_EQ(run.Evaluations[i].LogRow, alone.LogRow) << i;
   }
   EXPECT_TRUE(run.Evaluations.front().Accepted());
+  // Only the last that succeeded keeps its curve.
+  std::size_t lastOk = 0;
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    if (run.Evaluations[i].Ok()) lastOk = i;
+  }
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    EXPECT_EQ(run.Evaluations[i].Fit.Curve.size(), i == lastOk ? 400u : 0u) << i;
+  }
   ASSERT_FALSE(reports.empty());
   EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
   EXPECT_EQ(reports.back(), 1.0);
