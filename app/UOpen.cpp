@@ -23,6 +23,7 @@
 #include "app/UGraph.h"
 #include "app/UHowTo.h"
 #include "app/UModes.h"
+#include "app/UOverview.h"
 #include "app/URandomDec.h"
 #include "app/WavePlot.h"
 #include "io/Version.h"
@@ -321,6 +322,7 @@ void TOpen::BuildMenu() {
   ModesItem = action(edit, "複数モード評価…", "ModesItem", [this] { ModesClick(); });
   ModesItem->setEnabled(false);
   ModesDialog = new TModes(platform_, session_, this);
+  BuildOverview(edit);
   QMenu* scale = edit->addMenu("表示時間幅");
   TIMESCALE = scale->menuAction();
   TIMESCALE->setObjectName("TIMESCALE");
@@ -385,7 +387,7 @@ void TOpen::closeEvent(QCloseEvent* event) {
   // The secondary windows go with the main one; the results file is complete
   // on disk already (every row is flushed) and is closed here.
   session_.CloseResultsFile();
-  for (QWidget* window : std::initializer_list<QWidget*>{howTo_, about_, graph_, format_, center_}) {
+  for (QWidget* window : std::initializer_list<QWidget*>{howTo_, about_, graph_, format_, center_, Overview}) {
     if (window != nullptr) window->hide();
   }
   event->accept();

@@ -28,6 +28,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QShortcut;
@@ -37,6 +38,7 @@ class TCenter;
 class TGFormat;
 class TGraph;
 class TModes;
+class TOverview;
 class TRandomDec;
 class THowTo;
 class TTkBtn;
@@ -105,6 +107,8 @@ class TOpen : public QMainWindow {
   // Several modes of the shown stretch fitted together, in their own dialog.
   void ModesClick();
   void CSVFClick();
+  // "記録の概観…": the whole record, its decays and spectrum, in a window of its own.
+  void OverviewClick();
 
   // The one redraw routine of the view.
   void RedrawView();
@@ -114,6 +118,15 @@ class TOpen : public QMainWindow {
   const DrawViewResult& LastDraw() const { return lastDraw_; }
   int RedrawCount() const { return redrawCount_; }
   WavePlot* Plot() const { return plot_; }
+  TOverview* OverviewWindow() const { return Overview; }
+
+ signals:
+  // The record was replaced: a load, or a re-read through the band-pass filter.
+  void RecordChanged();
+  // The view was redrawn: its start, width or channels may have changed.
+  void ViewRedrawn();
+  // An evaluation was shown; the store may have changed.
+  void EvaluationShown();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -158,6 +171,13 @@ class TOpen : public QMainWindow {
   void ShowLoad(const LoadCommit& commit);
   void ShowRefilter(const LoadCommit& commit);
   void ShowEvaluation(const SessionEvaluation& outcome);
+  // Evaluations recorded together (the overview's): the labels, the initial
+  // values, the scatter plot and the picture as a series of "評　価" would
+  // leave them, the view moved to the last evaluated stretch; failures are
+  // not reported one by one.
+  void ShowEvaluations(const std::vector<SessionEvaluation>& outcomes);
+  // The overview window, its menu item and its links to this window.
+  void BuildOverview(QMenu* edit);
   void ShowNotices(const std::vector<Notice>& notices);
   void ShowFlags(const std::vector<EvaluationFlag>& flags);
   // What a reader shows besides the record: time, slider range, channel boxes.
@@ -246,6 +266,8 @@ class TOpen : public QMainWindow {
   TRandomDec* RandomDec = nullptr;  // the dialog of RD
   QAction* ModesItem = nullptr;     // 複数モード評価…
   TModes* ModesDialog = nullptr;
+  QAction* OverviewItem = nullptr;  // 記録の概観…
+  TOverview* Overview = nullptr;
   QAction* TIMESCALE = nullptr;
   QAction* DIV1 = nullptr;
   QAction* DIV10 = nullptr;

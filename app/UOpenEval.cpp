@@ -117,4 +117,5 @@ void TOpen::ShowEvaluation(const SessionEvaluation& outcome) {
   plot_->PlotCanvas().SetPenColor({255, 0, 0});
   plot_->Refresh();
   ShowNotices(outcome.Notices);
+  emit EvaluationShown();
 }

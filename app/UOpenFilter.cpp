@@ -52,6 +52,7 @@ void TOpen::CenterPassClick() {
 }
 
 void TOpen::ShowRefilter(const LoadCommit& commit) {
+  emit RecordChanged();
   ShowReadResult(commit.TimeLabel);
   CSVF->setEnabled(session_.Record().SourceKind == FileKind::Spc51);
   ShowNotices(commit.Notices);

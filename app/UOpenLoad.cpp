@@ -193,6 +193,7 @@ void TOpen::LoadPath(const std::string& path) {
 }
 
 void TOpen::ShowLoad(const LoadCommit& commit) {
+  emit RecordChanged();
   const WaveData& record = session_.Record();
   LabelFileName->setText(Bytes(SlotText(record.FileName)));
   LabelFileName->adjustSize();

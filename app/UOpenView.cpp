@@ -159,6 +159,7 @@ void TOpen::RedrawView() {
     LabelFlags->clear();
     LabelFlags->setToolTip(QString());
   }
+  emit ViewRedrawn();
   if (!startIsNumber) throw ConversionError(conversionError);
 }
 

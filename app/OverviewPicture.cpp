@@ -1,0 +1,25 @@
+#include "app/OverviewPicture.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "components/qt/WindowLook.h"
+
+OverviewPicture::OverviewPicture(int width, int height, QWidget* parent) : QWidget(parent), canvas_(width, height) {
+  setFixedSize(width, height);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setCursor(Qt::PointingHandCursor);
+}
+
+void OverviewPicture::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  PaintExactPicture(painter, canvas_.Bitmap());
+}
+
+void OverviewPicture::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && OnClick) {
+    const QPoint at = event->position().toPoint();
+    OnClick(at.x(), at.y());
+  }
+  event->accept();
+}
