@@ -1,7 +1,6 @@
 #include "analysis/RecordLoading.h"
 
-#include "io/ReadCsv.h"
-#include "io/ReadSpc51.h"
+#include "io/ReadRecordFile.h"
 
 namespace {
 
@@ -17,8 +16,9 @@ LoadOutcome Failed(LoadOutcome::Status status, std::string message, std::string 
 
 }  // namespace
 
-LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,
-                           const Progress* progress, const std::function<void(LoadStage)>& onStage) {
+LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const ReadOptions& options,
+                           const std::optional<BandEdges>& band, const Progress* progress,
+                           const std::function<void(LoadStage)>& onStage) {
   LoadOutcome outcome;
   WaveData& record = outcome.record;
   record.SourceKind = kind;
@@ -26,8 +26,7 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
     return Failed(LoadOutcome::Status::Refused, "ファイルのパスが長すぎます（255バイトまで）。", kReadRefusedTitle);
   }
   if (onStage) onStage(LoadStage::Reading);
-  const ReadResult read =
-      kind == FileKind::Spc51 ? ReadSpc51(path, record, progress) : ReadCsv(path, record, progress);
+  const ReadResult read = ReadRecordFile(path, kind, options, record, progress);
   switch (read.status) {
     case ReadStatus::Ok:
       break;
@@ -39,6 +38,8 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
       return Failed(LoadOutcome::Status::Refused, read.message, read.title);
   }
   outcome.timeLabel = read.timeLabel;
+  outcome.warnings = read.warnings;
+  outcome.options = options;
   if (band) {
     // The band is judged against this record's rate, known only now.
     if (const std::optional<std::string> problem = BandEdgesProblem(band->Lower, band->Upper, record.Dt)) {

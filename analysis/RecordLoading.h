@@ -5,11 +5,14 @@
 // record only when everything succeeded.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/BandPass.h"
 #include "io/Progress.h"
+#include "io/ReadOptions.h"
 #include "io/WaveData.h"
 
 struct LoadOutcome {
@@ -27,15 +30,25 @@ struct LoadOutcome {
   WaveData record;        // the record read (and filtered), when Ok
   std::optional<BandEdges> band;  // the band it was filtered with, when Ok
   std::string timeLabel;  // what the readers show as the recording time
+  std::vector<std::string> warnings;  // what the user should know of a read that succeeded (UTF-8)
+  ReadOptions options;    // the read options the record was read with, for reading it again
   bool ok() const { return status == Status::Ok; }
 };
 
 // What the window shows while a load runs, besides the fraction done.
 enum class LoadStage { Reading, Filtering };
 
-// Reads `path` (kind, Path and FileName set on the record) and filters it
-// with `band` when one is given. `progress` receives the fraction of the stage
-// `onStage` last announced; either may be null.
-LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,
-                           const Progress* progress = nullptr,
+// Reads `path` with the reader of `kind` and the read options (kind, Path and
+// FileName set on the record) and filters it with `band` when one is given.
+// `progress` receives the fraction of the stage `onStage` last announced;
+// either may be null.
+LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const ReadOptions& options,
+                           const std::optional<BandEdges>& band, const Progress* progress = nullptr,
                            const std::function<void(LoadStage)>& onStage = {});
+
+// The same without read options (the standard CSV and SPC-51 files).
+inline LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,
+                                  const Progress* progress = nullptr,
+                                  const std::function<void(LoadStage)>& onStage = {}) {
+  return LoadRecordFile(path, kind, ReadOptions{}, band, progress, onStage);
+}

@@ -38,17 +38,20 @@ struct Notice {
   Kind Level = Kind::Warning;
 };
 
-// What to read: the file, its reader and the band to filter it with.
+// What to read: the file, its reader, the band to filter it with, and what
+// the reader of another instrument's file needs to know (none for the
+// standard CSV and SPC-51 files).
 struct LoadRequest {
   std::string Path;
   FileKind Kind = FileKind::Csv;
   std::optional<BandEdges> Band;
+  ReadOptions Options;
 };
 
 // A committed load or re-filter: what the window shows beyond the record.
 struct LoadCommit {
   std::string TimeLabel;         // the recording time the reader found
-  std::vector<Notice> Notices;   // the results file could not be created, ...
+  std::vector<Notice> Notices;   // the reader's warnings, the results file could not be created, ...
 };
 
 // An evaluation as the session recorded it.
@@ -82,6 +85,8 @@ class Session {
   const WaveData& Record() const { return record_; }
   // The file type selected for the next load; the re-read uses the record's.
   void SelectKind(FileKind kind) { record_.SourceKind = kind; }
+  // The read options the record was loaded with; the re-read uses them too.
+  const ReadOptions& Options() const { return readOptions_; }
   // The band the record's samples are filtered with; none while unfiltered.
   const std::optional<BandEdges>& Band() const { return band_; }
   // The band-pass edges of the last confirmed setting, kept while the filter
@@ -101,7 +106,9 @@ class Session {
   // dialog does: the results file starts anew with its header, the store is
   // emptied, and the view starts at its first sample with every channel. The
   // view's width, mode and step stay. The band is the one the read filtered
-  // with (none for the window's loads, which always start unfiltered).
+  // with (none for the window's loads, which always start unfiltered). The
+  // reader's warnings come first among the notices; a re-read does not repeat
+  // them.
   LoadCommit CommitLoad(LoadOutcome&& outcome);
   // Read and CommitLoad in one, for callers that need no progress dialog.
   // Nothing changes unless the read succeeded.
@@ -148,6 +155,7 @@ class Session {
   void AppendLog(const std::string& row, std::vector<Notice>& notices);
 
   WaveData record_;
+  ReadOptions readOptions_;
   bool loaded_ = false;
   std::optional<BandEdges> band_;
   BandEdges edges_ = kInitialEdges;

@@ -1,0 +1,22 @@
+#include "io/ReadRecordFile.h"
+
+#include "io/ReadCsv.h"
+#include "io/ReadSpc51.h"
+#include "io/ReadText.h"
+
+ReadResult ReadRecordFile(const std::string& path, FileKind kind, const ReadOptions& options, WaveData& record,
+                          const Progress* progress) {
+  switch (kind) {
+    case FileKind::Spc51:
+      return ReadSpc51(path, record, progress);
+    case FileKind::Csv:
+      return ReadCsv(path, record, progress);
+    case FileKind::Text:
+      return ReadText(path, options, record, progress);
+    case FileKind::Wav:
+    case FileKind::Uff:
+    case FileKind::Mat:
+      break;
+  }
+  return ReadCsv(path, record, progress);
+}
