@@ -3,6 +3,7 @@
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
 #include "io/ReadText.h"
+#include "io/ReadWav.h"
 
 ReadResult ReadRecordFile(const std::string& path, FileKind kind, const ReadOptions& options, WaveData& record,
                           const Progress* progress) {
@@ -14,6 +15,7 @@ ReadResult ReadRecordFile(const std::string& path, FileKind kind, const ReadOpti
     case FileKind::Text:
       return ReadText(path, options, record, progress);
     case FileKind::Wav:
+      return ReadWav(path, options, record, progress);
     case FileKind::Uff:
     case FileKind::Mat:
       break;
