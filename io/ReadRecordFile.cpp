@@ -3,6 +3,7 @@
 #include "io/ReadCsv.h"
 #include "io/ReadSpc51.h"
 #include "io/ReadText.h"
+#include "io/ReadUff.h"
 #include "io/ReadWav.h"
 
 ReadResult ReadRecordFile(const std::string& path, FileKind kind, const ReadOptions& options, WaveData& record,
@@ -17,6 +18,7 @@ ReadResult ReadRecordFile(const std::string& path, FileKind kind, const ReadOpti
     case FileKind::Wav:
       return ReadWav(path, options, record, progress);
     case FileKind::Uff:
+      return ReadUff(path, options, record, progress);
     case FileKind::Mat:
       break;
   }
