@@ -1,6 +1,7 @@
 #include "io/ReadRecordFile.h"
 
 #include "io/ReadCsv.h"
+#include "io/ReadMat.h"
 #include "io/ReadSpc51.h"
 #include "io/ReadText.h"
 #include "io/ReadUff.h"
@@ -11,8 +12,6 @@ ReadResult ReadRecordFile(const std::string& path, FileKind kind, const ReadOpti
   switch (kind) {
     case FileKind::Spc51:
       return ReadSpc51(path, record, progress);
-    case FileKind::Csv:
-      return ReadCsv(path, record, progress);
     case FileKind::Text:
       return ReadText(path, options, record, progress);
     case FileKind::Wav:
@@ -20,6 +19,8 @@ ReadResult ReadRecordFile(const std::string& path, FileKind kind, const ReadOpti
     case FileKind::Uff:
       return ReadUff(path, options, record, progress);
     case FileKind::Mat:
+      return ReadMat(path, options, record, progress);
+    case FileKind::Csv:
       break;
   }
   return ReadCsv(path, record, progress);
