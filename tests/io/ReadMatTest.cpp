@@ -131,8 +131,8 @@ TEST(ReadMat, AmbiguousOrUnsuitableFilesAreRefusedNamingTheVariables) {
       {none, AtRate(10), "実数の2次元の数値配列がありません（このファイルの変数：fs (1×1, double)）。"},
       {two, {}, "サンプリング周波数の指定（--rate）が必要です"},
       {dir.Write("text.mat", "not a MATLAB file, only text that goes on for a while......"), AtRate(10),
-       "MATLABファイルとして読めない"},
-      {dir.Write("empty.mat", ""), AtRate(10), "MATLABファイルとして読めない"},
+       "MATLABファイルとして読め"},
+      {dir.Write("empty.mat", ""), AtRate(10), "MATLABファイルとして読め"},
   };
   for (const Case& c : cases) {
     WaveData record;
