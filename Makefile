@@ -49,7 +49,8 @@ fuzz:
 
 fuzz-run: fuzz
 	@build-fuzz/bin/make-fuzz-corpus build-fuzz/seeds
-	@for target in FuzzCsvReader:csv FuzzSpc51Reader:dbl FuzzCliOptions:cli; do \
+	@for target in FuzzCsvReader:csv FuzzSpc51Reader:dbl FuzzTextReader:text FuzzWavReader:wav FuzzUffReader:uff \
+	               FuzzMatReader:mat FuzzCliOptions:cli; do \
 	  name=$${target%%:*}; seeds=$${target##*:}; mkdir -p build-fuzz/corpus/$$name; \
 	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
 	  build-fuzz/bin/$$name -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -max_len=65536 \

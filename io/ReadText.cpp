@@ -287,14 +287,28 @@ ReadResult ReadText(const std::string& path, const ReadOptions& options, WaveDat
   }
   struct stat after {};
   if (::fstat(file.get(), &after) != 0 || !(StateOf(after) == StateOf(info))) return ChangedWhileRead();
-  const char* const data = bytes.get();
+  ReadResult result = ParseText(std::string_view(bytes.get(), size), true, options, record, progress);
+  if (result.ok()) result.timeLabel = FileTimeLabel(static_cast<long long>(info.st_mtime));
+  return result;
+}
+
+ReadResult ParseText(std::string_view text, bool whole, const ReadOptions& options, WaveData& record,
+                     const Progress* progress) {
+  if (options.Rate.has_value() == options.TimeColumn.has_value()) {
+    return Refused(options.Rate ? "サンプリング周波数と時刻の列は、どちらか一方だけを指定してください。"
+                                : kNoRateMessage);
+  }
+  // The rows end with the text's last complete line unless it is whole.
+  if (!whole) text = text.substr(0, text.rfind('\n') == std::string_view::npos ? 0 : text.rfind('\n') + 1);
+  const char* const data = text.data();
+  const std::size_t size = text.size();
 
   // Not a text file: UTF-16, or NUL bytes at its start.
   const std::string_view head(data, std::min(size, kHeadBytes));
   if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") || head.find('\0') != std::string_view::npos) {
     return Refused(kNotTextMessage);
   }
-  const TextLayoutResult found = DetectTextLayout(head, size <= kHeadBytes, options);
+  const TextLayoutResult found = DetectTextLayout(head, whole && size <= kHeadBytes, options);
   if (!found.Layout) return Refused(found.Message);
   const TextLayout& layout = *found.Layout;
 
@@ -473,7 +487,6 @@ ReadResult ReadText(const std::string& path, const ReadOptions& options, WaveDat
   sharing.Done();
 
   ReadResult result;
-  result.timeLabel = FileTimeLabel(static_cast<long long>(info.st_mtime));
   result.sliderMax = record.SampleCount;
   result.warnings = std::move(warnings);
   return result;

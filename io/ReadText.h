@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "io/Progress.h"
 #include "io/ReadOptions.h"
@@ -25,6 +26,13 @@
 // read leaves `record` as it was.
 ReadResult ReadText(const std::string& path, const ReadOptions& options, WaveData& record,
                     const Progress* progress = nullptr);
+
+// ReadText on text already in memory, followed by kCellOverread readable
+// bytes (see CellNumbers.h); the time label is left empty. Unless `whole`,
+// the text is the start of a file and its last line, which may be cut, is no
+// row.
+ReadResult ParseText(std::string_view text, bool whole, const ReadOptions& options, WaveData& record,
+                     const Progress* progress = nullptr);
 
 // The rate of a time column from the median of its steps: the step is first
 // rounded to the decimals the column is written with (`decimals`; negative

@@ -16,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/BandPass.h"
@@ -42,6 +43,11 @@ struct Notice {
 // the reader of another instrument's file needs to know (none for the
 // standard CSV and SPC-51 files).
 struct LoadRequest {
+  LoadRequest() = default;
+  // {path, kind, band} as before; the options only where a reader takes them.
+  LoadRequest(std::string path, FileKind kind, std::optional<BandEdges> band, ReadOptions options = {})
+      : Path(std::move(path)), Kind(kind), Band(band), Options(std::move(options)) {}
+
   std::string Path;
   FileKind Kind = FileKind::Csv;
   std::optional<BandEdges> Band;
