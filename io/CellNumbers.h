@@ -26,7 +26,7 @@
 #include <emmintrin.h>
 #endif
 
-// Bytes read at most past the end of the line by PlainCells.
+// Bytes read at most past the end of the text by PlainCell.
 inline constexpr std::size_t kCellOverread = 32;
 
 namespace cell_detail {
@@ -90,15 +90,24 @@ inline int LeadingDigits(std::uint64_t a) { return __builtin_ctzll(NonDigits(a) 
 
 }  // namespace cell_detail
 
+// The parts of a plain cell: where it ended, its digits as one integer (at
+// most 15 of them, so exact in a double), how many follow the decimal mark,
+// and its sign.
+struct PlainParts {
+  const char* end = nullptr;
+  std::uint64_t digits = 0;
+  int decimals = 0;
+  bool negative = false;
+};
+
 // The plain decimal cell that starts at p: an optional sign, digits, and
 // optionally the decimal mark and more digits (at most 15 bytes in all),
-// ending at `end`, at the separator or at a line feed. Stores its value and
-// returns where it ended; returns nothing (and stores nothing) for any other
+// ending at `end`, at the separator or at a line feed. False for any other
 // cell, which the caller converts the general way. Where the cell ends is
 // found by one 16-byte comparison that does not wait for the conversion, so
 // the conversions of a line's cells overlap.
 template <char Separator, char Decimal>
-[[gnu::always_inline]] inline const char* PlainCell(const char* p, const char* end, float& value) {
+[[gnu::always_inline]] inline bool PlainCellParts(const char* p, const char* end, PlainParts& parts) {
 #if defined(__SSE2__)
   using namespace cell_detail;
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -108,7 +117,7 @@ template <char Separator, char Decimal>
   const std::ptrdiff_t left = end - p;
   const unsigned room = left < 16 ? static_cast<unsigned>(left) : 16u;
   const auto length = static_cast<unsigned>(__builtin_ctz(ends | 1u << room));
-  if (length == 16) return nullptr;  // longer than 15 bytes
+  if (length == 16) return false;  // longer than 15 bytes
   // The sign of a measured value is as good as random: no branch on it.
   const bool negative = *p == '-';
   const char* const q = p + static_cast<int>(negative | (*p == '+'));
@@ -119,25 +128,36 @@ template <char Separator, char Decimal>
   const int fractionDigits = point ? LeadingDigits(fraction) : 0;
   const int digits = wholeDigits + fractionDigits;
   // Digits, mark and digits must make up the whole cell.
-  if (q + wholeDigits + static_cast<int>(point) + fractionDigits != p + length || digits == 0) return nullptr;
-  std::uint64_t mantissa;
+  if (q + wholeDigits + static_cast<int>(point) + fractionDigits != p + length || digits == 0) return false;
   if (digits <= 8) {
     // The fraction's digits joined to the whole number's, converted at once.
-    mantissa = DigitsValueOrZero((whole & ((1ULL << (8 * wholeDigits)) - 1)) | fraction << (8 * wholeDigits), digits);
+    parts.digits = DigitsValueOrZero((whole & ((1ULL << (8 * wholeDigits)) - 1)) | fraction << (8 * wholeDigits), digits);
   } else {
-    mantissa = static_cast<std::uint64_t>(DigitsValueOrZero(whole, wholeDigits)) * kIntegerPowersOfTen[fractionDigits] +
-               DigitsValueOrZero(fraction, fractionDigits);
+    parts.digits = static_cast<std::uint64_t>(DigitsValueOrZero(whole, wholeDigits)) * kIntegerPowersOfTen[fractionDigits] +
+                   DigitsValueOrZero(fraction, fractionDigits);
   }
-  // At most 15 digits: exact in a double.
-  const float magnitude = QuotientAsFloat(static_cast<double>(static_cast<std::int64_t>(mantissa)), fractionDigits);
-  // Negation is the sign bit alone, set without a branch.
-  value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(magnitude) | static_cast<std::uint32_t>(negative) << 31);
-  return p + length;
+  parts.end = p + length;
+  parts.decimals = fractionDigits;
+  parts.negative = negative;
+  return true;
 #else
   // Without the vector unit every cell takes the general way.
   (void)p;
   (void)end;
-  (void)value;
-  return nullptr;
+  (void)parts;
+  return false;
 #endif
+}
+
+// A plain cell's value in single precision, as ParseDecimal's rounded to
+// float; returns where the cell ended, or nothing for any other cell.
+template <char Separator, char Decimal>
+[[gnu::always_inline]] inline const char* PlainCell(const char* p, const char* end, float& value) {
+  PlainParts parts;
+  if (!PlainCellParts<Separator, Decimal>(p, end, parts)) return nullptr;
+  const float magnitude =
+      cell_detail::QuotientAsFloat(static_cast<double>(static_cast<std::int64_t>(parts.digits)), parts.decimals);
+  // Negation is the sign bit alone, set without a branch.
+  value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(magnitude) | static_cast<std::uint32_t>(parts.negative) << 31);
+  return parts.end;
 }

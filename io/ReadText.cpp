@@ -24,8 +24,8 @@
 
 namespace {
 
-// The layout is found from this much of the file's start.
-constexpr std::size_t kHeadBytes = 256 * 1024;
+// The layout is found from this much of the file's start (hundreds of lines).
+constexpr std::size_t kHeadBytes = 64 * 1024;
 // Reports of progress while the file is read into memory, every block.
 constexpr std::size_t kReadBlock = 1 << 20;
 // Shares of the whole read: reading the file, counting rows, converting.
@@ -115,7 +115,16 @@ bool ParseRow(std::string_view line, const RowPlan& plan, float* values, double&
     }
     const char* cellEnd = nullptr;
     float value = 0.0f;
-    if (column != plan.timeColumn) cellEnd = PlainCell<Separator, Decimal>(p, end, value);
+    if (column != plan.timeColumn) {
+      cellEnd = PlainCell<Separator, Decimal>(p, end, value);
+    } else if (PlainParts parts; PlainCellParts<Separator, Decimal>(p, end, parts)) {
+      // The time in double precision, exactly as ParseDecimal gives it.
+      const double magnitude = static_cast<double>(static_cast<std::int64_t>(parts.digits)) /
+                               cell_detail::kPowersOfTen[parts.decimals];
+      time = parts.negative ? -magnitude : magnitude;
+      digits.decimals = std::max(digits.decimals, parts.decimals);
+      cellEnd = parts.end;
+    }
     if (cellEnd == nullptr) {
       cellEnd = p;
       while (cellEnd < end && *cellEnd != Separator && !(kBlanks && *cellEnd == '\t')) ++cellEnd;
