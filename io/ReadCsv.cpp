@@ -64,7 +64,7 @@ namespace {
 
 // SplitLineValues on a line with kCellOverread readable bytes past its end.
 template <char Separator, char Decimal>
-int SplitPaddedValues(std::string_view line, float* values, int wanted) {
+[[gnu::always_inline]] inline int SplitPaddedValues(std::string_view line, float* values, int wanted) {
   constexpr CsvDialect kDialect = Separator == ',' ? CsvDialect::Comma : CsvDialect::Semicolon;
   const char* p = line.data();
   const char* const end = p + line.size();
@@ -462,14 +462,24 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   auto convert = [&fresh, &work, channels, dialect](LineReader& lines, Piece& piece, bool caller) {
     const int endRow = piece.firstRow + piece.rows;
     std::fill(std::begin(piece.firstSet), std::end(piece.firstSet), endRow);
+    float* columns[kMaxChannels] = {};
+    for (int k = 0; k < channels; ++k) columns[k] = fresh.samples[k].data();
+    // Channels still without a cell of their own in this piece; once every
+    // one has had one (on the first full row, as a rule) none is looked for.
+    int unset = channels;
     unsigned long long checked = lines.Offset();
     std::string_view text;
     int row = piece.firstRow;
     while (row < endRow && lines.Next(text)) {
       const int found = SplitPaddedValues(text, piece.carried, channels, dialect);
-      for (int k = 0; k < channels; ++k) fresh.samples[k][static_cast<std::size_t>(row)] = piece.carried[k];
-      for (int k = 0; k < found; ++k) {
-        if (piece.firstSet[k] == endRow) piece.firstSet[k] = row;
+      for (int k = 0; k < channels; ++k) columns[k][row] = piece.carried[k];
+      if (unset > 0) {
+        for (int k = 0; k < found; ++k) {
+          if (piece.firstSet[k] == endRow) {
+            piece.firstSet[k] = row;
+            --unset;
+          }
+        }
       }
       ++row;
       if ((row - piece.firstRow) % kLinesPerCheck == 0) {
