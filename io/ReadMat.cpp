@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "io/FileHandle.h"
+#include "io/LoadedLibrary.h"
 #include "io/ProgressTicker.h"
 #include "io/ReadCsv.h"
 
@@ -30,6 +31,28 @@ std::mutex& MatioLock() {
   return lock;
 }
 
+// matio's functions, from the library opened when a MATLAB file is first read.
+struct Matio {
+  LoadedLibrary library{OSCALYX_MATIO_SONAME};
+  decltype(&Mat_Open) open = library.Get<decltype(&Mat_Open)>("Mat_Open");
+  decltype(&Mat_Close) close = library.Get<decltype(&Mat_Close)>("Mat_Close");
+  decltype(&Mat_Rewind) rewind = library.Get<decltype(&Mat_Rewind)>("Mat_Rewind");
+  decltype(&Mat_VarReadNextInfo) nextInfo = library.Get<decltype(&Mat_VarReadNextInfo)>("Mat_VarReadNextInfo");
+  decltype(&Mat_VarReadInfo) info = library.Get<decltype(&Mat_VarReadInfo)>("Mat_VarReadInfo");
+  decltype(&Mat_VarRead) read = library.Get<decltype(&Mat_VarRead)>("Mat_VarRead");
+  decltype(&Mat_VarFree) free = library.Get<decltype(&Mat_VarFree)>("Mat_VarFree");
+  decltype(&Mat_LogInitFunc) logTo = library.Get<decltype(&Mat_LogInitFunc)>("Mat_LogInitFunc");
+};
+
+Matio& Library() {
+  static Matio library;
+  return library;
+}
+
+std::string NoLibraryMessage() {
+  return "MATLABファイルを読むためのライブラリ（" + Library().library.Name() + "）が見つかりません。";
+}
+
 // matio reports problems through a log that by default writes to stderr (and
 // may end the program); its messages are kept instead, the last one for the
 // refusal's text.
@@ -39,14 +62,14 @@ void KeepMatioMessage(int, char* message) { lastMatioMessage = message != nullpt
 
 void QuietMatio() {
   static std::once_flag once;
-  std::call_once(once, [] { Mat_LogInitFunc("oscalyx", KeepMatioMessage); });
+  std::call_once(once, [] { Library().logTo("oscalyx", KeepMatioMessage); });
 }
 
 struct MatFile {
   mat_t* file = nullptr;
-  explicit MatFile(const std::string& path) : file(Mat_Open(path.c_str(), MAT_ACC_RDONLY)) {}
+  explicit MatFile(const std::string& path) : file(Library().open(path.c_str(), MAT_ACC_RDONLY)) {}
   ~MatFile() {
-    if (file != nullptr) Mat_Close(file);
+    if (file != nullptr) Library().close(file);
   }
   MatFile(const MatFile&) = delete;
   MatFile& operator=(const MatFile&) = delete;
@@ -56,7 +79,7 @@ struct Variable {
   matvar_t* value = nullptr;
   explicit Variable(matvar_t* v) : value(v) {}
   ~Variable() {
-    if (value != nullptr) Mat_VarFree(value);
+    if (value != nullptr) Library().free(value);
   }
   Variable(const Variable&) = delete;
   Variable& operator=(const Variable&) = delete;
@@ -101,9 +124,9 @@ MatVariable Describe(const matvar_t& variable) {
 
 std::vector<MatVariable> List(mat_t* file) {
   std::vector<MatVariable> variables;
-  Mat_Rewind(file);
+  Library().rewind(file);
   while (true) {
-    const Variable next(Mat_VarReadNextInfo(file));
+    const Variable next(Library().nextInfo(file));
     if (next.value == nullptr) break;
     variables.push_back(Describe(*next.value));
   }
@@ -361,6 +384,10 @@ std::vector<MatVariable> ListMatVariables(const std::string& path, std::string& 
     return {};
   }
   const std::lock_guard lock(MatioLock());
+  if (!Library().library.Ok()) {
+    error = NoLibraryMessage();
+    return {};
+  }
   QuietMatio();
   lastMatioMessage.clear();
   const MatFile file(path);
@@ -383,6 +410,7 @@ ReadResult ReadMat(const std::string& path, const ReadOptions& options, WaveData
   if (const std::optional<std::string> problem = Mat5Problem(path)) return Refused(*problem);
 
   const std::lock_guard lock(MatioLock());
+  if (!Library().library.Ok()) return Refused(NoLibraryMessage());
   QuietMatio();
   lastMatioMessage.clear();
   const MatFile file(path);
@@ -431,14 +459,14 @@ ReadResult ReadMat(const std::string& path, const ReadOptions& options, WaveData
                    std::to_string(fileChannels) + " 個です。");
   }
   {
-    const Variable shape(Mat_VarReadInfo(file.file, chosen->Name.c_str()));
+    const Variable shape(Library().info(file.file, chosen->Name.c_str()));
     const std::size_t element = shape.value != nullptr ? ElementBytes(shape.value->class_type) : 8;
     if (!FitsInMemory(static_cast<unsigned long long>(samples) * fileChannels * element +
                       static_cast<unsigned long long>(samples) * static_cast<unsigned>(channels) * sizeof(float))) {
       return Refused("データが大きすぎて、このコンピュータのメモリに読み込めません。");
     }
   }
-  const Variable array(Mat_VarRead(file.file, chosen->Name.c_str()));
+  const Variable array(Library().read(file.file, chosen->Name.c_str()));
   if (array.value == nullptr || array.value->data == nullptr) return Refused(CannotReadMessage());
   // The array read must be the one listed (a file may name two alike), with
   // all its values.

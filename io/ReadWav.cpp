@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "io/FileHandle.h"
+#include "io/LoadedLibrary.h"
 #include "io/ProgressTicker.h"
 #include "io/ReadCsv.h"
 
@@ -23,6 +24,21 @@ namespace {
 // Frames read and scaled between two looks at the cancel flag: a block that
 // stays in the processor's cache between libsndfile's conversion and ours.
 constexpr sf_count_t kBlockFrames = 1 << 12;
+
+// libsndfile's functions, from the library opened when a WAV file is first read.
+struct Sndfile {
+  LoadedLibrary library{OSCALYX_SNDFILE_SONAME};
+  decltype(&sf_open_fd) open = library.Get<decltype(&sf_open_fd)>("sf_open_fd");
+  decltype(&sf_close) close = library.Get<decltype(&sf_close)>("sf_close");
+  decltype(&sf_command) command = library.Get<decltype(&sf_command)>("sf_command");
+  decltype(&sf_readf_float) readFloats = library.Get<decltype(&sf_readf_float)>("sf_readf_float");
+  decltype(&sf_strerror) error = library.Get<decltype(&sf_strerror)>("sf_strerror");
+};
+
+Sndfile& Library() {
+  static Sndfile library;
+  return library;
+}
 
 // The encodings the reader takes: linear PCM and floating point.
 bool IsLinear(int format) {
@@ -85,6 +101,10 @@ ReadResult ReadWav(const std::string& path, const ReadOptions& options, WaveData
   if (const std::optional<std::string> cut = CutDataChunk(file.get(), static_cast<long long>(info.st_size))) {
     return Refused(*cut);
   }
+  Sndfile& sndfile = Library();
+  if (!sndfile.library.Ok()) {
+    return Refused("WAVファイルを読むためのライブラリ（" + sndfile.library.Name() + "）が見つかりません。");
+  }
   // libsndfile reads a descriptor of its own, from the start.
   const int own = ::dup(file.get());
   if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
@@ -92,14 +112,15 @@ ReadResult ReadWav(const std::string& path, const ReadOptions& options, WaveData
     return CannotOpen();
   }
   SF_INFO format{};
-  SNDFILE* sound = sf_open_fd(own, SFM_READ, &format, SF_TRUE);
+  SNDFILE* sound = sndfile.open(own, SFM_READ, &format, SF_TRUE);
   if (sound == nullptr) {
-    return Refused(std::string("WAVファイルとして読めません（") + sf_strerror(nullptr) + "）。");
+    return Refused(std::string("WAVファイルとして読めません（") + sndfile.error(nullptr) + "）。");
   }
   struct Closer {
+    Sndfile& library;
     SNDFILE* sound;
-    ~Closer() { sf_close(sound); }
-  } closer{sound};
+    ~Closer() { library.close(sound); }
+  } closer{sndfile, sound};
   if (!IsLinear(format.format)) {
     return Refused("このWAVファイルの符号化は読めません（読めるのはPCMの8・16・24・32ビットと浮動小数点です）。");
   }
@@ -115,7 +136,7 @@ ReadResult ReadWav(const std::string& path, const ReadOptions& options, WaveData
   if (!FitsInMemory(static_cast<unsigned long long>(frames) * static_cast<unsigned>(channels) * sizeof(float))) {
     return Refused("データが大きすぎて、このコンピュータのメモリに読み込めません。");
   }
-  sf_command(sound, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+  sndfile.command(sound, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
 
   std::array<std::vector<float>, kMaxChannels> samples;
   for (int k = 0; k < channels; ++k) samples[static_cast<std::size_t>(k)].resize(frames);
@@ -125,7 +146,7 @@ ReadResult ReadWav(const std::string& path, const ReadOptions& options, WaveData
   while (done < frames) {
     if (ticker.Cancelled()) return ReadCancelled();
     const sf_count_t wanted = std::min<sf_count_t>(kBlockFrames, static_cast<sf_count_t>(frames - done));
-    const sf_count_t got = sf_readf_float(sound, block.data(), wanted);
+    const sf_count_t got = sndfile.readFloats(sound, block.data(), wanted);
     if (got <= 0) break;
     // The scale is applied in double precision, with one rounding to float.
     for (int k = 0; k < channels; ++k) {
