@@ -264,7 +264,9 @@ Parse ParseFile(const char* data, std::size_t size, ProgressTicker& ticker) {
       // Record 9, Format(I10,3I5,2(1X,20A1)): the unit label in columns 48 to 67.
       record.unit = Used(Field(header[8], 47, 20));
       record.abscissa = *abscissa;
-      record.values.reserve(static_cast<std::size_t>(abscissa->points));
+      // No more than the rest of the file can hold (a value takes at least
+      // two bytes of text), whatever the header claims.
+      record.values.reserve(std::min(static_cast<std::size_t>(abscissa->points), (size - at) / 2 + 1));
     } else {
       ++parse.otherFunctions;
     }
