@@ -139,9 +139,10 @@ constexpr int kLinesPerCheck = 4096;
 constexpr double kCountShare = 0.1;
 // Files up to this size are read into memory at once: one copy from the
 // system instead of one per pass, and the lines counted sixteen bytes at a
-// time. Larger files are read in blocks by both passes, so that reading one
-// never takes more memory than its samples.
-constexpr unsigned long long kWholeFileBytes = 64ULL << 20;
+// time, for at most this much memory beside the samples. Larger files are
+// read in blocks by both passes, so that reading one never takes much more
+// memory than its samples.
+constexpr unsigned long long kWholeFileBytes = 32ULL << 20;
 std::atomic<unsigned long long> wholeFileLimit{kWholeFileBytes};
 // The block of a file read into memory between two reports of progress.
 constexpr std::size_t kWholeReadBlock = 1 << 20;

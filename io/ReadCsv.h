@@ -50,7 +50,7 @@ int SplitLineValues(std::string_view line, float* values, int wanted, CsvDialect
 double ParseCellValue(std::string_view cell, CsvDialect dialect);
 
 // Files up to `bytes` are read into memory at once and larger ones in blocks
-// by both passes (64 MB unless set); for tests of the second way.
+// by both passes (32 MB unless set); for tests of the second way.
 void SetCsvWholeFileLimit(unsigned long long bytes);
 
 // The file's last-modification time in local time, "%d/%02d/%02d %02d:%02d:%02d",

@@ -428,13 +428,13 @@ TEST(ReadCsvChannels, MoreThanEightNamedChannelsLoadTheFirstEightWithAWarning) {
 TEST(ReadCsvChanges, AFileTruncatedOrRewrittenWhileReadIsRefused) {
   struct Limit {
     explicit Limit(unsigned long long bytes) { SetCsvWholeFileLimit(bytes); }
-    ~Limit() { SetCsvWholeFileLimit(64ULL << 20); }
+    ~Limit() { SetCsvWholeFileLimit(32ULL << 20); }
   };
   std::string text = "A,B\n100,s\nm\nu,v\n";
   for (int i = 0; i < 60000; ++i) text += std::to_string(i) + ".5," + std::to_string(-i) + "\n";
   TempDir dir;
   const std::string path = dir.Write("live.csv", text);
-  for (const unsigned long long limit : {64ULL << 20, 0ULL}) {
+  for (const unsigned long long limit : {32ULL << 20, 0ULL}) {
     const Limit inBlocks(limit);
     for (const bool truncate : {true, false}) {
       SCOPED_TRACE(std::string(limit == 0 ? "in blocks, " : "in memory, ") + (truncate ? "truncated" : "rewritten"));

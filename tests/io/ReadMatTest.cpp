@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -163,6 +164,44 @@ TEST(ReadMat, MoreThanEightColumnsLoadEightWithAWarning) {
   ASSERT_EQ(result.warnings.size(), 1u);
   EXPECT_EQ(result.warnings[0].find(ChannelsLeftOutWarning(10)), 0u);
   EXPECT_NE(result.warnings[0].find("転置"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Damaged files are refused before matio reads them: lengths that point past
+// their element, or dimensions that claim more values than the file holds
+// (matio would allocate by them).
+TEST(ReadMat, DamagedVersion5FilesAreRefusedBeforeMatioReadsThem) {
+  TempDir dir;
+  const std::string path = dir.File("good.mat");
+  {
+    MatWriter file(path, MAT_FT_MAT5);
+    file.Add<double>("data", MAT_C_DOUBLE, MAT_T_DOUBLE, 4, 2, {1, 2, 3, 4, 5, 6, 7, 8});
+  }
+  const std::string good = TempDir::Read(path);
+  auto patched = [&good](std::size_t at, std::uint32_t value) {
+    std::string bytes = good;
+    std::memcpy(bytes.data() + at, &value, 4);
+    return bytes;
+  };
+  // The first element's length (bytes 132..135), the first dimension (the
+  // dimensions element's data starts 8 + 16 + 8 bytes into the matrix).
+  const std::vector<std::string> damaged = {
+      patched(132, 0x7FFFFFF0u),
+      patched(128 + 8 + 16 + 8, 0x40000000u),
+      patched(128 + 8 + 16 + 8, 0xFFFFFFF0u),
+      good.substr(0, good.size() - 9),
+  };
+  for (const std::string& bytes : damaged) {
+    WaveData record;
+    const ReadResult result = ReadMat(dir.Write("bad.mat", bytes), AtRate(10), record);
+    EXPECT_EQ(result.status, ReadStatus::Refused);
+    EXPECT_EQ(result.message, "MATLABファイルが壊れています（データの長さがファイルと合いません）。");
+  }
+  WaveData record;
+  EXPECT_TRUE(ReadMat(dir.Write("good-again.mat", good), AtRate(10), record).ok());
 }
 
 }  // namespace
