@@ -1,13 +1,11 @@
 #include "analysis/RecordLoading.h"
 
 #include <algorithm>
-
 #include <atomic>
 #include <future>
 
-#include "io/ReadCsv.h"
+#include "io/ReadRecordFile.h"
 #include "io/Sha256.h"
-#include "io/ReadSpc51.h"
 
 namespace {
 
@@ -23,8 +21,9 @@ LoadOutcome Failed(LoadOutcome::Status status, std::string message, std::string 
 
 }  // namespace
 
-LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,
-                           const Progress* progress, const std::function<void(LoadStage)>& onStage) {
+LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const ReadOptions& options,
+                           const std::optional<BandEdges>& band, const Progress* progress,
+                           const std::function<void(LoadStage)>& onStage) {
   LoadOutcome outcome;
   WaveData& record = outcome.record;
   record.SourceKind = kind;
@@ -42,8 +41,7 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
       return readFailed.load() || (progress != nullptr && progress->Cancelled());
     });
   });
-  const ReadResult read =
-      kind == FileKind::Spc51 ? ReadSpc51(path, record, progress) : ReadCsv(path, record, progress);
+  const ReadResult read = ReadRecordFile(path, kind, options, record, progress);
   if (!read.ok()) readFailed.store(true);
   if (std::optional<std::string> sha = digest.get()) outcome.sha256 = std::move(*sha);
   switch (read.status) {
@@ -62,6 +60,8 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::op
     const std::size_t count = std::min(samples.size(), static_cast<std::size_t>(std::max(record.SampleCount, 0)));
     outcome.clipping[static_cast<std::size_t>(k)] = SummarizeClipping(std::span<const float>(samples.data(), count));
   }
+  outcome.warnings = read.warnings;
+  outcome.options = options;
   if (band) {
     // The band is judged against this record's rate, known only now.
     if (const std::optional<std::string> problem = BandEdgesProblem(band->Lower, band->Upper, record.Dt)) {

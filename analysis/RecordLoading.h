@@ -5,14 +5,17 @@
 // record only when everything succeeded.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <array>
 
 #include "analysis/BandPass.h"
 #include "analysis/Flags.h"
 #include "io/Progress.h"
+#include "io/ReadOptions.h"
 #include "io/WaveData.h"
 
 struct LoadOutcome {
@@ -35,15 +38,25 @@ struct LoadOutcome {
   // when the file could not be read through.
   std::string sha256;
   std::string timeLabel;  // what the readers show as the recording time
+  std::vector<std::string> warnings;  // what the user should know of a read that succeeded (UTF-8)
+  ReadOptions options;    // the read options the record was read with, for reading it again
   bool ok() const { return status == Status::Ok; }
 };
 
 // What the window shows while a load runs, besides the fraction done.
 enum class LoadStage { Reading, Filtering };
 
-// Reads `path` (kind, Path and FileName set on the record) and filters it
-// with `band` when one is given. `progress` receives the fraction of the stage
-// `onStage` last announced; either may be null.
-LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,
-                           const Progress* progress = nullptr,
+// Reads `path` with the reader of `kind` and the read options (kind, Path and
+// FileName set on the record) and filters it with `band` when one is given.
+// `progress` receives the fraction of the stage `onStage` last announced;
+// either may be null.
+LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const ReadOptions& options,
+                           const std::optional<BandEdges>& band, const Progress* progress = nullptr,
                            const std::function<void(LoadStage)>& onStage = {});
+
+// The same without read options (the standard CSV and SPC-51 files).
+inline LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,
+                                  const Progress* progress = nullptr,
+                                  const std::function<void(LoadStage)>& onStage = {}) {
+  return LoadRecordFile(path, kind, ReadOptions{}, band, progress, onStage);
+}

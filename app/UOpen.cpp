@@ -24,6 +24,7 @@
 #include "app/UHowTo.h"
 #include "app/UModes.h"
 #include "app/UOverview.h"
+#include "app/UOtherFormat.h"
 #include "app/URandomDec.h"
 #include "app/WavePlot.h"
 #include "io/Version.h"
@@ -299,6 +300,8 @@ void TOpen::BuildMenu() {
   N2->setShortcut(QKeySequence::Open);
   CSV = action(file, "CSVファイル読込", "CSV", [this] { CSVClick(); });
   SPC511 = action(file, "SPC-51ファイル読込", "SPC511", [this] { SPC511Click(); });
+  OTHER = action(file, "他の形式のファイルを開く…", "OTHER", [this] { OTHERClick(); });
+  OtherFormat = new TOtherFormat(platform_, this);
   CSVF = action(file, "CSVファイルへ変換", "CSVF", [this] { CSVFClick(); });
   CSVF->setEnabled(false);
   N3 = action(file, "終了", "N3", [this] { N3Click(); });

@@ -39,6 +39,7 @@ class TGFormat;
 class TGraph;
 class TModes;
 class TOverview;
+class TOtherFormat;
 class TRandomDec;
 class THowTo;
 class TTkBtn;
@@ -67,7 +68,12 @@ class TOpen : public QMainWindow {
   // A file dropped on the window or named on the command line: the file type
   // follows its extension (".dbl" in any case is SPC-51, anything else CSV),
   // set in the radio group, then the load flow runs as for the open dialog.
+  // A file of another instrument (.wav, .uff, .unv, .mat, .txt, .asc, .dat,
+  // .tsv) opens the dialog that says how to read it, preset to its format.
   void OpenFile(const std::string& path);
+  // "他の形式のファイルを開く…": an open dialog for other instruments' files,
+  // then the dialog that says how to read the one chosen, then the load flow.
+  void OTHERClick();
   void N3Click();
   void Button1Click();
   void UpdateChannelBoxes();
@@ -166,6 +172,10 @@ class TOpen : public QMainWindow {
   void LoadPath(const std::string& path);
   // After a cancelled or failed load: the file type of the record still shown.
   void KeepShownFileType();
+  // The load flow of a request: read away from the window, then shown.
+  void LoadRequested(const LoadRequest& request);
+  // The dialog for a file of another instrument, then, after its OK, the load.
+  void OpenOtherFormat(const std::string& path, FileKind kind);
 
   // The outcomes of the session's operations on the controls.
   void ShowLoad(const LoadCommit& commit);
@@ -258,6 +268,8 @@ class TOpen : public QMainWindow {
   QAction* N2 = nullptr;
   QAction* CSV = nullptr;
   QAction* SPC511 = nullptr;
+  QAction* OTHER = nullptr;                // 他の形式のファイルを開く…
+  TOtherFormat* OtherFormat = nullptr;     // its dialog
   QAction* CSVF = nullptr;
   QAction* N3 = nullptr;
   std::array<QAction*, kArrowSteps.size()> StepItems{};  // N2001, N5001, N10001, N20001

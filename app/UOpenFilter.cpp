@@ -54,7 +54,7 @@ void TOpen::CenterPassClick() {
 void TOpen::ShowRefilter(const LoadCommit& commit) {
   emit RecordChanged();
   ShowReadResult(commit.TimeLabel);
-  CSVF->setEnabled(session_.Record().SourceKind == FileKind::Spc51);
+  CSVF->setEnabled(session_.Record().SourceKind != FileKind::Csv);
   ShowNotices(commit.Notices);
   RedrawView();
 }

@@ -22,6 +22,7 @@
 #include "app/UFormat.h"
 #include "app/UGraph.h"
 #include "app/UOpen.h"
+#include "app/UOtherFormat.h"
 #include "app/WavePlot.h"
 #include "components/qt/DisplayText.h"
 #include "components/qt/FileNames.h"
@@ -33,6 +34,13 @@ constexpr char kReadingLabel[] = "読み込み中…";
 constexpr char kFilteringLabel[] = "フィルタ処理中…";
 
 const char kOpenFilter[] = "標準CSVファイル(*.csv)|*.csv|SPC-51ファイル(*.dbl)|*.dbl|すべて(*.*)|*.*";
+const char kOtherFilter[] =
+    "他の形式のファイル(*.txt *.asc *.dat *.tsv *.wav *.uff *.unv *.mat)|*.txt;*.asc;*.dat;*.tsv;*.wav;*.uff;*.unv;*.mat|"
+    "テキスト(*.txt *.asc *.dat *.tsv)|*.txt;*.asc;*.dat;*.tsv|WAV(*.wav)|*.wav|UFF(*.uff *.unv)|*.uff;*.unv|"
+    "MATLAB(*.mat)|*.mat|すべて(*.*)|*.*";
+
+// Whether a file of this kind is read through the dialog for other formats.
+bool IsOtherFormat(FileKind kind) { return kind != FileKind::Csv && kind != FileKind::Spc51; }
 
 QString Bytes(std::string_view text) { return DisplayText(text); }
 
@@ -139,7 +147,29 @@ void TOpen::BtnFileClick() {
   LoadPath(path);
 }
 
-void TOpen::OpenFile(const std::string& path) { OpenFileAs(path, KindFromExtension(path)); }
+void TOpen::OpenFile(const std::string& path) {
+  const FileKind kind = KindFromExtension(path);
+  if (IsOtherFormat(kind)) {
+    openFolder_ = FolderOf(path);
+    OpenOtherFormat(path, kind);
+    return;
+  }
+  OpenFileAs(path, kind);
+}
+
+void TOpen::OTHERClick() {
+  const std::string path = platform_.OpenFileName({kOtherFilter, 1, false, openFolder_, {}});
+  if (path.empty()) return;
+  openFolder_ = FolderOf(path);
+  const FileKind kind = KindFromExtension(path);
+  // A name the extensions do not tell is offered as text columns.
+  OpenOtherFormat(path, IsOtherFormat(kind) ? kind : FileKind::Text);
+}
+
+void TOpen::OpenOtherFormat(const std::string& path, FileKind kind) {
+  const std::optional<LoadRequest> request = OtherFormat->Ask(path, kind);
+  if (request) LoadRequested(*request);
+}
 
 void TOpen::OpenFileAs(const std::string& path, FileKind kind) {
   // Selecting the item runs RadioGroup1Click, as a click on it would.
@@ -178,10 +208,12 @@ void TOpen::dropEvent(QDropEvent* event) {
   Guard([this, &path] { OpenFile(*path); });
 }
 
-void TOpen::LoadPath(const std::string& path) {
+void TOpen::LoadPath(const std::string& path) { LoadRequested({path, session_.Record().SourceKind, std::nullopt}); }
+
+void TOpen::LoadRequested(const LoadRequest& request) {
   // The file is read first, so that a file that cannot be read leaves the
   // loaded record, its view and its results file as they were.
-  std::optional<LoadOutcome> read = ReadRecord({path, session_.Record().SourceKind, std::nullopt});
+  std::optional<LoadOutcome> read = ReadRecord(request);
   if (!read) {
     KeepShownFileType();
     return;
@@ -201,7 +233,8 @@ void TOpen::ShowLoad(const LoadCommit& commit) {
   TrackBar1->setValue(0);
   GroupBox2->setEnabled(true);
   ShowReadResult(commit.TimeLabel);
-  CSVF->setEnabled(record.SourceKind == FileKind::Spc51);
+  // Every record not read from a standard CSV file can be written as one.
+  CSVF->setEnabled(record.SourceKind != FileKind::Csv);
   // The last result's labels stay, but their hints say they belong to the
   // record before.
   if (!resultOrigin_.isEmpty()) {

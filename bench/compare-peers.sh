@@ -66,6 +66,49 @@ print(f'  oscalyx-cli info:   {cli:8.2f} ms  (the whole process)')
 print(f'  pandas / ReadCsv:   {pandas/ours:8.2f} x   (goal >= 7)')
 print(f'  pandas / cli info:  {pandas/cli:8.2f} x   (goal >= 4)')"
 
+echo "== Noisy samples (normal, signs and digits random, %.5f): 100 000 lines x 8 channels =="
+export OSCALYX_BENCH_NOISY_CSV=$work/noisy-8x100k.csv OSCALYX_BENCH_NOISY_TEXT=$work/noisy-8x100k.txt
+export OSCALYX_BENCH_NOISY_WAV=$work/noisy-8x100k.wav
+"$BUILD_DIR/bin/oscalyx-bench" \
+  --benchmark_filter='BM_Read(CsvNoisy|TextNoisy|WavNoisy)8x100k|BM_WavBytesFromCache8x100k|BM_ReadCsv8x100kReal' \
+  --benchmark_repetitions=7 --benchmark_report_aggregates_only=true --benchmark_format=json > "$work/noisy.json"
+noisy_ms=$(median_ms "$work/noisy.json" BM_ReadCsvNoisy8x100k/real_time_median)
+noisy_min=$(median_ms "$work/noisy.json" BM_ReadCsvNoisy8x100k/real_time_min)
+smooth_ms=$(median_ms "$work/noisy.json" BM_ReadCsv8x100kReal/real_time_median)
+text_ms=$(median_ms "$work/noisy.json" BM_ReadTextNoisy8x100k/real_time_median)
+text_min=$(median_ms "$work/noisy.json" BM_ReadTextNoisy8x100k/real_time_min)
+wav_ms=$(median_ms "$work/noisy.json" BM_ReadWavNoisy8x100k/real_time_median)
+cache_ms=$(median_ms "$work/noisy.json" BM_WavBytesFromCache8x100k/real_time_median)
+read -r pandas_noisy_ms pandas_text_ms cli_noisy_ms cli_text_ms < <("$PY" - "$OSCALYX_BENCH_NOISY_CSV" \
+    "$OSCALYX_BENCH_NOISY_TEXT" "$BUILD_DIR/bin/oscalyx-cli" <<'PYEOF'
+import sys, time, statistics, subprocess
+import pandas as pd
+csv, text, cli = sys.argv[1], sys.argv[2], sys.argv[3]
+runs = {k: [] for k in ("pcsv", "ptext", "ccsv", "ctext")}
+for _ in range(7):
+    t = time.perf_counter(); pd.read_csv(csv, header=None, skiprows=4); runs["pcsv"].append(time.perf_counter() - t)
+    t = time.perf_counter(); pd.read_csv(text, sep="\t"); runs["ptext"].append(time.perf_counter() - t)
+    t = time.perf_counter(); subprocess.run([cli, "info", csv], check=True, stdout=subprocess.DEVNULL)
+    runs["ccsv"].append(time.perf_counter() - t)
+    t = time.perf_counter(); subprocess.run([cli, "info", text, "--time-column", "1"], check=True, stdout=subprocess.DEVNULL)
+    runs["ctext"].append(time.perf_counter() - t)
+print(*(statistics.median(runs[k]) * 1000 for k in ("pcsv", "ptext", "ccsv", "ctext")))
+PYEOF
+)
+"$PY" -c "
+import os
+csv=os.path.getsize('$OSCALYX_BENCH_NOISY_CSV'); text=os.path.getsize('$OSCALYX_BENCH_NOISY_TEXT'); wav=os.path.getsize('$OSCALYX_BENCH_NOISY_WAV')
+noisy=$noisy_ms; noisy_min=$noisy_min; smooth=$smooth_ms; t=$text_ms; t_min=$text_min; w=$wav_ms; cache=$cache_ms
+pc=$pandas_noisy_ms; pt=$pandas_text_ms; cc=$cli_noisy_ms; ct=$cli_text_ms
+print(f'  files: CSV {csv/1e6:.1f} MB, text {text/1e6:.1f} MB, WAV {wav/1e6:.1f} MB')
+print(f'  ReadCsv, noisy:            {noisy:8.2f} ms  ({csv/noisy/1e3:.0f} MB/s, goal >= 1000); fastest {noisy_min:.2f} ms ({csv/noisy_min/1e3:.0f} MB/s)')
+print(f'  ReadCsv, smooth (same run): {smooth:7.2f} ms')
+print(f'  pandas.read_csv / ReadCsv:  {pc/noisy:7.2f} x   (goal >= 10)')
+print(f'  pandas / cli info:          {pc/cc:7.2f} x   (goal >= 5; cli info {cc:.1f} ms, the whole process)')
+print(f'  ReadText, noisy with time:  {t:8.2f} ms  ({text/t/1e3:.0f} MB/s, goal >= 500); fastest {t_min:.2f} ms ({text/t_min/1e3:.0f} MB/s); pandas {pt:.1f} ms = {pt/t:.2f} x')
+print(f'  cli info of the text file:  {ct:8.2f} ms')
+print(f'  ReadWav, 16-bit:            {w:8.2f} ms  ({wav/w/1e3:.0f} MB/s); the bytes from the disk cache into floats {cache:.2f} ms')"
+
 # Peak resident memory of one command (KiB).
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 

@@ -79,11 +79,12 @@ FileKind ChosenFileKind(const CliOptions& options) {
 }
 
 int LoadSession(const CliOptions& options, Session& session, std::FILE* err, std::string* timeLabel) {
-  LoadRequest request{options.positional[0], ChosenFileKind(options), std::nullopt};
+  LoadRequest request{options.positional[0], ChosenFileKind(options), std::nullopt, options.read};
   if (options.bandPass) request.Band = EdgesFromCentre(options.centre, options.ratio);
   const LoadOutcome loaded = session.Load(request);
   switch (loaded.status) {
     case LoadOutcome::Status::Ok:
+      for (const std::string& warning : loaded.warnings) PrintError(err, warning);
       if (timeLabel != nullptr) *timeLabel = loaded.timeLabel;
       return kExitOk;
     case LoadOutcome::Status::BandRefused:

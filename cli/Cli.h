@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/ReadOptions.h"
 #include "io/WaveData.h"
 #include "session/Evaluation.h"
 #include "session/Session.h"
@@ -25,6 +26,8 @@ struct CliOptions {
   std::string command;                 // info, convert, fit, plot, sweep, rd
   std::vector<std::string> positional; // FILE, and OUT for convert, plot and rd
   std::optional<FileKind> type;        // --type; otherwise chosen by the file's extension
+  ReadOptions read;                    // --delimiter, --decimal, --skip, --rate, --time-column, --names, --unit,
+                                       // --scale, --variable
   bool bandPass = false;               // --bandpass C R
   float centre = 0.0f;
   float ratio = 0.0f;
@@ -67,7 +70,7 @@ extern const char kCliUsage[];
 
 // Shared by the commands ------------------------------------------------------
 
-// FILE's reader: --type, else SPC-51 for a name ending in .dbl (any case), else CSV.
+// FILE's reader: --type, else by the name's extension (KindFromExtension).
 FileKind ChosenFileKind(const CliOptions& options);
 
 // Reads FILE into `session` as the window's load does (filtered when

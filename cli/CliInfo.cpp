@@ -33,8 +33,9 @@ int RunInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
 
   const bool spc51 = record.SourceKind == FileKind::Spc51;
   std::string json = "{\"file\": " + JsonString(DisplayUtf8(SlotText(record.FileName)));
-  json += ", \"type\": ";
-  json += spc51 ? "\"dbl\"" : "\"csv\"";
+  json += ", \"type\": \"";
+  json += FileKindName(record.SourceKind);
+  json += "\"";
   json += ", \"channels\": " + std::to_string(record.ChannelCount);
   json += ", \"samples\": " + std::to_string(record.SampleCount);
   json += ", \"rate\": " + RealText(record.Rate);

@@ -10,24 +10,36 @@
 #include "cli/Cli.h"
 
 const char kCliUsage[] =
-    "oscalyx-cli info    FILE                         [--type csv|dbl] [--bandpass C R]\n"
-    "oscalyx-cli convert FILE OUT                     [--type csv|dbl] [--bandpass C R]\n"
-    "oscalyx-cli fit     FILE --channel K             [--type csv|dbl] [--bandpass C R]\n"
+    "oscalyx-cli info    FILE                         [read options] [--bandpass C R]\n"
+    "oscalyx-cli convert FILE OUT                     [read options] [--bandpass C R]\n"
+    "oscalyx-cli fit     FILE --channel K             [read options] [--bandpass C R]\n"
     "                    [--start S] [--width W] [--f0 F] [--h0 H] [--results PATH] [--log PATH] [--json]\n"
-    "oscalyx-cli plot    FILE OUT.png                 [--type csv|dbl] [--bandpass C R]\n"
+    "oscalyx-cli plot    FILE OUT.png                 [read options] [--bandpass C R]\n"
     "                    [--channels LIST] [--start S] [--width W] [--white] [--fit] [--f0 F] [--h0 H]\n"
     "oscalyx-cli sweep   FILE --channel K --from S --to E --every N\n"
-    "                    [--type csv|dbl] [--bandpass C R] [--width W] [--f0 F] [--h0 H]\n"
+    "                    [read options] [--bandpass C R] [--width W] [--f0 F] [--h0 H]\n"
     "                    [--results PATH] [--log PATH] [--plot OUT.png]\n"
-    "oscalyx-cli rd      FILE OUT.csv --channel K     [--type csv|dbl] [--bandpass C R]\n"
+    "oscalyx-cli rd      FILE OUT.csv --channel K     [read options] [--bandpass C R]\n"
     "                    [--level L] [--length W] [--fit] [--f0 F] [--h0 H]\n"
-    "oscalyx-cli spectrum FILE --channel K            [--type csv|dbl] [--bandpass C R]\n"
+    "oscalyx-cli spectrum FILE --channel K            [read options] [--bandpass C R]\n"
     "                    [--from S] [--to E] [--json] [--plot OUT.png]\n"
-    "oscalyx-cli detect  FILE --channel K             [--type csv|dbl] [--bandpass C R] [--json]\n"
-    "oscalyx-cli modes   FILE --channel K --start S --width W --count N   [--type csv|dbl] [--bandpass C R] [--json]\n"
+    "oscalyx-cli detect  FILE --channel K             [read options] [--bandpass C R] [--json]\n"
+    "oscalyx-cli modes   FILE --channel K --start S --width W --count N   [read options] [--bandpass C R] [--json]\n"
     "oscalyx-cli --help | --version\n"
     "OUT may be - for stdout (rd then prints its JSON on stderr); an existing read-only OUT (or --plot file)\n"
-    "is replaced only with --force; -- ends the options, so that a file named --x can be given.\n";
+    "is replaced only with --force; -- ends the options, so that a file named --x can be given.\n"
+    "\n"
+    "read options (every command takes them):\n"
+    "  --type csv|dbl|text|wav|uff|mat   the reader; by default from the extension: .dbl SPC-51, .wav WAV,\n"
+    "                    .uff/.unv universal file (data set 58), .mat MATLAB, .txt/.asc/.dat/.tsv text,\n"
+    "                    anything else standard CSV\n"
+    "  text:  --rate HZ | --time-column K (one of the two is required; K counts from 1 and that column,\n"
+    "         the time in seconds, gives the rate from its median step and is no channel)\n"
+    "         [--delimiter ,|;|tab|space] [--decimal .|,] [--skip N] (detected when not given)\n"
+    "         [--names A,B,..] [--unit U]\n"
+    "  wav:   [--scale X] (times the normalised samples, full scale 1) [--names A,B,..] [--unit U]\n"
+    "  uff:   [--names A,B,..] [--unit U]\n"
+    "  mat:   --rate HZ [--variable NAME] (default: the only real 2-D numeric array) [--names A,B,..] [--unit U]\n";
 
 namespace {
 
@@ -62,6 +74,10 @@ bool ParseReal(const std::string& text, double& value) {
   const auto result = std::from_chars(begin, end, value);
   return begin != end && result.ec == std::errc() && result.ptr == end && std::isfinite(value);
 }
+
+// The rates a file may have, as the readers take them.
+constexpr double kMinReadRate = 1e-6;
+constexpr double kMaxReadRate = 2147483647.0;
 
 bool ParseChannelList(const std::string& text, std::vector<int>& channels) {
   std::size_t start = 0;
@@ -100,6 +116,29 @@ const std::set<std::string>& OptionsOf(const std::string& command) {
   if (command == "spectrum") return spectrum;
   if (command == "detect") return detect;
   return none;
+}
+
+// The read options and the kinds they apply to.
+const std::set<std::string> kReadOptions{"--type",  "--delimiter", "--decimal", "--skip",    "--rate",
+                                         "--time-column", "--names", "--unit",  "--scale", "--variable"};
+
+bool AppliesTo(const std::string& option, FileKind kind) {
+  if (option == "--type") return true;
+  switch (kind) {
+    case FileKind::Csv:
+    case FileKind::Spc51:
+      return false;
+    case FileKind::Text:
+      return option == "--delimiter" || option == "--decimal" || option == "--skip" || option == "--rate" ||
+             option == "--time-column" || option == "--names" || option == "--unit";
+    case FileKind::Wav:
+      return option == "--scale" || option == "--names" || option == "--unit";
+    case FileKind::Uff:
+      return option == "--names" || option == "--unit";
+    case FileKind::Mat:
+      return option == "--variable" || option == "--rate" || option == "--names" || option == "--unit";
+  }
+  return false;
 }
 
 // Options that take no value.
@@ -145,7 +184,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
       options.positional.push_back(arg);
       continue;
     }
-    if (arg != "--type" && arg != "--bandpass" && allowed.count(arg) == 0) {
+    if (kReadOptions.count(arg) == 0 && arg != "--bandpass" && allowed.count(arg) == 0) {
       return fail("unknown option '" + arg + "' for " + options.command);
     }
     if (!seen.insert(arg).second) return fail("option '" + arg + "' given twice");
@@ -156,9 +195,45 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     std::string value = needed > 0 ? args[i + 1] : std::string();
     double real = 0.0;
     if (arg == "--type") {
-      if (value == "csv") options.type = FileKind::Csv;
-      else if (value == "dbl") options.type = FileKind::Spc51;
-      else return fail("--type takes csv or dbl");
+      options.type = FileKindFromName(value);
+      if (!options.type) return fail("--type takes csv, dbl, text, wav, uff or mat");
+    } else if (arg == "--delimiter") {
+      if (value == ",") options.read.Delimiter = TextDelimiter::Comma;
+      else if (value == ";") options.read.Delimiter = TextDelimiter::Semicolon;
+      else if (value == "tab" || value == "\t") options.read.Delimiter = TextDelimiter::Tab;
+      else if (value == "space" || value == " ") options.read.Delimiter = TextDelimiter::Blanks;
+      else return fail("--delimiter takes , ; tab or space");
+    } else if (arg == "--decimal") {
+      if (value != "." && value != ",") return fail("--decimal takes . or ,");
+      options.read.Decimal = value[0];
+    } else if (arg == "--skip") {
+      int skip = 0;
+      if (!ParseInt(value, skip) || skip < 0) return fail("--skip takes a number of lines of 0 or more");
+      options.read.Skip = skip;
+    } else if (arg == "--rate") {
+      if (!ParseReal(value, real) || !(real >= kMinReadRate && real <= kMaxReadRate)) {
+        return fail("--rate takes samples per second from 0.000001 to 2147483647");
+      }
+      options.read.Rate = real;
+    } else if (arg == "--time-column") {
+      int column = 0;
+      if (!ParseInt(value, column) || column < 1) return fail("--time-column takes a column number from 1");
+      options.read.TimeColumn = column;
+    } else if (arg == "--names") {
+      options.read.Names.clear();
+      for (std::size_t from = 0; from <= value.size();) {
+        const std::size_t comma = std::min(value.find(',', from), value.size());
+        options.read.Names.push_back(value.substr(from, comma - from));
+        from = comma + 1;
+      }
+    } else if (arg == "--unit") {
+      options.read.Unit = value;
+    } else if (arg == "--scale") {
+      if (!ParseReal(value, real) || real == 0.0) return fail("--scale takes a number other than 0");
+      options.read.Scale = real;
+    } else if (arg == "--variable") {
+      if (value.empty()) return fail("--variable takes a variable name");
+      options.read.Variable = value;
     } else if (arg == "--bandpass") {
       double centre = 0.0, ratio = 0.0;
       if (!ParseReal(args[i + 1], centre) || !ParseReal(args[i + 2], ratio)) {
@@ -234,6 +309,19 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
   if (options.positional.size() != PositionalCount(options.command)) {
     return fail(options.command + " takes " + (PositionalCount(options.command) == 2 ? "FILE and OUT" : "FILE"));
   }
+  // The read options must suit the reader, and a text or MATLAB file must say
+  // its rate: nothing is read with a guessed rate or an option ignored.
+  const FileKind kind = options.type ? *options.type : KindFromExtension(options.positional[0]);
+  const std::string kindName(FileKindName(kind));
+  for (const std::string& option : seen) {
+    if (kReadOptions.count(option) != 0 && !AppliesTo(option, kind)) {
+      return fail(option + " does not apply to " + kindName + " files");
+    }
+  }
+  if (kind == FileKind::Text && seen.count("--rate") == seen.count("--time-column")) {
+    return fail("a text file needs either --rate HZ or --time-column K");
+  }
+  if (kind == FileKind::Mat && seen.count("--rate") == 0) return fail("a MATLAB file needs --rate HZ");
   const bool evaluates = options.command == "fit" || options.command == "sweep" || options.command == "rd" ||
                          options.command == "modes" || options.command == "spectrum" || options.command == "detect";
   if (evaluates && seen.count("--channel") == 0) {

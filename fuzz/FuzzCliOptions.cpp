@@ -23,6 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       __builtin_trap();
     }
     if (!(options.level > 0.0)) __builtin_trap();
+    // Read options: a rate in the readers' range, a column from 1, a scale,
+    // and a text file's rate given exactly one way.
+    const ReadOptions& read = options.read;
+    if (read.Rate && !(*read.Rate >= 1e-6 && *read.Rate <= 2147483647.0)) __builtin_trap();
+    if (read.TimeColumn && *read.TimeColumn < 1) __builtin_trap();
+    if (read.Skip && *read.Skip < 0) __builtin_trap();
+    if (read.Scale == 0.0 || read.Scale != read.Scale) __builtin_trap();
+    const FileKind kind = options.type ? *options.type : KindFromExtension(options.positional[0]);
+    if (kind == FileKind::Text && read.Rate.has_value() == read.TimeColumn.has_value()) __builtin_trap();
+    if (kind == FileKind::Mat && !read.Rate) __builtin_trap();
+    if ((kind == FileKind::Csv || kind == FileKind::Spc51) && !(read == ReadOptions{})) __builtin_trap();
   }
   return 0;
 }

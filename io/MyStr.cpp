@@ -9,7 +9,7 @@ inline void Append(Cell& cell, char c) {
 
 }  // namespace
 
-int SplitLine(std::string_view line, CellArray& cells) {
+int SplitLine(std::string_view line, CellArray& cells, char separator) {
   if (line.empty() || line[0] == '\0') return 0;
   int count = 0;
   bool inCell = false;
@@ -25,7 +25,7 @@ int SplitLine(std::string_view line, CellArray& cells) {
     if (!inCell) {
       if (c == '\0') break;
       if (c == ' ' || c == '\t' || c == '\n') continue;
-      if (c == ',') {
+      if (c == separator) {
         begin();
         ++count;
         continue;
@@ -33,7 +33,7 @@ int SplitLine(std::string_view line, CellArray& cells) {
       Append(begin(), c);
       inCell = true;
     } else {
-      if (c == ',' || c == '\n' || c == '\0') {
+      if (c == separator || c == '\n' || c == '\0') {
         ++count;
         inCell = false;
         if (c == '\0') break;
@@ -45,7 +45,7 @@ int SplitLine(std::string_view line, CellArray& cells) {
   return count;
 }
 
-int SplitNameLine(std::string_view line, CellArray& cells) {
+int SplitNameLine(std::string_view line, CellArray& cells, char separator) {
   if (line.empty() || line[0] == '\0') return 0;
   int count = 0;
   static thread_local Cell scratch;
@@ -54,7 +54,7 @@ int SplitNameLine(std::string_view line, CellArray& cells) {
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
     if (c == '\n' || c == '\0') break;
-    if (c == ',') {
+    if (c == separator) {
       ++count;
       current = count < kMaxCells ? &cells[count] : &scratch;
       current->length = 0;

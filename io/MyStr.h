@@ -21,10 +21,11 @@ using CellArray = std::array<Cell, kMaxCells>;
 // Lines 2, 4 and the data lines: blanks, tabs and line feeds before a cell are
 // skipped; a cell runs to the next comma, line feed or end of text, trailing
 // blanks included; a comma after the last cell adds no cell. A NUL ends the
-// text. Returns the number of cells found.
-int SplitLine(std::string_view line, CellArray& cells);
+// text. Returns the number of cells found. `separator` is ';' in files
+// written with the decimal comma.
+int SplitLine(std::string_view line, CellArray& cells, char separator = ',');
 
 // Line 1 (the channel names): cells are exactly the text between commas, up to
 // the line feed or end of text; blanks stay and empty cells count. Returns the
 // number of commas before the line end plus one, or 0 for an empty line.
-int SplitNameLine(std::string_view line, CellArray& cells);
+int SplitNameLine(std::string_view line, CellArray& cells, char separator = ',');

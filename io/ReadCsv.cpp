@@ -6,13 +6,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <thread>
 
+#include "io/CellNumbers.h"
 #include "io/MyStr.h"
 #include "io/FileHandle.h"
 #include "io/LineReader.h"
@@ -40,7 +43,7 @@ bool IsTextLine(std::string_view line) {
 struct CsvRecord {
   int channelCount = 0;
   int sampleCount = 0;
-  int rate = 0;
+  double rate = 0.0;
   std::array<TextSlot<kNameSlot>, kMaxChannels> names{};
   std::array<TextSlot<kUnitSlot>, kMaxChannels> units{};
   std::array<std::vector<float>, kMaxChannels> samples;
@@ -48,49 +51,65 @@ struct CsvRecord {
 
 }  // namespace
 
-int SplitLineValues(std::string_view line, float* values, int wanted) {
+double ParseCellValue(std::string_view cell, CsvDialect dialect) {
+  if (dialect == CsvDialect::Comma) return ParseDecimal(cell);
+  // The comma takes the point's place; a point cannot continue the number.
+  char text[kMaxCellLength];
+  const std::size_t length = std::min(cell.size(), sizeof text);
+  for (std::size_t i = 0; i < length; ++i) text[i] = cell[i] == ',' ? '.' : cell[i] == '.' ? ';' : cell[i];
+  return ParseDecimal(std::string_view(text, length));
+}
+
+namespace {
+
+// SplitLineValues on a line with kCellOverread readable bytes past its end.
+template <char Separator, char Decimal>
+[[gnu::always_inline]] inline int SplitPaddedValues(std::string_view line, float* values, int wanted) {
+  constexpr CsvDialect kDialect = Separator == ',' ? CsvDialect::Comma : CsvDialect::Semicolon;
   const char* p = line.data();
   const char* const end = p + line.size();
   int count = 0;
   while (p < end && count < wanted) {
+    if (const char* cellEnd = PlainCell<Separator, Decimal>(p, end, values[count])) {
+      ++count;
+      if (cellEnd == end) break;
+      p = cellEnd + 1;
+      continue;
+    }
     const char c = *p;
     if (c == '\0') break;
     if (c == ' ' || c == '\t' || c == '\n') {
       ++p;
       continue;
     }
-    if (c == ',') {  // an empty cell
+    if (c == Separator) {  // an empty cell
       values[count++] = 0.0f;
       ++p;
       continue;
     }
-    // The common cell, a plain decimal that ends where the cell ends, is
-    // converted while it is scanned (see ParseDecimal for why this is exact).
-    const char* q = p;
-    const bool negative = *q == '-';
-    if (*q == '-' || *q == '+') ++q;
-    std::uint64_t mantissa = 0;
-    int digits = 0;
-    int fraction = 0;
-    for (; q < end && static_cast<unsigned>(*q - '0') < 10; ++q, ++digits) mantissa = mantissa * 10 + (*q - '0');
-    if (q < end && *q == '.') {
-      for (++q; q < end && static_cast<unsigned>(*q - '0') < 10; ++q, ++digits, ++fraction) {
-        mantissa = mantissa * 10 + (*q - '0');
-      }
-    }
-    const char* cellEnd = q;
-    if (digits > 0 && digits <= kMaxExactDigits && (q == end || *q == ',' || *q == '\n' || *q == '\0')) {
-      const double value = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
-      values[count++] = static_cast<float>(negative ? -value : value);
-    } else {
-      while (cellEnd < end && *cellEnd != ',' && *cellEnd != '\n' && *cellEnd != '\0') ++cellEnd;
-      const std::size_t length = std::min(static_cast<std::size_t>(cellEnd - p), kMaxCellLength);
-      values[count++] = static_cast<float>(ParseDecimal(std::string_view(p, length)));
-    }
+    const char* cellEnd = p;
+    while (cellEnd < end && *cellEnd != Separator && *cellEnd != '\n' && *cellEnd != '\0') ++cellEnd;
+    const std::size_t length = std::min(static_cast<std::size_t>(cellEnd - p), kMaxCellLength);
+    values[count++] = static_cast<float>(ParseCellValue(std::string_view(p, length), kDialect));
     if (cellEnd == end || *cellEnd == '\0') break;
     p = cellEnd + 1;
   }
   return count;
+}
+
+int SplitPaddedValues(std::string_view line, float* values, int wanted, CsvDialect dialect) {
+  return dialect == CsvDialect::Comma ? SplitPaddedValues<',', '.'>(line, values, wanted)
+                                      : SplitPaddedValues<';', ','>(line, values, wanted);
+}
+
+}  // namespace
+
+int SplitLineValues(std::string_view line, float* values, int wanted, CsvDialect dialect) {
+  // The line is copied where the bytes past its end may be read.
+  thread_local std::vector<char> padded;
+  padded.assign(line.begin(), line.end());
+  padded.resize(line.size() + kCellOverread, '\0');
+  return SplitPaddedValues(std::string_view(padded.data(), line.size()), values, wanted, dialect);
 }
 
 std::string FileTimeLabel(long long modificationTime) {
@@ -118,6 +137,15 @@ constexpr std::size_t kCutSearchBytes = 64 * 1024;
 constexpr int kLinesPerCheck = 4096;
 // The share of the whole read that the first pass, counting lines, takes.
 constexpr double kCountShare = 0.1;
+// Files up to this size are read into memory at once: one copy from the
+// system instead of one per pass, and the lines counted sixteen bytes at a
+// time, for at most this much memory beside the samples. Larger files are
+// read in blocks by both passes, so that reading one never takes much more
+// memory than its samples.
+constexpr unsigned long long kWholeFileBytes = 32ULL << 20;
+std::atomic<unsigned long long> wholeFileLimit{kWholeFileBytes};
+// The block of a file read into memory between two reports of progress.
+constexpr std::size_t kWholeReadBlock = 1 << 20;
 
 // One piece of the file, [begin, end), and what the passes found in it.
 struct Piece {
@@ -129,24 +157,31 @@ struct Piece {
   int firstRow = 0;  // its first data row, and its rows
   int rows = 0;
   int rowsRead = 0;                // rows the second pass converted
+  bool longer = false;             // the second pass found more lines than the first counted
   float carried[kMaxCells] = {};   // the values its last line left in the shared array
   int firstSet[kMaxCells] = {};    // per channel, its first row with a cell of its own
 };
 
-// The pieces of a file: each but the first starts just after a line feed,
-// which begins a line whatever came before it.
-std::vector<Piece> CutIntoPieces(int fd, unsigned long long size) {
+// The pieces of a file (read from `fd`, or the bytes at `memory`): each but
+// the first starts just after a line feed, which begins a line whatever came
+// before it.
+std::vector<Piece> CutIntoPieces(int fd, const char* memory, unsigned long long size) {
   std::vector<unsigned long long> starts = {0};
   if (size >= kSplitAtBytes) {
-    std::vector<char> look(kCutSearchBytes);
+    std::vector<char> look(memory == nullptr ? kCutSearchBytes : 0);
     for (int k = 1; k < kMaxPieces; ++k) {
       const unsigned long long cut = size / kMaxPieces * k;
       if (cut <= starts.back()) continue;
-      const ssize_t got = ::pread(fd, look.data(), look.size(), static_cast<off_t>(cut));
+      const char* looked = memory + cut;
+      ssize_t got = static_cast<ssize_t>(std::min<unsigned long long>(kCutSearchBytes, size - cut));
+      if (memory == nullptr) {
+        got = ::pread(fd, look.data(), look.size(), static_cast<off_t>(cut));
+        looked = look.data();
+      }
       if (got <= 0) break;
-      const auto* lf = static_cast<const char*>(std::memchr(look.data(), '\n', static_cast<std::size_t>(got)));
+      const auto* lf = static_cast<const char*>(std::memchr(looked, '\n', static_cast<std::size_t>(got)));
       if (lf == nullptr) continue;
-      const unsigned long long start = cut + static_cast<unsigned long long>(lf - look.data()) + 1;
+      const unsigned long long start = cut + static_cast<unsigned long long>(lf - looked) + 1;
       if (start < size) starts.push_back(start);
     }
   }
@@ -204,9 +239,35 @@ class PieceWork {
   std::atomic<bool> cancelled_{false};
 };
 
-// Counts the lines of a piece as LineReader hands them out. The first line of
-// the file must be a line of a text file.
-void CountLines(LineReader& reader, Piece& piece, PieceWork& work, bool caller) {
+// The first line LineReader would hand out of `size` bytes in memory, without
+// changing them.
+std::string_view FirstLine(const char* data, std::size_t size) {
+  const std::size_t window = std::min(size, LineReader::kMaxRead + 1);
+  const auto* lf = static_cast<const char*>(std::memchr(data, '\n', window));
+  if (lf != nullptr) {
+    const auto raw = static_cast<std::size_t>(lf - data);
+    const std::size_t content = raw > 0 && data[raw - 1] == '\r' ? raw - 1 : raw;
+    if (content + 1 <= LineReader::kMaxRead) return {data, raw + 1};
+  }
+  return {data, std::min(size, LineReader::kMaxRead)};
+}
+
+// Counts the lines of a piece as LineReader hands them out, of the file in
+// memory when `memory` is given. The first line of the file must be a line
+// of a text file.
+void CountPieceLines(LineReader& reader, const char* memory, unsigned long long size, Piece& piece, PieceWork& work,
+                     bool caller) {
+  if (memory != nullptr) {
+    const auto begin = static_cast<std::size_t>(piece.begin);
+    const auto end = static_cast<std::size_t>(std::min(piece.end, size));
+    if (begin == 0 && size > 0 && !IsTextLine(FirstLine(memory, static_cast<std::size_t>(size)))) {
+      piece.notText = true;
+      return;
+    }
+    piece.lines = static_cast<long long>(CountLines(memory, begin, end));
+    work.Check(caller, end - begin);
+    return;
+  }
   reader.Reset(piece.begin, piece.end);
   unsigned long long checked = piece.begin;
   std::string_view line;
@@ -225,7 +286,49 @@ void CountLines(LineReader& reader, Piece& piece, PieceWork& work, bool caller) 
   work.Check(caller, reader.Offset() - checked);
 }
 
+// Rates a file may give: one sample in about 12 days to the largest rate the
+// format ever held.
+constexpr double kMinRate = 1e-6;
+constexpr double kMaxRate = INT_MAX;
+
+// The number of channels line 1 names: its cells up to the last one that holds
+// more than blanks (a separator at the end of the line names nothing).
+int NamedChannels(std::string_view line, char separator) {
+  int cell = 0;
+  int named = 0;
+  bool filled = false;
+  for (const char c : line) {
+    if (c == '\n' || c == '\0') break;
+    if (c == separator) {
+      if (filled) named = cell + 1;
+      ++cell;
+      filled = false;
+    } else if (c != ' ' && c != '\t' && c != '\r') {
+      filled = true;
+    }
+  }
+  return filled ? cell + 1 : named;
+}
+
+// What identifies the file's contents between the passes.
+struct FileState {
+  long long size = 0;
+  long long modifiedSeconds = 0;
+  long long modifiedNanoseconds = 0;
+  long long changedSeconds = 0;
+  long long changedNanoseconds = 0;
+  bool operator==(const FileState&) const = default;
+};
+
+FileState StateOf(const struct stat& info) {
+  return {static_cast<long long>(info.st_size), static_cast<long long>(info.st_mtim.tv_sec),
+          static_cast<long long>(info.st_mtim.tv_nsec), static_cast<long long>(info.st_ctim.tv_sec),
+          static_cast<long long>(info.st_ctim.tv_nsec)};
+}
+
 }  // namespace
+
+void SetCsvWholeFileLimit(unsigned long long bytes) { wholeFileLimit = bytes; }
 
 ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* progress) {
   // Without O_NONBLOCK, opening a named pipe waits for a writer that may never
@@ -235,19 +338,47 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
   const auto size = static_cast<unsigned long long>(info.st_size);
 
+  // A file that is not large is read into memory once.
+  std::unique_ptr<char[]> whole;
+  const char* memory = nullptr;
+  if (size <= wholeFileLimit.load()) {
+    // Not cleared first: every byte is read over, and only the bytes past the
+    // end are set.
+    whole = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size) + LineReader::kOverread);
+    std::memset(whole.get() + size, 0, LineReader::kOverread);
+    ProgressTicker ticker(progress);
+    for (std::size_t done = 0; done < size;) {
+      if (progress != nullptr && progress->Cancelled()) return ReadCancelled();
+      const std::size_t wanted = std::min<std::size_t>(kWholeReadBlock, static_cast<std::size_t>(size) - done);
+      const ssize_t got = ::pread(file.get(), whole.get() + done, wanted, static_cast<off_t>(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return Refused("ファイルを最後まで読めませんでした。");
+      if (got == 0) return ChangedWhileRead();  // shorter than it was
+      done += static_cast<std::size_t>(got);
+      ticker.At(kCountShare * static_cast<double>(done) / static_cast<double>(size));
+    }
+    memory = whole.get();
+  }
+
   // A large file is cut into pieces at line starts, and both passes go through
   // the pieces on every core: each piece's lines are counted and converted on
   // their own.
-  std::vector<Piece> pieces = CutIntoPieces(file.get(), size);
+  std::vector<Piece> pieces = CutIntoPieces(file.get(), memory, size);
   const std::size_t threads = std::min<std::size_t>(pieces.size(), std::max(1u, std::thread::hardware_concurrency()));
   std::vector<LineReader> readers;
-  for (std::size_t t = 0; t < threads; ++t) readers.emplace_back(file.get());
+  for (std::size_t t = 0; t < threads; ++t) {
+    if (memory != nullptr) readers.emplace_back(whole.get(), static_cast<std::size_t>(size));
+    else readers.emplace_back(file.get());
+  }
   PieceWork work(progress, size, pieces.size());
 
-  // First pass: count the lines.
-  work.StartPass(0, 0.0, kCountShare);
+  // First pass: count the lines (in memory, its share went to the reading).
+  work.StartPass(0, memory != nullptr ? kCountShare : 0.0, memory != nullptr ? 0.0 : kCountShare);
   RunOnThreads(
-      threads, [&](std::size_t t) { for (std::size_t k; work.Take(k);) CountLines(readers[t], pieces[k], work, t == 0); },
+      threads,
+      [&](std::size_t t) {
+        for (std::size_t k; work.Take(k);) CountPieceLines(readers[t], memory, size, pieces[k], work, t == 0);
+      },
       [&] { work.Report(); });
   if (work.Cancelled()) return ReadCancelled();
   if (pieces[0].notText) return Refused(kNotTextMessage);
@@ -277,23 +408,33 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   // not part of the first name.
   reader.Next(line);
   if (line.starts_with(kUtf8Bom)) line.remove_prefix(kUtf8Bom.size());
-  fresh.channelCount = std::min(SplitNameLine(line, cells), kMaxChannels);
+  // A first line with ';' and no ',' is the decimal-comma dialect.
+  const std::string_view firstLine = line.substr(0, line.find('\n'));
+  const CsvDialect dialect = firstLine.find(';') != std::string_view::npos && firstLine.find(',') == std::string_view::npos
+                                 ? CsvDialect::Semicolon
+                                 : CsvDialect::Comma;
+  const char separator = dialect == CsvDialect::Semicolon ? ';' : ',';
+  fresh.channelCount = std::min(SplitNameLine(line, cells, separator), kMaxChannels);
   if (fresh.channelCount < 1) return Refused("1行目にチャンネル名がありません。");
   for (int k = 0; k < fresh.channelCount; ++k) CopyToSlot(cells[k].View(), fresh.names[k]);
+  std::vector<std::string> warnings;
+  if (const int named = NamedChannels(line, separator); named > kMaxChannels) {
+    warnings.push_back(ChannelsLeftOutWarning(named));
+  }
 
   // Line 2: the sampling rate in its first cell.
   reader.Next(line);
-  SplitLine(line, cells);
-  const long long rate = ParseInteger(cells[0].View());
-  if (rate <= 0 || rate > INT_MAX) {
-    return Refused("サンプリング周波数（2行目）が正しくありません。1以上の整数が必要です。");
+  SplitLine(line, cells, separator);
+  const double rate = ParseCellValue(cells[0].View(), dialect);
+  if (!(rate >= kMinRate && rate <= kMaxRate)) {
+    return Refused("サンプリング周波数（2行目）が正しくありません。0.000001 から 2147483647 までの数が必要です。");
   }
-  fresh.rate = static_cast<int>(rate);
+  fresh.rate = rate;
 
   // Line 3: the memo, dropped. Line 4: the units.
   reader.Next(line);
   reader.Next(line);
-  SplitLine(line, cells);
+  SplitLine(line, cells, separator);
   for (int k = 0; k < fresh.channelCount; ++k) CopyToSlot(cells[k].View(), fresh.units[k]);
 
   const unsigned long long bytes =
@@ -318,18 +459,28 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   // lines the array holds the cells' values, starting from the header's cells.
   // A piece after the first starts without knowing them: its rows before a
   // channel's first cell are filled in afterwards from the pieces before it.
-  for (int k = 0; k < kMaxCells; ++k) pieces[0].carried[k] = static_cast<float>(ParseDecimal(cells[k].View()));
-  auto convert = [&fresh, &work, channels](LineReader& lines, Piece& piece, bool caller) {
+  for (int k = 0; k < kMaxCells; ++k) pieces[0].carried[k] = static_cast<float>(ParseCellValue(cells[k].View(), dialect));
+  auto convert = [&fresh, &work, channels, dialect](LineReader& lines, Piece& piece, bool caller) {
     const int endRow = piece.firstRow + piece.rows;
     std::fill(std::begin(piece.firstSet), std::end(piece.firstSet), endRow);
+    float* columns[kMaxChannels] = {};
+    for (int k = 0; k < channels; ++k) columns[k] = fresh.samples[k].data();
+    // Channels still without a cell of their own in this piece; once every
+    // one has had one (on the first full row, as a rule) none is looked for.
+    int unset = channels;
     unsigned long long checked = lines.Offset();
     std::string_view text;
     int row = piece.firstRow;
     while (row < endRow && lines.Next(text)) {
-      const int found = SplitLineValues(text, piece.carried, channels);
-      for (int k = 0; k < channels; ++k) fresh.samples[k][static_cast<std::size_t>(row)] = piece.carried[k];
-      for (int k = 0; k < found; ++k) {
-        if (piece.firstSet[k] == endRow) piece.firstSet[k] = row;
+      const int found = SplitPaddedValues(text, piece.carried, channels, dialect);
+      for (int k = 0; k < channels; ++k) columns[k][row] = piece.carried[k];
+      if (unset > 0) {
+        for (int k = 0; k < found; ++k) {
+          if (piece.firstSet[k] == endRow) {
+            piece.firstSet[k] = row;
+            --unset;
+          }
+        }
       }
       ++row;
       if ((row - piece.firstRow) % kLinesPerCheck == 0) {
@@ -339,6 +490,8 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
       }
     }
     piece.rowsRead = row - piece.firstRow;
+    // A line beyond the counted ones means the piece changed since.
+    if (row == endRow && !work.Cancelled() && lines.Next(text)) piece.longer = true;
     piece.failed = lines.Failed();
     work.Check(caller, lines.Offset() - checked);
   };
@@ -356,9 +509,9 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
       [&] { work.Report(); });
   if (work.Cancelled()) return ReadCancelled();
 
-  // The record ends where a piece came out shorter than counted (the file
-  // changed between the passes). Rows that started a piece without a cell of
-  // their own take the value the pieces before left.
+  // A piece that came out shorter or longer than counted, or a file whose
+  // size or times moved, changed between the passes. Rows that started a piece
+  // without a cell of their own take the value the pieces before left.
   int sampleCount = 0;
   float incoming[kMaxCells];
   std::copy(std::begin(pieces[0].carried), std::end(pieces[0].carried), incoming);
@@ -374,10 +527,12 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
       }
     }
     sampleCount = endRow;
-    if (piece.rowsRead < piece.rows) break;
+    if (piece.rowsRead < piece.rows || piece.longer) return ChangedWhileRead();
   }
   // A stop asked for after the last report is still in time.
   if (progress != nullptr && progress->Cancelled()) return ReadCancelled();
+  struct stat after {};
+  if (::fstat(file.get(), &after) != 0 || !(StateOf(after) == StateOf(info))) return ChangedWhileRead();
   fresh.sampleCount = sampleCount;
 
   record.ChannelCount = fresh.channelCount;
@@ -395,5 +550,6 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   ReadResult result;
   result.timeLabel = FileTimeLabel(static_cast<long long>(info.st_mtime));
   result.sliderMax = fresh.sampleCount;
+  result.warnings = std::move(warnings);
   return result;
 }

@@ -27,6 +27,15 @@ ReadResult ReadCancelled() {
   return result;
 }
 
+ReadResult ChangedWhileRead() {
+  return Refused("ファイルが読み込みの途中で変更されました（書き込み中のファイルか、切り詰められたファイルです）。"
+                 "書き込みが終わってから、もう一度読み込んでください。");
+}
+
+std::string ChannelsLeftOutWarning(int named) {
+  return std::to_string(named) + " チャンネルのうち 1〜8 を読み込みました（読み込めるのは 8 チャンネルまでです）。";
+}
+
 namespace {
 
 unsigned long long AvailableMemory() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class ReadStatus {
   Ok,
@@ -16,6 +17,10 @@ struct ReadResult {
   std::string title;      // UTF-8, its title
   std::string timeLabel;  // the recording time to show (raw bytes of the file for SPC-51)
   int sliderMax = 0;      // the position slider's maximum: the sample count
+  // What the user should know of a read that succeeded (UTF-8): channels left
+  // out, an uneven time column. The command line prints them on stderr, the
+  // window shows them once per load.
+  std::vector<std::string> warnings;
 
   bool ok() const { return status == ReadStatus::Ok; }
 };
@@ -27,6 +32,13 @@ inline constexpr char kReadRefusedTitle[] = "読み込みエラー";
 ReadResult CannotOpen();
 ReadResult Refused(std::string message);
 ReadResult ReadCancelled();
+
+// The refusal of a file that changed while it was read (its size, time or
+// line count differed between the reader's passes).
+ReadResult ChangedWhileRead();
+
+// The warning for a file of `named` channels of which the first 8 were read.
+std::string ChannelsLeftOutWarning(int named);
 
 // Whether `bytes` more of sample arrays can be held without pushing the machine
 // into swapping: at most half of the memory the system reports as available.

@@ -87,14 +87,41 @@ std::string StemOf(std::string_view fileName) {
 }
 
 FileKind KindFromExtension(std::string_view path) {
-  constexpr std::string_view kSpc51Extension = ".dbl";
-  if (path.size() < kSpc51Extension.size()) return FileKind::Csv;
-  const std::string_view tail = path.substr(path.size() - kSpc51Extension.size());
-  for (std::size_t i = 0; i < tail.size(); ++i) {
-    const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
-    if (c != kSpc51Extension[i]) return FileKind::Csv;
+  struct Extension {
+    std::string_view text;
+    FileKind kind;
+  };
+  static constexpr Extension kExtensions[] = {
+      {".dbl", FileKind::Spc51}, {".wav", FileKind::Wav},  {".uff", FileKind::Uff},  {".unv", FileKind::Uff},
+      {".mat", FileKind::Mat},   {".txt", FileKind::Text}, {".asc", FileKind::Text}, {".dat", FileKind::Text},
+      {".tsv", FileKind::Text},
+  };
+  const std::string_view name = path.substr(path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1);
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return FileKind::Csv;
+  std::string extension(name.substr(dot));
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return FileKind::Spc51;
+  for (const Extension& known : kExtensions) {
+    if (extension == known.text) return known.kind;
+  }
+  return FileKind::Csv;
+}
+
+namespace {
+
+constexpr std::string_view kKindNames[] = {"csv", "dbl", "text", "wav", "uff", "mat"};
+
+}  // namespace
+
+std::string_view FileKindName(FileKind kind) { return kKindNames[static_cast<int>(kind)]; }
+
+std::optional<FileKind> FileKindFromName(std::string_view name) {
+  for (std::size_t k = 0; k < std::size(kKindNames); ++k) {
+    if (name == kKindNames[k]) return static_cast<FileKind>(k);
+  }
+  return std::nullopt;
 }
 
 bool SetRecordPath(WaveData& record, std::string_view path) {

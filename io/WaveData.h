@@ -5,12 +5,15 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Which reader produced (or will re-read) the record.
-enum class FileKind { Csv, Spc51 };
+// Which reader produced (or will re-read) the record: the standard CSV file,
+// the SPC-51 file, and the formats of other instruments (plain text columns,
+// WAV, universal file format data set 58, MATLAB).
+enum class FileKind { Csv, Spc51, Text, Wav, Uff, Mat };
 
 constexpr int kMaxChannels = 8;
 constexpr std::size_t kNameSlot = 32;      // 31 bytes and the terminating NUL
@@ -75,9 +78,16 @@ std::string FolderOf(std::string_view path);
 // whose only dot leads it, ".csv", is kept whole).
 std::string StemOf(std::string_view fileName);
 
-// The reader a file's name suggests: SPC-51 for a name ending in ".dbl" (any
-// letter case), otherwise the standard CSV reader.
+// The reader a file's name suggests, by its extension in any letter case:
+// ".dbl" SPC-51; ".wav" WAV; ".uff" and ".unv" universal file format; ".mat"
+// MATLAB; ".txt", ".asc", ".dat" and ".tsv" plain text columns; anything else
+// the standard CSV reader.
 FileKind KindFromExtension(std::string_view path);
+
+// The short name of a kind as the command line spells it ("csv", "dbl",
+// "text", "wav", "uff", "mat"), and back; nothing for an unknown name.
+std::string_view FileKindName(FileKind kind);
+std::optional<FileKind> FileKindFromName(std::string_view name);
 
 // Sets Path and FileName for a file the user chose; only the stored file name
 // is cut to its slot. A path holding a NUL byte names no file and is refused

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  zlib1g-dev libeigen3-dev libkissfft-dev libssl-dev
+  zlib1g-dev libeigen3-dev libkissfft-dev libssl-dev libsndfile1-dev libmatio-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-motoya-l-maruberi
   qt6-translations-l10n

@@ -11,6 +11,7 @@ namespace {
 constexpr char kResultsTitle[] = "結果ファイル";
 constexpr char kLogTitle[] = "評価記録";
 constexpr char kStoreTitle[] = "散布図";
+constexpr char kReadTitle[] = "ファイルの読み込み";
 
 }  // namespace
 
@@ -21,18 +22,20 @@ void Session::RecordIn(const std::string& folder) {
 
 LoadOutcome Session::Read(const LoadRequest& request, const Progress* progress,
                           const std::function<void(LoadStage)>& onStage) {
-  return LoadRecordFile(request.Path, request.Kind, request.Band, progress, onStage);
+  return LoadRecordFile(request.Path, request.Kind, request.Options, request.Band, progress, onStage);
 }
 
 LoadCommit Session::CommitLoad(LoadOutcome&& outcome) {
   LoadCommit commit;
   commit.TimeLabel = std::move(outcome.timeLabel);
+  for (std::string& warning : outcome.warnings) commit.Notices.push_back({std::move(warning), kReadTitle});
   // Every load starts an empty results file.
   CreateResultsFile(commit.Notices);
   record_ = std::move(outcome.record);
   clipping_ = std::move(outcome.clipping);
   detections_ = {};
   sha256_ = std::move(outcome.sha256);
+  readOptions_ = std::move(outcome.options);
   loaded_ = true;
   loadedKind_ = record_.SourceKind;
   band_ = outcome.band;
@@ -48,13 +51,14 @@ LoadOutcome Session::Load(const LoadRequest& request, const Progress* progress, 
   if (!outcome.ok()) return outcome;
   LoadOutcome done;
   done.timeLabel = outcome.timeLabel;
+  done.warnings = outcome.warnings;
   LoadCommit committed = CommitLoad(std::move(outcome));
   if (commit != nullptr) *commit = std::move(committed);
   return done;
 }
 
 LoadRequest Session::RefilterRequest(const std::optional<BandEdges>& band) const {
-  return LoadRequest{record_.Path, record_.SourceKind, band};
+  return LoadRequest{record_.Path, record_.SourceKind, band, readOptions_};
 }
 
 bool Session::FilteredWith(const std::optional<BandEdges>& band) const {

@@ -20,6 +20,7 @@
 #include <span>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/BandPass.h"
@@ -45,17 +46,25 @@ struct Notice {
   Kind Level = Kind::Warning;
 };
 
-// What to read: the file, its reader and the band to filter it with.
+// What to read: the file, its reader, the band to filter it with, and what
+// the reader of another instrument's file needs to know (none for the
+// standard CSV and SPC-51 files).
 struct LoadRequest {
+  LoadRequest() = default;
+  // {path, kind, band} as before; the options only where a reader takes them.
+  LoadRequest(std::string path, FileKind kind, std::optional<BandEdges> band, ReadOptions options = {})
+      : Path(std::move(path)), Kind(kind), Band(band), Options(std::move(options)) {}
+
   std::string Path;
   FileKind Kind = FileKind::Csv;
   std::optional<BandEdges> Band;
+  ReadOptions Options;
 };
 
 // A committed load or re-filter: what the window shows beyond the record.
 struct LoadCommit {
-  std::string TimeLabel;        // the recording time the reader found
-  std::vector<Notice> Notices;  // the results file could not be created, ...
+  std::string TimeLabel;         // the recording time the reader found
+  std::vector<Notice> Notices;   // the reader's warnings, the results file could not be created, ...
 };
 
 // A pair taken out of the store, with what is needed to put it back.
@@ -108,6 +117,8 @@ class Session {
   FileKind LoadedKind() const { return loadedKind_; }
   // SHA-256 of the record's file as it was read (empty when unknown).
   const std::string& RecordSha256() const { return sha256_; }
+  // The read options the record was loaded with; the re-read uses them too.
+  const ReadOptions& Options() const { return readOptions_; }
   // The band the record's samples are filtered with; none while unfiltered.
   const std::optional<BandEdges>& Band() const { return band_; }
   // The band-pass edges of the last confirmed setting, kept while the filter
@@ -127,7 +138,9 @@ class Session {
   // dialog does: the results file starts anew with its header, the store is
   // emptied, and the view starts at its first sample with every channel. The
   // view's width, mode and step stay. The band is the one the read filtered
-  // with (none for the window's loads, which always start unfiltered).
+  // with (none for the window's loads, which always start unfiltered). The
+  // reader's warnings come first among the notices; a re-read does not repeat
+  // them.
   LoadCommit CommitLoad(LoadOutcome&& outcome);
   // Read and CommitLoad in one, for callers that need no progress dialog.
   // Nothing changes unless the read succeeded.
@@ -214,6 +227,7 @@ class Session {
   void AppendLog(const std::string& row, std::vector<Notice>& notices);
 
   WaveData record_;
+  ReadOptions readOptions_;
   bool loaded_ = false;
   FileKind loadedKind_ = FileKind::Csv;
   std::string sha256_;

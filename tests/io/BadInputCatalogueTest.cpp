@@ -36,7 +36,7 @@ namespace {
 using namespace std::string_literals;
 
 const std::string kTooFewLines = "CSVファイルの行数が足りません（見出しの4行が必要です）。";
-const std::string kBadRate = "サンプリング周波数（2行目）が正しくありません。1以上の整数が必要です。";
+const std::string kBadRate = "サンプリング周波数（2行目）が正しくありません。0.000001 から 2147483647 までの数が必要です。";
 const std::string kNotText =
     "標準CSV形式のテキストファイルではありません（UTF-16で保存されたファイルか、テキストでないファイルです）。";
 const std::string kShortHeader = "SPC-51ファイルのヘッダが不完全です（512バイト未満）。";
@@ -290,7 +290,7 @@ std::vector<BadInput> Catalogue(bool permissionsStopReads) {
                          }));
 
   // --- The rate on line 2 ---------------------------------------------------
-  for (const char* rate : {"0", "-5", "abc", "99999999999"}) {
+  for (const char* rate : {"0", "-5", "abc", "99999999999", "1e-7", "nan", "inf"}) {
     table.push_back(Refusal("rate " + std::string(rate), csv, Text("A\n" + std::string(rate) + ",s\nm\nu\n1\n"),
                             kBadRate));
   }

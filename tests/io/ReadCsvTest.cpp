@@ -60,11 +60,29 @@ TEST_F(ReadCsvTest, TenNameCellsGiveEightChannels) {
   EXPECT_EQ(At(7, 0), 8.0f);
 }
 
-TEST_F(ReadCsvTest, RateIsTheIntegerPartOfTheFirstCell) {
-  ASSERT_TRUE(Read("A\n1000\nm\nu\n").ok());
-  EXPECT_EQ(record.Rate, 1000);
-  ASSERT_TRUE(Read("A\n1000.5,s\nm\nu\n").ok());
-  EXPECT_EQ(record.Rate, 1000);
+// The rate is the decimal number at the start of line 2's first cell; a whole
+// rate reads as before, and a fractional one is no longer cut to its integer
+// part (25.6 /s read as 25 put every frequency 2.4 % off).
+TEST_F(ReadCsvTest, RateIsTheDecimalNumberOfTheFirstCell) {
+  struct Case {
+    std::string line;
+    double rate;
+  };
+  const Case cases[] = {
+      {"1000", 1000.0},    {"1000,s", 1000.0},   {"1000.5,s", 1000.5},  {"25.6,s", 25.6},  {"51.2,s", 51.2},
+      {"12.8", 12.8},      {"0.5,s", 0.5},       {"  100 ,s", 100.0},   {"100abc,s", 100.0}, {"2e3,s", 2000.0},
+      {".25,s", 0.25},     {"0.000001,s", 1e-6}, {"2147483647", 2147483647.0},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Read("A\n" + c.line + "\nm\nu\n1.5\n").ok()) << c.line;
+    EXPECT_EQ(record.Rate, c.rate) << c.line;
+    EXPECT_EQ(record.Dt, static_cast<float>(1.0 / c.rate)) << c.line;
+  }
+  // A whole rate is written back as it always was.
+  ASSERT_TRUE(Read("A\n200,s\nm\nu\n").ok());
+  EXPECT_EQ(RateText(record.Rate), "200");
+  ASSERT_TRUE(Read("A\n25.6,s\nm\nu\n").ok());
+  EXPECT_EQ(RateText(record.Rate), "25.6");
 }
 
 TEST_F(ReadCsvTest, CellsAreBlankTrimmedInFrontOnlyAndNonNumbersReadAsZero) {
@@ -327,6 +345,125 @@ TEST(ReadCsvLarge, ValuesCarryAcrossPiecesWithoutCells) {
       ASSERT_EQ(record.Samples[k][static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(i)][k])
           << "row " << i << " channel " << k;
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Files written with the decimal comma: a first line with ';' and no ','.
+TEST(ReadCsvDialect, SemicolonsSeparateAndCommasMarkDecimals) {
+  TempDir dir;
+  WaveData record;
+  const ReadResult result =
+      ReadCsv(dir.Write("de.csv", "Weg;Kraft\r\n25,6;s\r\nmemo, mit Komma\r\nmm;kN, gesamt\r\n1,7641;-0,5\r\n"
+                                  "-12,25;3\r\n;4,125\r\n2.5;7,\r\n"),
+              record);
+  ASSERT_TRUE(result.ok()) << result.message;
+  EXPECT_EQ(record.ChannelCount, 2);
+  EXPECT_EQ(SlotText(record.Names[1]), "Kraft");
+  EXPECT_EQ(record.Rate, 25.6);
+  EXPECT_EQ(SlotText(record.Units[1]), "kN, gesamt");  // a comma is text in a unit
+  ASSERT_EQ(record.SampleCount, 4);
+  EXPECT_EQ(record.Samples[0], (std::vector<float>{1.7641f, -12.25f, 0.0f, 2.0f}));  // '.' ends a number here
+  EXPECT_EQ(record.Samples[1], (std::vector<float>{-0.5f, 3.0f, 4.125f, 7.0f}));
+  // A first line with both marks stays a comma file: "A;B" is one name.
+  ASSERT_TRUE(ReadCsv(dir.Write("both.csv", "A;B,C\n100\nm\nu,v\n1.5,2\n"), record).ok());
+  EXPECT_EQ(record.ChannelCount, 2);
+  EXPECT_EQ(SlotText(record.Names[0]), "A;B");
+  EXPECT_EQ(record.Samples[0][0], 1.5f);
+}
+
+TEST(ReadCsvDialect, LargeSemicolonFileGivesTheSameSamplesAsItsCommaTwin) {
+  std::string comma = "A,B,C\n200,s\nm\nu,v,w\n";
+  std::string semicolon = "A;B;C\n200;s\nm\nu;v;w\n";
+  std::mt19937 engine(5);
+  for (int i = 0; i < 40000; ++i) {
+    char row[96];
+    std::snprintf(row, sizeof row, "%.5f,%.3f,%d\n", (static_cast<int>(engine() % 2000000) - 1000000) / 1e5,
+                  (static_cast<int>(engine() % 200000) - 100000) / 1e3, static_cast<int>(engine() % 100));
+    comma += row;
+    std::string swapped = row;
+    for (char& c : swapped) c = c == ',' ? ';' : c == '.' ? ',' : c;
+    semicolon += swapped;
+  }
+  TempDir dir;
+  WaveData expected;
+  WaveData actual;
+  ASSERT_TRUE(ReadCsv(dir.Write("c.csv", comma), expected).ok());
+  ASSERT_TRUE(ReadCsv(dir.Write("s.csv", semicolon), actual).ok());
+  EXPECT_EQ(actual.SampleCount, 40000);
+  EXPECT_EQ(actual.Samples, expected.Samples);
+}
+
+TEST(ReadCsvChannels, MoreThanEightNamedChannelsLoadTheFirstEightWithAWarning) {
+  struct Case {
+    std::string names;
+    std::vector<std::string> warnings;
+  };
+  const Case cases[] = {
+      {"1,2,3,4,5,6,7,8", {}},
+      {"1,2,3,4,5,6,7,8,", {}},  // a separator at the end names nothing
+      {"1,2,3,4,5,6,7,8, , ", {}},
+      {"1,2,3,4,5,6,7,8,9", {"9 チャンネルのうち 1〜8 を読み込みました（読み込めるのは 8 チャンネルまでです）。"}},
+      {"a;b;c;d;e;f;g;h;i;j;k;l", {"12 チャンネルのうち 1〜8 を読み込みました（読み込めるのは 8 チャンネルまでです）。"}},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    WaveData record;
+    const char separator = c.names.find(';') != std::string::npos ? ';' : ',';
+    std::string row;
+    for (int k = 1; k <= 12; ++k) row += std::to_string(k) + (k < 12 ? std::string(1, separator) : "\n");
+    const ReadResult result = ReadCsv(dir.Write("n.csv", c.names + "\n100\nm\nu\n" + row), record);
+    ASSERT_TRUE(result.ok()) << c.names;
+    EXPECT_EQ(record.ChannelCount, 8) << c.names;
+    EXPECT_EQ(record.Samples[7], std::vector<float>{8.0f}) << c.names;
+    EXPECT_EQ(result.warnings, c.warnings) << c.names;
+  }
+}
+
+// A file that changes while it is read is refused, whether it was read into
+// memory at once or in blocks by both passes, and the loaded record stays.
+TEST(ReadCsvChanges, AFileTruncatedOrRewrittenWhileReadIsRefused) {
+  struct Limit {
+    explicit Limit(unsigned long long bytes) { SetCsvWholeFileLimit(bytes); }
+    ~Limit() { SetCsvWholeFileLimit(32ULL << 20); }
+  };
+  std::string text = "A,B\n100,s\nm\nu,v\n";
+  for (int i = 0; i < 60000; ++i) text += std::to_string(i) + ".5," + std::to_string(-i) + "\n";
+  TempDir dir;
+  const std::string path = dir.Write("live.csv", text);
+  for (const unsigned long long limit : {32ULL << 20, 0ULL}) {
+    const Limit inBlocks(limit);
+    for (const bool truncate : {true, false}) {
+      SCOPED_TRACE(std::string(limit == 0 ? "in blocks, " : "in memory, ") + (truncate ? "truncated" : "rewritten"));
+      dir.Write("live.csv", text);
+      WaveData record;
+      record.Rate = 7;
+      bool changed = false;
+      Progress progress;
+      progress.Report = [&](double fraction) {
+        if (changed || fraction < 0.3) return;
+        changed = true;
+        // Half the file and a line cut in two, or the same size rewritten.
+        std::string now = truncate ? text.substr(0, text.size() / 2 + 3) : text;
+        if (!truncate) now[now.size() - 3] = '9';
+        dir.Write("live.csv", now);
+      };
+      const ReadResult result = ReadCsv(path, record, &progress);
+      ASSERT_TRUE(changed);
+      EXPECT_EQ(result.status, ReadStatus::Refused);
+      EXPECT_NE(result.message.find("変更されました"), std::string::npos) << result.message;
+      EXPECT_EQ(record.Rate, 7);
+      EXPECT_TRUE(record.Samples[0].empty());
+    }
+    // Unchanged, the same file reads whole.
+    dir.Write("live.csv", text);
+    WaveData record;
+    ASSERT_TRUE(ReadCsv(path, record).ok());
+    EXPECT_EQ(record.SampleCount, 60000);
+    EXPECT_EQ(record.Samples[1][59999], -59999.0f);
   }
 }
 
