@@ -300,6 +300,8 @@ void TOpen::BuildMenu() {
   SPC511 = action(file, "SPC-51ファイル読込", "SPC511", [this] { SPC511Click(); });
   CSVF = action(file, "CSVファイルへ変換", "CSVF", [this] { CSVFClick(); });
   CSVF->setEnabled(false);
+  ReportItem = action(file, "報告書を保存…", "ReportItem", [this] { ReportClick(); });
+  ReportItem->setEnabled(false);
   N3 = action(file, "終了", "N3", [this] { N3Click(); });
   N3->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 

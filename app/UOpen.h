@@ -105,6 +105,9 @@ class TOpen : public QMainWindow {
   // Several modes of the shown stretch fitted together, in their own dialog.
   void ModesClick();
   void CSVFClick();
+  // The one-page report of the session's accepted evaluations, saved as PDF,
+  // PNG or SVG (by the extension chosen).
+  void ReportClick();
 
   // The one redraw routine of the view.
   void RedrawView();
@@ -239,6 +242,7 @@ class TOpen : public QMainWindow {
   QAction* CSV = nullptr;
   QAction* SPC511 = nullptr;
   QAction* CSVF = nullptr;
+  QAction* ReportItem = nullptr;  // "報告書を保存…"
   QAction* N3 = nullptr;
   std::array<QAction*, kArrowSteps.size()> StepItems{};  // N2001, N5001, N10001, N20001
   QAction* CenterPass = nullptr;

@@ -199,6 +199,7 @@ void TOpen::ShowLoad(const LoadCommit& commit) {
   GroupBox2->setEnabled(true);
   ShowReadResult(commit.TimeLabel);
   CSVF->setEnabled(record.SourceKind == FileKind::Spc51);
+  ReportItem->setEnabled(true);
   // The last result's labels stay, but their hints say they belong to the
   // record before.
   if (!resultOrigin_.isEmpty()) {
