@@ -83,7 +83,7 @@ TEST(CliReport, PdfIsOnePageWithEmbeddedFontsExtractableTextAndTheRowsAttached) 
   EXPECT_NE(text.find("sample0.csv"), std::string::npos) << text;
   EXPECT_NE(text.find("95"), std::string::npos);
   EXPECT_NE(text.find("検査 太郎"), std::string::npos);
-  EXPECT_NE(text.find("1 / 1"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(text, std::regex("\\b1 */ *1\\b"))) << "the page number";  // layout may drop the blanks
   for (const char* start : {"2000", "2600"}) {
     const CliRunResult fit = RunCliCaptured({"fit", kSample0, "--channel", "1", "--start", start, "--json"});
     ASSERT_EQ(fit.status, 0) << fit.err;
@@ -169,7 +169,7 @@ TEST(CliReport, MonitoringViewOfResultsFileAndDatabase) {
     EXPECT_NE(text.find("1ch S1"), std::string::npos);
     EXPECT_NE(text.find("2026-11-02 01:00:00"), std::string::npos) << "the first accepted record's time\n" << text;
     EXPECT_NE(text.find("2026-11-02 07:00:00"), std::string::npos) << "the last record's time";
-    EXPECT_NE(text.find("1 / 1"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(text, std::regex("\\b1 */ *1\\b")));
     bool ok = false;
     Shell("pdfdetach -save 1 -o " + Quoted(dir.File("rows.csv")) + " " + Quoted(pdf), &ok);
     ASSERT_TRUE(ok);
