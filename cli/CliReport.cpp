@@ -2,13 +2,19 @@
 // stretches given with --start, or those detect suggests with --auto), or,
 // given a batch's results file or the database merged from them, the
 // monitoring view of f and h against time and amplitude.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 
 #include "cli/Cli.h"
 #include "cli/ReportModule.h"
 #include "io/ResultsDatabase.h"
 #include "io/Sha256.h"
+#include "io/SystemErrorText.h"
 #include "session/Batch.h"
 #include "session/Report.h"
 
@@ -20,14 +26,35 @@ bool IsResultsFile(const std::string& path) {
   return in && std::getline(in, line) && IsBatchHeader(line);
 }
 
-int Write(const ReportContent& content, ReportFormat format, const std::string& path, std::FILE* err) {
-  const std::string error = WriteReportThroughModule(content, format, path);
+// OUT "-" is a PDF on stdout: written to a scratch file first, so that a page
+// that cannot be made leaves stdout empty.
+int Write(const ReportContent& content, ReportFormat format, const std::string& path, std::FILE* out,
+          std::FILE* err) {
+  std::string target = path;
+  if (path == "-") {
+    char scratch[] = "/tmp/oscalyx-report-XXXXXX";
+    const int fd = ::mkstemp(scratch);
+    if (fd < 0) {
+      PrintError(err, "一時ファイルを作れません：" + SystemErrorText(errno) + "。");
+      return kExitFailure;
+    }
+    ::close(fd);
+    target = scratch;
+  }
+  const std::string error = WriteReportThroughModule(content, format, target);
+  if (path == "-") {
+    std::ifstream in(target, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ::unlink(target.c_str());
+    if (error.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
+  }
   if (error.empty()) return kExitOk;
   PrintError(err, error);
   return kExitFailure;
 }
 
-int TrendReport(const CliOptions& options, ReportFormat format, const std::string& operatorName, std::FILE* err) {
+int TrendReport(const CliOptions& options, ReportFormat format, const std::string& operatorName, std::FILE* out,
+                std::FILE* err) {
   const std::string& input = options.positional[0];
   std::vector<BatchRow> rows;
   std::string error;
@@ -37,20 +64,21 @@ int TrendReport(const CliOptions& options, ReportFormat format, const std::strin
     return kExitFailure;
   }
   return Write(GatherTrendReport(rows, FileNameOf(input), operatorName, std::time(nullptr)), format,
-               options.positional[1], err);
+               options.positional[1], out, err);
 }
 
 }  // namespace
 
-int RunReport(const CliOptions& options, std::FILE*, std::FILE* err) {
+int RunReport(const CliOptions& options, std::FILE* out, std::FILE* err) {
   const std::string& input = options.positional[0];
-  const std::optional<ReportFormat> format = ReportFormatOf(options.positional[1]);
+  const std::optional<ReportFormat> format =
+      options.positional[1] == "-" ? std::optional<ReportFormat>(ReportFormat::Pdf) : ReportFormatOf(options.positional[1]);
   if (!format) {
-    PrintError(err, "oscalyx-cli: report writes OUT.pdf, OUT.png or OUT.svg (by the extension)");
+    PrintError(err, "oscalyx-cli: report writes OUT.pdf, OUT.png or OUT.svg (by the extension), or a PDF to - (stdout)");
     return kExitUsage;
   }
   const std::string operatorName = !options.operatorName.empty() ? options.operatorName : OperatorFromSettings();
-  if (IsSqliteFile(input) || IsResultsFile(input)) return TrendReport(options, *format, operatorName, err);
+  if (IsSqliteFile(input) || IsResultsFile(input)) return TrendReport(options, *format, operatorName, out, err);
 
   if (options.channel == 0) {
     PrintError(err, "oscalyx-cli: report of a record needs --channel K");
@@ -102,5 +130,5 @@ int RunReport(const CliOptions& options, std::FILE*, std::FILE* err) {
   for (const Evaluation& evaluation : evaluations) request.Evaluations.push_back(&evaluation);
   request.Operator = operatorName;
   request.When = now;
-  return Write(GatherRecordReport(request), *format, options.positional[1], err);
+  return Write(GatherRecordReport(request), *format, options.positional[1], out, err);
 }

@@ -126,8 +126,13 @@ BatchRecordOutcome EvaluateBatchRecord(const std::string& path, const BatchSetti
   if (!loaded.ok()) return unreadable(loaded.message);
   const WaveData& record = session.Record();
   if (settings.Channel > record.ChannelCount) {
-    return unreadable("チャンネル " + std::to_string(settings.Channel) + " がありません（" +
-                      std::to_string(record.ChannelCount) + " チャンネルの記録です）");
+    // Keyed by the channel asked for: the record's other channels stay to do.
+    BatchRow row = BaseRow(path, *sha, settingsHash);
+    Cell(row, BatchColumn::Channel) = std::to_string(settings.Channel);
+    Cell(row, BatchColumn::Error) = "チャンネル " + std::to_string(settings.Channel) + " がありません（" +
+                                    std::to_string(record.ChannelCount) + " チャンネルの記録です）";
+    outcome.Groups.push_back(GroupOf({row}));
+    return outcome;
   }
   const std::string time = RecordTimeText(loaded.timeLabel);
   const int first = settings.Channel > 0 ? settings.Channel - 1 : 0;

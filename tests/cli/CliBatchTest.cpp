@@ -135,6 +135,24 @@ TEST(CliBatch, RefusesAResultsFileOfAnotherShapeAndBadOptions) {
   }
 }
 
+// A channel the record lacks is that channel's error row: the record's other
+// channels are still done by a later run.
+TEST(CliBatch, AMissingChannelLeavesTheOthersToDo) {
+  TempDir dir;
+  const std::vector<std::string> paths = WriteRecordTree(dir.File("records"), {.Records = 3});  // record 0: one channel
+  const std::string out = dir.File("results.csv");
+  ASSERT_EQ(RunCliCaptured({"batch", paths[0], "--out", out, "--channel", "2"}).status, 0);
+  std::vector<BatchRow> rows = Rows(out);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(Cell(rows[0], BatchColumn::Channel), "2");
+  EXPECT_FALSE(Cell(rows[0], BatchColumn::Error).empty());
+  ASSERT_EQ(RunCliCaptured({"batch", paths[0], "--out", out}).status, 0);
+  rows = Rows(out);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(Cell(rows[1], BatchColumn::Channel), "1");
+  EXPECT_TRUE(Cell(rows[1], BatchColumn::Error).empty());
+}
+
 // A run killed with SIGKILL part-way, and a torn last row, are completed by
 // the next run: every key once, the same keys as a run that was never
 // interrupted.

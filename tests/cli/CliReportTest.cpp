@@ -150,6 +150,11 @@ TEST(CliReport, RefusesWhatItCannotWrite) {
     EXPECT_EQ(RunCliCaptured(c.args).status, c.status) << c.args[2] << " " << c.args.back();
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("r.pdf")));
+
+  // "-" is a PDF on stdout.
+  const CliRunResult piped = RunCliCaptured({"report", kSample0, "-", "--channel", "1", "--start", "2000"});
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out.rfind("%PDF-", 0), 0u);
 }
 
 TEST(CliReport, MonitoringViewOfResultsFileAndDatabase) {
