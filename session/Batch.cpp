@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <new>
 
 #include "analysis/Acceptance.h"
 #include "analysis/Flags.h"
@@ -207,7 +208,23 @@ BatchSummary EvaluateBatch(const std::vector<std::string>& paths, const BatchSet
   const auto known = [&out](const std::string& key) { return out.Has(key); };
   ForEachIndex(static_cast<std::int64_t>(paths.size()), threads, [&](std::int64_t i) {
     if (stop.load() || (cancel != nullptr && cancel->load())) return;
-    BatchRecordOutcome outcome = EvaluateBatchRecord(paths[static_cast<std::size_t>(i)], settings, hash, known);
+    const std::string& path = paths[static_cast<std::size_t>(i)];
+    BatchRecordOutcome outcome;
+    try {
+      outcome = EvaluateBatchRecord(path, settings, hash, known);
+    } catch (const std::exception& failure) {
+      // One record too large for memory must not end the whole run: its row
+      // says so, keyed by its path, and the next run tries it again only if
+      // that row is removed.
+      BatchRow row = BaseRow(path, std::string(), hash);
+      Cell(row, BatchColumn::Error) = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr
+                                          ? std::string("メモリが足りません")
+                                          : std::string("評価できません：") + failure.what();
+      outcome = BatchRecordOutcome{};
+      outcome.Path = path;
+      outcome.Unreadable = true;
+      outcome.Groups.push_back(GroupOf({row}));
+    }
     // Appended outside the summary's lock: the file has its own.
     AppendResult written;
     if (!outcome.Groups.empty()) written = out.Append(outcome.Groups);
