@@ -50,7 +50,10 @@ KeyedRows GroupOf(const std::vector<BatchRow>& rows) {
 std::string BatchSettingsText(const BatchSettings& settings) {
   std::string text = ProgramVersionText();
   text += "|reader=";
-  text += !settings.Kind ? "extension" : *settings.Kind == FileKind::Spc51 ? "dbl" : "csv";
+  if (!settings.Kind) text += "extension";
+  else if (*settings.Kind == FileKind::Csv) text += "csv";
+  else if (*settings.Kind == FileKind::Spc51) text += "dbl";
+  else text += "kind" + std::to_string(static_cast<int>(*settings.Kind));
   text += "|band=";
   text += settings.Band ? Real(settings.Band->Lower) + "-" + Real(settings.Band->Upper) : std::string("none");
   text += "|" + DetectionSettingsText(DetectionSettings{});

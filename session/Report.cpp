@@ -282,7 +282,9 @@ ReportContent GatherRecordReport(const RecordReportRequest& request) {
   fPlot.XLabel = hPlot.XLabel = unit.empty() ? std::string("|A|") : "|A| [" + unit + "]";
   fPlot.YLabel = "f [Hz]";
   hPlot.YLabel = "h";
-  ReportPlot::Series fAccepted{ReportPlot::Role::Accepted, {}, {}}, fRejected{ReportPlot::Role::Rejected, {}, {}};
+  ReportPlot::Series fAccepted, fRejected;
+  fAccepted.Kind = ReportPlot::Role::Accepted;
+  fRejected.Kind = ReportPlot::Role::Rejected;
   ReportPlot::Series hAccepted = fAccepted, hRejected = fRejected;
   for (const Evaluation* e : evaluated) {
     if (!e->Ok()) continue;

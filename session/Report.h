@@ -33,6 +33,8 @@ struct ReportPlot {
     Role Kind = Role::Data;
     std::vector<double> X;
     std::vector<double> Y;
+    int Palette = -1;    // ≥ 0: one of a few colours that tell sensors apart (with Legend)
+    std::string Legend;  // named in the graph's corner when not empty
   };
   std::string Title;
   std::string XLabel;

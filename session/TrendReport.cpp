@@ -52,7 +52,11 @@ ReportContent GatherTrendReport(const std::vector<BatchRow>& rows, const std::st
   report.Date = ReportDateText(when);
   report.Operator = operatorName;
 
-  ReportPlot::Series fTime{ReportPlot::Role::Accepted, {}, {}}, hTime = fTime, fPeak = fTime, hPeak = fTime;
+  // One series per channel (number and name), each in its own colour.
+  struct ChannelSeries {
+    ReportPlot::Series FTime, HTime, FPeak, HPeak;
+  };
+  std::map<std::string, ChannelSeries> series;
   std::map<std::string, ChannelSummary> channels;
   std::map<std::string, int> settings;
   int accepted = 0, unreadable = 0, untimed = 0;
@@ -67,25 +71,27 @@ ReportContent GatherTrendReport(const std::vector<BatchRow>& rows, const std::st
     ++accepted;
     sumF += *f;
     sumH += *h;
+    const std::string& name = Cell(row, BatchColumn::Name);
+    const std::string channel = Cell(row, BatchColumn::Channel) + "ch" + (name.empty() ? "" : " " + name);
+    ChannelSeries& own = series[channel];
     const std::string& time = Cell(row, BatchColumn::Time);
     if (const std::optional<double> t = TimeSeconds(time)) {
-      fTime.X.push_back(*t);
-      fTime.Y.push_back(*f);
-      hTime.X.push_back(*t);
-      hTime.Y.push_back(*h);
+      own.FTime.X.push_back(*t);
+      own.FTime.Y.push_back(*f);
+      own.HTime.X.push_back(*t);
+      own.HTime.Y.push_back(*h);
       if (first.empty() || time < first) first = time;
       if (last.empty() || time > last) last = time;
     } else {
       ++untimed;
     }
     if (const std::optional<double> peak = Number(Cell(row, BatchColumn::Peak))) {
-      fPeak.X.push_back(*peak);
-      fPeak.Y.push_back(*f);
-      hPeak.X.push_back(*peak);
-      hPeak.Y.push_back(*h);
+      own.FPeak.X.push_back(*peak);
+      own.FPeak.Y.push_back(*f);
+      own.HPeak.X.push_back(*peak);
+      own.HPeak.Y.push_back(*h);
     }
-    const std::string& name = Cell(row, BatchColumn::Name);
-    ChannelSummary& summary = channels[Cell(row, BatchColumn::Channel) + "ch" + (name.empty() ? "" : " " + name)];
+    ChannelSummary& summary = channels[channel];
     ++summary.Count;
     summary.SumF += *f;
     summary.SumH += *h;
@@ -127,24 +133,33 @@ ReportContent GatherTrendReport(const std::vector<BatchRow>& rows, const std::st
                                       FormatFixed(sumF / accepted, 4) + " Hz、h = " + FormatFixed(sumH / accepted, 5)
                                 : std::string("採用された結果はありません。");
 
-  const auto plot = [&](std::string title, std::string x, std::string y, bool isTime, ReportPlot::Series series,
-                        double mean, int decimals) {
+  const auto plot = [&](std::string title, std::string x, std::string y, bool isTime,
+                        ReportPlot::Series ChannelSeries::*which, double mean, int decimals) {
     ReportPlot p;
     p.Title = std::move(title);
     p.XLabel = std::move(x);
     p.YLabel = std::move(y);
     p.XIsTime = isTime;
-    if (series.X.empty()) p.Empty = "採用された結果がありません";
-    p.Lines.push_back(std::move(series));
+    int colour = 0;
+    bool any = false;
+    for (auto& [channel, own] : series) {
+      ReportPlot::Series line = own.*which;
+      line.Kind = ReportPlot::Role::Accepted;
+      line.Palette = colour++;
+      line.Legend = channel;
+      any = any || !line.X.empty();
+      p.Lines.push_back(std::move(line));
+    }
+    if (!any) p.Empty = "採用された結果がありません";
     if (accepted > 0) p.Levels.emplace_back(mean, "平均 " + FormatFixed(mean, decimals));
     return p;
   };
   const double meanF = accepted > 0 ? sumF / accepted : 0.0;
   const double meanH = accepted > 0 ? sumH / accepted : 0.0;
-  report.Plots.push_back({50.0, {plot("f の推移", "記録の時刻", "f [Hz]", true, fTime, meanF, 4)}});
-  report.Plots.push_back({50.0, {plot("h の推移", "記録の時刻", "h", true, hTime, meanH, 5)}});
-  report.Plots.push_back({56.0, {plot("f と振幅", "減衰のピーク振幅", "f [Hz]", false, fPeak, meanF, 4),
-                                 plot("h と振幅", "減衰のピーク振幅", "h", false, hPeak, meanH, 5)}});
+  report.Plots.push_back({50.0, {plot("f の推移", "記録の時刻", "f [Hz]", true, &ChannelSeries::FTime, meanF, 4)}});
+  report.Plots.push_back({50.0, {plot("h の推移", "記録の時刻", "h", true, &ChannelSeries::HTime, meanH, 5)}});
+  report.Plots.push_back({56.0, {plot("f と振幅", "減衰のピーク振幅", "f [Hz]", false, &ChannelSeries::FPeak, meanF, 4),
+                                 plot("h と振幅", "減衰のピーク振幅", "h", false, &ChannelSeries::HPeak, meanH, 5)}});
 
   report.AttachmentName = "results.csv";
   report.Attachment = BatchHeaderLine();

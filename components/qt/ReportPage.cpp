@@ -60,6 +60,10 @@ QColor ColorOf(ReportPlot::Role role) {
   return kInk;
 }
 
+// Colours that tell the sensors of a monitoring view apart (cycled beyond these).
+const QColor kPalette[] = {{30, 80, 200}, {220, 60, 30}, {20, 150, 70}, {150, 60, 190},
+                           {230, 150, 0},  {0, 160, 190}, {120, 80, 40}, {200, 40, 140}};
+
 QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 // Millimetres of the page to device units, and fonts sized for the device.
@@ -273,7 +277,7 @@ void PaintPlot(Page& page, const ReportPlot& plot, double x, double y, double w,
   p.setClipRect(area);
   p.setRenderHint(QPainter::Antialiasing, true);
   for (const ReportPlot::Series& series : plot.Lines) {
-    const QColor color = ColorOf(series.Kind);
+    const QColor color = series.Palette >= 0 ? kPalette[series.Palette % std::size(kPalette)] : ColorOf(series.Kind);
     switch (series.Kind) {
       case ReportPlot::Role::Data:
       case ReportPlot::Role::Fit:
@@ -302,7 +306,21 @@ void PaintPlot(Page& page, const ReportPlot& plot, double x, double y, double w,
       }
     }
   }
+  // The legend: the named series, in their colours, down the upper left corner.
   page.SetFont(kTinyPt);
+  double legendY = area.top() + page(1.0);
+  for (const ReportPlot::Series& series : plot.Lines) {
+    if (series.Legend.empty()) continue;
+    const QColor color = series.Palette >= 0 ? kPalette[series.Palette % std::size(kPalette)] : ColorOf(series.Kind);
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawEllipse(QPointF(area.left() + page(2.0), legendY + page(1.2)), page(0.7), page(0.7));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(kInk);
+    p.drawText(QRectF(area.left() + page(3.5), legendY, area.width() / 2, page(2.6)), Qt::AlignLeft | Qt::AlignVCenter,
+               Text(series.Legend));
+    legendY += page(2.8);
+  }
   for (const auto& [value, label] : plot.Levels) {
     page.SetPen(QColor(230, 120, 0), kThin, Qt::DashLine);
     p.drawLine(QPointF(area.left(), py(value)), QPointF(area.right(), py(value)));
