@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 
 #include "cli/Cli.h"
 #include "io/RecordFiles.h"
@@ -27,8 +28,14 @@ std::string Duration(double seconds) {
 }  // namespace
 
 int RunBatch(const CliOptions& options, std::FILE*, std::FILE* err) {
-  const RecordFileList files = FindRecordFiles(options.positional);
+  RecordFileList files = FindRecordFiles(options.positional);
   for (const std::string& problem : files.Problems) PrintError(err, problem);
+  // RESULTS.csv itself, or another run's, may lie in the folder: results are
+  // never taken for records (their bytes change with every run).
+  std::erase_if(files.Paths, [&options](const std::string& path) {
+    std::error_code error;
+    return std::filesystem::equivalent(path, options.out, error) || IsBatchResultsFile(path);
+  });
 
   BatchSettings settings;
   settings.Kind = options.type;

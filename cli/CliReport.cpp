@@ -20,12 +20,6 @@
 
 namespace {
 
-bool IsResultsFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  return in && std::getline(in, line) && IsBatchHeader(line);
-}
-
 // OUT "-" is a PDF on stdout: written to a scratch file first, so that a page
 // that cannot be made leaves stdout empty.
 int Write(const ReportContent& content, ReportFormat format, const std::string& path, std::FILE* out,
@@ -78,7 +72,7 @@ int RunReport(const CliOptions& options, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   const std::string operatorName = !options.operatorName.empty() ? options.operatorName : OperatorFromSettings();
-  if (IsSqliteFile(input) || IsResultsFile(input)) return TrendReport(options, *format, operatorName, out, err);
+  if (IsSqliteFile(input) || IsBatchResultsFile(input)) return TrendReport(options, *format, operatorName, out, err);
 
   if (options.channel == 0) {
     PrintError(err, "oscalyx-cli: report of a record needs --channel K");

@@ -106,6 +106,12 @@ std::string BatchResumeKey(const BatchRow& row) {
                         Cell(row, BatchColumn::Settings));
 }
 
+bool IsBatchResultsFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  return in && std::getline(in, line) && IsBatchHeader(line);
+}
+
 bool ReadBatchFile(const std::string& path, std::vector<BatchRow>& rows, std::string& error, int* skipped) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {

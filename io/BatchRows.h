@@ -63,6 +63,9 @@ std::optional<BatchRow> ParseBatchRow(std::string_view line);
 std::string BatchResumeKey(const BatchRow& row);
 std::string BatchResumeKey(std::string_view sha256OrFile, std::string_view channel, std::string_view settings);
 
+// Whether the file's first line is the header (a results file, never a record).
+bool IsBatchResultsFile(const std::string& path);
+
 // The rows of a results file; false with `error` (Japanese) when it cannot be
 // read or its first line is not the header. Lines that are not rows (a torn
 // last line) are passed over and counted in `skipped`.

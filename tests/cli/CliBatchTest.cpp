@@ -55,7 +55,7 @@ TEST(CliBatch, FindsTheKnownDecaysAndGivesABrokenRecordItsErrorRow) {
   const std::vector<std::string> paths = WriteRecordTree(dir.File("records"), {.Records = 6});
   dir.Write("records/day-01/broken.csv", "P1\nnot a rate\n");
   dir.Write("records/day-01/notes.txt.bak", "not a record: its extension is no reader's\n");
-  const std::string out = dir.File("results.csv");
+  const std::string out = dir.File("records/results.csv");  // inside the folder: never a record itself
 
   const CliRunResult run = RunCliCaptured({"batch", dir.File("records"), "--out", out, "--jobs", "2"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -68,6 +68,7 @@ TEST(CliBatch, FindsTheKnownDecaysAndGivesABrokenRecordItsErrorRow) {
   for (const BatchRow& row : rows) {
     const std::string& file = Cell(row, BatchColumn::File);
     EXPECT_EQ(file.find("notes"), std::string::npos);
+    EXPECT_EQ(file.find("results.csv"), std::string::npos);
     EXPECT_EQ(Cell(row, BatchColumn::Settings).size(), 12u);
     if (file.find("broken.csv") != std::string::npos) {
       ++broken;
