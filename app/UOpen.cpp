@@ -304,6 +304,8 @@ void TOpen::BuildMenu() {
   OtherFormat = new TOtherFormat(platform_, this);
   CSVF = action(file, "CSVファイルへ変換", "CSVF", [this] { CSVFClick(); });
   CSVF->setEnabled(false);
+  ReportItem = action(file, "報告書を保存…", "ReportItem", [this] { ReportClick(); });
+  ReportItem->setEnabled(false);
   N3 = action(file, "終了", "N3", [this] { N3Click(); });
   N3->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 

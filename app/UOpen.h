@@ -115,6 +115,9 @@ class TOpen : public QMainWindow {
   void CSVFClick();
   // "記録の概観…": the whole record, its decays and spectrum, in a window of its own.
   void OverviewClick();
+  // The one-page report of the session's accepted evaluations, saved as PDF,
+  // PNG or SVG (by the extension chosen).
+  void ReportClick();
 
   // The one redraw routine of the view.
   void RedrawView();
@@ -271,6 +274,7 @@ class TOpen : public QMainWindow {
   QAction* OTHER = nullptr;                // 他の形式のファイルを開く…
   TOtherFormat* OtherFormat = nullptr;     // its dialog
   QAction* CSVF = nullptr;
+  QAction* ReportItem = nullptr;  // "報告書を保存…"
   QAction* N3 = nullptr;
   std::array<QAction*, kArrowSteps.size()> StepItems{};  // N2001, N5001, N10001, N20001
   QAction* CenterPass = nullptr;

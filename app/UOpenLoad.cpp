@@ -235,6 +235,7 @@ void TOpen::ShowLoad(const LoadCommit& commit) {
   ShowReadResult(commit.TimeLabel);
   // Every record not read from a standard CSV file can be written as one.
   CSVF->setEnabled(record.SourceKind != FileKind::Csv);
+  ReportItem->setEnabled(true);
   // The last result's labels stay, but their hints say they belong to the
   // record before.
   if (!resultOrigin_.isEmpty()) {

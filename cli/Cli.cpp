@@ -55,6 +55,9 @@ int RunCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
   if (options.command == "modes") return RunModes(options, out, err);
   if (options.command == "spectrum") return RunSpectrum(options, out, err);
   if (options.command == "detect") return RunDetect(options, out, err);
+  if (options.command == "report") return RunReport(options, out, err);
+  if (options.command == "batch") return RunBatch(options, out, err);
+  if (options.command == "merge") return RunMerge(options, out, err);
   return RunPlot(options, out, err);
 }
 

@@ -52,6 +52,13 @@ struct CliOptions {
   double level = kDefaultTriggerLevel; // --level L, trigger level in σ (rd)
   float length = kDefaultSignatureSeconds;  // --length W, signature seconds, single precision (rd)
   int count = 0;                       // --count N, modes fitted together (modes)
+  // Deliverables and many records (report, batch, merge).
+  std::vector<int> starts;             // --start S, once per stretch (report)
+  bool automatic = false;              // --auto: the stretches detect suggests (report)
+  std::string operatorName;            // --operator NAME (report)
+  std::string out;                     // --out RESULTS.csv (batch)
+  int jobs = 0;                        // --jobs N (batch); 0: every core
+  std::string db;                      // --db OUT.sqlite (merge)
 };
 
 struct CliParse {
@@ -145,3 +152,6 @@ int RunRd(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunModes(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunSpectrum(const CliOptions& options, std::FILE* out, std::FILE* err);
 int RunDetect(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunReport(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunBatch(const CliOptions& options, std::FILE* out, std::FILE* err);
+int RunMerge(const CliOptions& options, std::FILE* out, std::FILE* err);

@@ -25,6 +25,12 @@ const char kCliUsage[] =
     "                    [--from S] [--to E] [--json] [--plot OUT.png]\n"
     "oscalyx-cli detect  FILE --channel K             [read options] [--bandpass C R] [--json]\n"
     "oscalyx-cli modes   FILE --channel K --start S --width W --count N   [read options] [--bandpass C R] [--json]\n"
+    "oscalyx-cli report  FILE OUT.pdf|OUT.png|OUT.svg --channel K  [read options] [--bandpass C R]\n"
+    "                    [--start S ...] [--auto] [--width W] [--f0 F] [--h0 H] [--operator NAME]\n"
+    "oscalyx-cli report  RESULTS.csv|DB.sqlite OUT.pdf|OUT.png|OUT.svg   [--operator NAME]\n"
+    "oscalyx-cli batch   DIR|FILE... --out RESULTS.csv  [read options] [--channel K] [--bandpass C R]\n"
+    "                    [--jobs N]\n"
+    "oscalyx-cli merge   RESULTS.csv... --db OUT.sqlite\n"
     "oscalyx-cli --help | --version\n"
     "OUT may be - for stdout (rd then prints its JSON on stderr); an existing read-only OUT (or --plot file)\n"
     "is replaced only with --force; -- ends the options, so that a file named --x can be given.\n"
@@ -91,7 +97,8 @@ bool ParseChannelList(const std::string& text, std::vector<int>& channels) {
   return !channels.empty();
 }
 
-const std::set<std::string> kCommands{"info", "convert", "fit", "plot", "sweep", "rd", "modes", "spectrum", "detect"};
+const std::set<std::string> kCommands{"info", "convert", "fit", "plot", "sweep", "rd", "modes", "spectrum", "detect",
+                                        "report", "batch",   "merge"};
 
 // Which options each command takes besides --type and --bandpass.
 const std::set<std::string>& OptionsOf(const std::string& command) {
@@ -107,6 +114,9 @@ const std::set<std::string>& OptionsOf(const std::string& command) {
   static const std::set<std::string> modes{"--channel", "--start", "--width", "--count", "--json"};
   static const std::set<std::string> spectrum{"--channel", "--from", "--to", "--json", "--plot", "--force"};
   static const std::set<std::string> detect{"--channel", "--json"};
+  static const std::set<std::string> report{"--channel", "--start", "--auto", "--width", "--f0", "--h0", "--operator"};
+  static const std::set<std::string> batch{"--out", "--channel", "--jobs"};
+  static const std::set<std::string> merge{"--db"};
   if (command == "fit") return fit;
   if (command == "convert") return convert;
   if (command == "plot") return plot;
@@ -115,6 +125,9 @@ const std::set<std::string>& OptionsOf(const std::string& command) {
   if (command == "modes") return modes;
   if (command == "spectrum") return spectrum;
   if (command == "detect") return detect;
+  if (command == "report") return report;
+  if (command == "batch") return batch;
+  if (command == "merge") return merge;
   return none;
 }
 
@@ -143,11 +156,11 @@ bool AppliesTo(const std::string& option, FileKind kind) {
 
 // Options that take no value.
 bool IsFlag(const std::string& option) {
-  return option == "--json" || option == "--white" || option == "--fit" || option == "--force";
+  return option == "--json" || option == "--white" || option == "--fit" || option == "--force" || option == "--auto";
 }
 
 std::size_t PositionalCount(const std::string& command) {
-  return command == "convert" || command == "plot" || command == "rd" ? 2 : 1;
+  return command == "convert" || command == "plot" || command == "rd" || command == "report" ? 2 : 1;
 }
 
 }  // namespace
@@ -187,7 +200,8 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     if (kReadOptions.count(arg) == 0 && arg != "--bandpass" && allowed.count(arg) == 0) {
       return fail("unknown option '" + arg + "' for " + options.command);
     }
-    if (!seen.insert(arg).second) return fail("option '" + arg + "' given twice");
+    const bool repeatable = arg == "--start" && options.command == "report";  // one per stretch
+    if (!seen.insert(arg).second && !repeatable) return fail("option '" + arg + "' given twice");
     const std::size_t needed = arg == "--bandpass" ? 2 : IsFlag(arg) ? 0 : 1;
     if (needed > 0 && i + needed >= args.size()) {
       return fail("option '" + arg + "' needs a value");
@@ -251,6 +265,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
       if (!ParseChannelList(value, options.channels)) return fail("--channels takes channel numbers separated by commas");
     } else if (arg == "--start") {
       if (!ParseInt(value, options.start)) return fail(IntegerError(arg, value, "a sample number"));
+      options.starts.push_back(options.start);
     } else if (arg == "--width") {
       if (!ParseReal(value, real) || !(static_cast<float>(real) > 0.0f) || !std::isfinite(static_cast<float>(real))) {
         return fail("--width takes a positive number of seconds");
@@ -295,6 +310,18 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
       if (!ParseInt(value, options.count) || options.count < 1 || options.count > kMaxModes) {
         return fail("--count takes a number of modes from 1 to " + std::to_string(kMaxModes));
       }
+    } else if (arg == "--operator") {
+      options.operatorName = value;
+    } else if (arg == "--out") {
+      if (value.empty()) return fail("--out takes a path");
+      options.out = value;
+    } else if (arg == "--jobs") {
+      if (!ParseInt(value, options.jobs) || options.jobs < 1) return fail("--jobs takes a number above 0");
+    } else if (arg == "--db") {
+      if (value.empty()) return fail("--db takes a path");
+      options.db = value;
+    } else if (arg == "--auto") {
+      options.automatic = true;
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg == "--white") {
@@ -306,7 +333,9 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     }
     i += needed;
   }
-  if (options.positional.size() != PositionalCount(options.command)) {
+  const bool manyFiles = options.command == "batch" || options.command == "merge";
+  if (manyFiles && options.positional.empty()) return fail(options.command + " takes one or more files");
+  if (!manyFiles && options.positional.size() != PositionalCount(options.command)) {
     return fail(options.command + " takes " + (PositionalCount(options.command) == 2 ? "FILE and OUT" : "FILE"));
   }
   // The read options must suit the reader, and a text or MATLAB file must say
@@ -328,6 +357,14 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     return fail(options.command + " needs --channel K");
   }
   if (options.command == "modes" && seen.count("--count") == 0) return fail("modes needs --count N");
+  if (options.command == "batch" && options.out.empty()) return fail("batch needs --out RESULTS.csv");
+  if (options.command == "batch" && seen.count("--channel") > 0 && options.channel < 1) {
+    return fail("--channel takes a channel number from 1");
+  }
+  if (options.command == "merge" && options.db.empty()) return fail("merge needs --db OUT.sqlite");
+  if (options.command == "report" && options.automatic && !options.starts.empty()) {
+    return fail("report takes --start or --auto, not both");
+  }
   if (options.command == "spectrum" && options.toGiven && options.to < options.from) {
     return fail("spectrum needs E of --to at or after S of --from");
   }

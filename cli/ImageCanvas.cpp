@@ -6,23 +6,19 @@
 
 #include "components/qt/CanvasModule.h"
 
-namespace {
-
 // The module's folder relative to the program's, the same in the build tree
 // and when installed (set by the build).
 #ifndef OSCALYX_MODULE_FROM_BIN
 #define OSCALYX_MODULE_FROM_BIN "../lib/oscalyx"
 #endif
 
-std::string ModulePath() {
+std::string CanvasModulePath() {
   char self[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
   if (length <= 0) return kCanvasModuleName;
   const std::string program(self, static_cast<std::size_t>(length));
   return program.substr(0, program.rfind('/') + 1) + OSCALYX_MODULE_FROM_BIN + "/" + kCanvasModuleName;
 }
-
-}  // namespace
 
 CanvasModule LoadCanvasModule(const std::string& path) {
   CanvasModule module;
@@ -49,7 +45,7 @@ CanvasModule LoadCanvasModule(const std::string& path) {
 
 ImageCanvas::ImageCanvas(int width, int height) {
   // Loaded once per process and kept, with the reason when it failed.
-  static const CanvasModule module = LoadCanvasModule(ModulePath());
+  static const CanvasModule module = LoadCanvasModule(CanvasModulePath());
   if (!module.Usable()) {
     error_ = module.error;
     return;

@@ -14,6 +14,9 @@ struct CanvasModule {
   bool Usable() const { return create != nullptr && destroy != nullptr; }
 };
 
+// Where the module is: beside the program, as the build and the package lay it.
+std::string CanvasModulePath();
+
 // Loads the module at `path` and checks that it is the one this program was
 // built with. Failures are reported, never fatal, however often it is tried.
 CanvasModule LoadCanvasModule(const std::string& path);

@@ -5,14 +5,14 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  zlib1g-dev libeigen3-dev libkissfft-dev libssl-dev libsndfile1-dev libmatio-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
+  zlib1g-dev libeigen3-dev libkissfft-dev libssl-dev libsqlite3-dev libsndfile1-dev libmatio-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-ipafont-gothic fonts-motoya-l-maruberi
+  fonts-ipafont-gothic fonts-ipaexfont-gothic fonts-motoya-l-maruberi
   qt6-translations-l10n
   xvfb xdotool x11-apps x11-utils
   librsvg2-bin desktop-file-utils appstream man-db file
-  locales-all strace
+  locales-all strace poppler-utils parallel sqlite3
 )
 for arg in "$@"; do
   case "$arg" in

@@ -1,10 +1,12 @@
 #include "components/qt/CanvasModule.h"
 
 #include <QGuiApplication>
+#include <QSettings>
 #include <cstdio>
 #include <memory>
 
 #include "components/qt/QtCanvas.h"
+#include "components/qt/ReportPage.h"
 
 namespace {
 
@@ -23,7 +25,11 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 
 OSCALYX_MODULE_ENTRY int OscalyxCanvasModuleVersion() { return kCanvasModuleInterface; }
 
-OSCALYX_MODULE_ENTRY Canvas* OscalyxNewImageCanvas(int width, int height) {
+namespace {
+
+// A GUI application for the fonts, started on the offscreen platform when the
+// process has none; false when there is one that is not a GUI application.
+bool EnsureApplication() {
   if (QCoreApplication::instance() == nullptr) {
     qInstallMessageHandler(QuietMessages);
     // Drawing needs no display: a platform named for the desktop (xcb without
@@ -34,7 +40,21 @@ OSCALYX_MODULE_ENTRY Canvas* OscalyxNewImageCanvas(int width, int height) {
     static char* argv[] = {name, nullptr};
     startedApplication = std::make_unique<QGuiApplication>(argc, argv);
   }
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return nullptr;
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+// Ends the application this module started once nothing of it is in use.
+void EndApplicationWhenIdle() {
+  if (liveCanvases == 0 && startedApplication) {
+    startedApplication.reset();
+    qInstallMessageHandler(nullptr);
+  }
+}
+
+}  // namespace
+
+OSCALYX_MODULE_ENTRY Canvas* OscalyxNewImageCanvas(int width, int height) {
+  if (!EnsureApplication()) return nullptr;
   ++liveCanvases;
   return new QtCanvas(width, height);
 }
@@ -42,8 +62,22 @@ OSCALYX_MODULE_ENTRY Canvas* OscalyxNewImageCanvas(int width, int height) {
 OSCALYX_MODULE_ENTRY void OscalyxDeleteImageCanvas(Canvas* canvas) {
   if (canvas == nullptr) return;
   delete canvas;
-  if (--liveCanvases == 0 && startedApplication) {
-    startedApplication.reset();
-    qInstallMessageHandler(nullptr);
+  --liveCanvases;
+  EndApplicationWhenIdle();
+}
+
+OSCALYX_MODULE_ENTRY bool OscalyxWriteReport(const ReportContent* content, int format, const char* path,
+                                             std::string* error) {
+  if (!EnsureApplication()) {
+    *error = "描画の準備ができません（Qtのアプリケーションを開始できません）。";
+    return false;
   }
+  *error = WriteReportFile(*content, static_cast<ReportFormat>(format), path);
+  EndApplicationWhenIdle();
+  return error->empty();
+}
+
+OSCALYX_MODULE_ENTRY void OscalyxReportOperator(std::string* name) {
+  const QSettings settings(QStringLiteral("Oscalyx"), QStringLiteral("oscalyx"));
+  *name = settings.value(QStringLiteral("report/operator")).toString().toStdString();
 }

@@ -7,17 +7,22 @@
 // would end the process.
 #pragma once
 
+#include <string>
+
 class Canvas;
+struct ReportContent;
 
 // The module's file name, and the names of its entry points.
 inline constexpr char kCanvasModuleName[] = "liboscalyx-canvas.so";
 inline constexpr char kCanvasModuleVersionSymbol[] = "OscalyxCanvasModuleVersion";
 inline constexpr char kNewCanvasSymbol[] = "OscalyxNewImageCanvas";
 inline constexpr char kDeleteCanvasSymbol[] = "OscalyxDeleteImageCanvas";
+inline constexpr char kWriteReportSymbol[] = "OscalyxWriteReport";
+inline constexpr char kReportOperatorSymbol[] = "OscalyxReportOperator";
 
 // What the module and its loader must agree on: the Canvas interface and the
 // entry points. Raised whenever either changes.
-inline constexpr int kCanvasModuleInterface = 2;
+inline constexpr int kCanvasModuleInterface = 3;
 
 extern "C" {
 // kCanvasModuleInterface as the module was built.
@@ -27,4 +32,10 @@ Canvas* OscalyxNewImageCanvas(int width, int height);
 // Deletes a picture; with the last one gone, ends the application the module
 // started, if it started one.
 void OscalyxDeleteImageCanvas(Canvas* canvas);
+// Writes the report page (see components/qt/ReportPage.h) in `format` (a
+// ReportFormat) to `path`; false with the reason in `error` (Japanese).
+bool OscalyxWriteReport(const ReportContent* content, int format, const char* path, std::string* error);
+// The operator's name the window's settings keep (report/operator), UTF-8;
+// empty when none is set.
+void OscalyxReportOperator(std::string* name);
 }
