@@ -41,6 +41,7 @@ int RunBatch(const CliOptions& options, std::FILE*, std::FILE* err) {
   settings.Kind = options.type;
   if (options.bandPass) settings.Band = EdgesFromCentre(options.centre, options.ratio);
   settings.Channel = options.channel;
+  settings.Options = options.read;
 
   KeyedRowsFile out(options.out, BatchHeaderLine(), BatchLineKey);
   if (const AppendResult loaded = out.Load(); !loaded.ok()) {

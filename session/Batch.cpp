@@ -50,10 +50,16 @@ KeyedRows GroupOf(const std::vector<BatchRow>& rows) {
 std::string BatchSettingsText(const BatchSettings& settings) {
   std::string text = ProgramVersionText();
   text += "|reader=";
-  if (!settings.Kind) text += "extension";
-  else if (*settings.Kind == FileKind::Csv) text += "csv";
-  else if (*settings.Kind == FileKind::Spc51) text += "dbl";
-  else text += "kind" + std::to_string(static_cast<int>(*settings.Kind));
+  text += settings.Kind ? std::string(FileKindName(*settings.Kind)) : std::string("extension");
+  // The read options that change what is read.
+  const ReadOptions& options = settings.Options;
+  if (options.Delimiter) text += "|delimiter=" + std::to_string(static_cast<int>(*options.Delimiter));
+  if (options.Decimal) text += std::string("|decimal=") + *options.Decimal;
+  if (options.Skip) text += "|skip=" + std::to_string(*options.Skip);
+  if (options.Rate) text += "|rate=" + Real(*options.Rate);
+  if (options.TimeColumn) text += "|time-column=" + std::to_string(*options.TimeColumn);
+  if (options.Scale != 1.0) text += "|scale=" + Real(options.Scale);
+  if (!options.Variable.empty()) text += "|variable=" + options.Variable;
   text += "|band=";
   text += settings.Band ? Real(settings.Band->Lower) + "-" + Real(settings.Band->Upper) : std::string("none");
   text += "|" + DetectionSettingsText(DetectionSettings{});
@@ -125,7 +131,8 @@ BatchRecordOutcome EvaluateBatchRecord(const std::string& path, const BatchSetti
   if (!sha) return unreadable(kCannotOpenMessage);
 
   Session session;
-  LoadRequest request{path, settings.Kind ? *settings.Kind : KindFromExtension(path), settings.Band};
+  LoadRequest request{path, settings.Kind ? *settings.Kind : KindFromExtension(path), settings.Band,
+                      settings.Options};
   const LoadOutcome loaded = session.Load(request);
   if (!loaded.ok()) return unreadable(loaded.message);
   const WaveData& record = session.Record();

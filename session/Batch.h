@@ -16,6 +16,7 @@
 #include "analysis/BandPass.h"
 #include "analysis/DecayDetection.h"
 #include "io/BatchRows.h"
+#include "io/ReadOptions.h"
 #include "io/KeyedRowsFile.h"
 #include "io/WaveData.h"
 #include "session/Evaluation.h"
@@ -25,6 +26,7 @@ struct BatchSettings {
   std::optional<FileKind> Kind;   // the reader; none: from each file's extension
   std::optional<BandEdges> Band;  // the band-pass filter over every channel
   int Channel = 0;                // 1-based; 0: every channel of each record
+  ReadOptions Options;            // what the readers of other formats are told
 };
 
 // Everything that changes a result, as one line: the program's version and
