@@ -231,6 +231,40 @@ bool Session::RestorePoint(const ExcludedPoint& point, std::vector<Notice>& noti
   return true;
 }
 
+SessionSnapshot Session::Snapshot() const {
+  SessionSnapshot snapshot;
+  snapshot.RecordPath = record_.Path;
+  snapshot.Kind = loadedKind_;
+  snapshot.Options = readOptions_;
+  snapshot.Sha256 = sha256_;
+  snapshot.Band = band_;
+  snapshot.Edges = edges_;
+  snapshot.View = view_;
+  for (int i = 0; i < store_.NData; ++i) {
+    SessionSnapshot::StoredPair pair;
+    pair.F = store_.DataF[static_cast<std::size_t>(i)];
+    pair.H = store_.DataH[static_cast<std::size_t>(i)];
+    if (static_cast<std::size_t>(i) < sources_.size() && sources_[static_cast<std::size_t>(i)].Source) {
+      pair.Source = sources_[static_cast<std::size_t>(i)].Source->Request;
+    }
+    snapshot.Store.push_back(pair);
+  }
+  return snapshot;
+}
+
+void Session::RestoreStore(const std::vector<SessionSnapshot::StoredPair>& pairs) {
+  ResetStore();
+  for (const SessionSnapshot::StoredPair& pair : pairs) {
+    if (store_.AddPoint(pair.F, pair.H) != AddPointOutcome::Stored) break;
+    PointSource source;
+    if (pair.Source && pair.Source->Channel >= 0 && pair.Source->Channel < record_.ChannelCount) {
+      source.Source = EvaluateRecord(record_, band_, *pair.Source, 0, Facts(pair.Source->Channel));
+      source.Band = band_;
+    }
+    sources_.push_back(std::move(source));
+  }
+}
+
 WriteResult Session::Convert(const std::string& path, const Progress* progress) const {
   return WriteCsv(path, record_, progress);
 }

@@ -35,6 +35,7 @@
 #include "io/WaveData.h"
 #include "io/WriteCsv.h"
 #include "session/Evaluation.h"
+#include "session/SessionFile.h"
 #include "session/View.h"
 
 // Something the user should read: a warning about a file the session could
@@ -207,6 +208,14 @@ class Session {
                                             std::time_t when = std::time(nullptr));
   // Puts an excluded pair back where it was (undo); logged as "除外取消".
   bool RestorePoint(const ExcludedPoint& point, std::vector<Notice>& notices, std::time_t when = std::time(nullptr));
+
+  // Saved work -----------------------------------------------------------------
+  // What a session file keeps of this session.
+  SessionSnapshot Snapshot() const;
+  // The accepted pairs of a session file put into the store of the record now
+  // loaded; their evaluations are made again, not recorded, so that the
+  // points can be excluded and drawn against their amplitude.
+  void RestoreStore(const std::vector<SessionSnapshot::StoredPair>& pairs);
 
   // Files made from the record -----------------------------------------------
   // Writes the record as a standard CSV file.
