@@ -301,11 +301,23 @@ void TOpen::BuildMenu() {
   CSV = action(file, "CSVファイル読込", "CSV", [this] { CSVClick(); });
   SPC511 = action(file, "SPC-51ファイル読込", "SPC511", [this] { SPC511Click(); });
   OTHER = action(file, "他の形式のファイルを開く…", "OTHER", [this] { OTHERClick(); });
+  RecentMenu = file->addMenu("最近使ったファイル");
+  RecentMenu->setObjectName("RecentMenu");
+  connect(RecentMenu, &QMenu::aboutToShow, this, [this] { Guard([this] { RecentMenuShow(); }); });
+  file->addSeparator();
+  OpenWorkItem = action(file, "作業を開く…", "OpenWorkItem", [this] { OpenWorkClick(); });
+  SaveWorkItem = action(file, "作業を保存…", "SaveWorkItem", [this] { SaveWorkClick(); });
+  SaveWorkItem->setEnabled(false);
+  file->addSeparator();
   OtherFormat = new TOtherFormat(platform_, this);
   CSVF = action(file, "CSVファイルへ変換", "CSVF", [this] { CSVFClick(); });
   CSVF->setEnabled(false);
   ReportItem = action(file, "報告書を保存…", "ReportItem", [this] { ReportClick(); });
   ReportItem->setEnabled(false);
+  file->addSeparator();
+  OperatorItem = action(file, "報告者の名前…", "OperatorItem", [this] { OperatorClick(); });
+  ResetSettingsItem = action(file, "設定を初期化", "ResetSettingsItem", [this] { ResetSettingsClick(); });
+  file->addSeparator();
   N3 = action(file, "終了", "N3", [this] { N3Click(); });
   N3->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
@@ -392,6 +404,7 @@ void TOpen::closeEvent(QCloseEvent* event) {
   // The secondary windows go with the main one; the results file is complete
   // on disk already (every row is flushed) and is closed here.
   session_.CloseResultsFile();
+  RememberWindowPlaces();
   for (QWidget* window : std::initializer_list<QWidget*>{howTo_, about_, graph_, format_, center_, Overview}) {
     if (window != nullptr) window->hide();
   }

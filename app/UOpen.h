@@ -33,6 +33,8 @@ class QPushButton;
 class QRadioButton;
 class QShortcut;
 class QSlider;
+class Preferences;
+class QMenu;
 class TAbout;
 class TCenter;
 class TGFormat;
@@ -57,6 +59,9 @@ class TOpen : public QMainWindow {
 
   // The secondary windows, created after the main window.
   void AttachWindows(THowTo* howTo, TAbout* about, TGraph* graph, TGFormat* format, TCenter* center);
+  // What is remembered between runs (null: nothing is); restores the window
+  // places and the folder of the last record.
+  void AttachPreferences(Preferences* preferences);
 
   // Handlers, named after their control and event.
   void FormCreate();
@@ -113,6 +118,14 @@ class TOpen : public QMainWindow {
   // Several modes of the shown stretch fitted together, in their own dialog.
   void ModesClick();
   void CSVFClick();
+  // ファイル menu: the records opened last, saved work, the operator's name,
+  // and the settings back to the first start.
+  void RecentMenuShow();
+  void SaveWorkClick();
+  void OpenWorkClick();
+  void OpenWork(const std::string& path);
+  void OperatorClick();
+  void ResetSettingsClick();
   // "記録の概観…": the whole record, its decays and spectrum, in a window of its own.
   void OverviewClick();
   // The one-page report of the session's accepted evaluations, saved as PDF,
@@ -202,8 +215,13 @@ class TOpen : public QMainWindow {
   void EraseCursor();
   int CursorSample() const;
 
+  // After a load: the record among the recent ones, its folder remembered.
+  void RememberRecord();
+  void RememberWindowPlaces();
+
   Platform& platform_;
   Session& session_;
+  Preferences* preferences_ = nullptr;
   THowTo* howTo_ = nullptr;
   TAbout* about_ = nullptr;
   TGraph* graph_ = nullptr;
@@ -276,6 +294,11 @@ class TOpen : public QMainWindow {
   QAction* CSVF = nullptr;
   QAction* ReportItem = nullptr;  // "報告書を保存…"
   QAction* N3 = nullptr;
+  QMenu* RecentMenu = nullptr;       // 最近使ったファイル
+  QAction* SaveWorkItem = nullptr;   // 作業を保存…
+  QAction* OpenWorkItem = nullptr;   // 作業を開く…
+  QAction* OperatorItem = nullptr;   // 報告者の名前…
+  QAction* ResetSettingsItem = nullptr;  // 設定を初期化
   std::array<QAction*, kArrowSteps.size()> StepItems{};  // N2001, N5001, N10001, N20001
   QAction* CenterPass = nullptr;
   QAction* RD = nullptr;

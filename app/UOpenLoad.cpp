@@ -222,6 +222,7 @@ void TOpen::LoadRequested(const LoadRequest& request) {
   // the first sample below only clears the plot.
   for (QCheckBox* box : CB) box->setChecked(false);
   ShowLoad(session_.CommitLoad(std::move(*read)));
+  RememberRecord();
 }
 
 void TOpen::ShowLoad(const LoadCommit& commit) {
@@ -236,6 +237,7 @@ void TOpen::ShowLoad(const LoadCommit& commit) {
   // Every record not read from a standard CSV file can be written as one.
   CSVF->setEnabled(record.SourceKind != FileKind::Csv);
   ReportItem->setEnabled(true);
+  SaveWorkItem->setEnabled(true);
   // The last result's labels stay, but their hints say they belong to the
   // record before.
   if (!resultOrigin_.isEmpty()) {

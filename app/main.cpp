@@ -20,6 +20,7 @@
 #include "app/UFormat.h"
 #include "app/UGraph.h"
 #include "app/UHowTo.h"
+#include "app/Preferences.h"
 #include "app/UOpen.h"
 #include "io/Version.h"
 #include "components/qt/QtPlatform.h"
@@ -59,6 +60,10 @@ int main(int argc, char* argv[]) {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
       open.move(screen->availableGeometry().center() - open.rect().center());
     }
+    // Where the windows stood last time, the last folder and the recent
+    // records come back (the window stays centred on the first start).
+    Preferences preferences;
+    open.AttachPreferences(&preferences);
     open.show();
     if (argc == 2) {
       // Once the window is up, the file loads as a dropped file would.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,12 @@ class Platform {
   // Asks a question that is answered yes or no (may a read-only file be
   // replaced?); true for yes. A desktop that cannot ask answers no.
   virtual bool AskYesNo(const std::string& /*text*/, const std::string& /*title*/) { return false; }
+  // Asks for a line of text, offering `initial`; nothing when the user cancels
+  // (or the desktop cannot ask).
+  virtual std::optional<std::string> AskText(const std::string& /*text*/, const std::string& /*title*/,
+                                             const std::string& /*initial*/) {
+    return std::nullopt;
+  }
   virtual void CopyImageToClipboard(const RgbImage& image) = 0;
   // Runs `work` away from the window, which keeps repainting while nothing
   // else can be pressed; when it lasts longer than a moment, a progress

@@ -3,6 +3,8 @@
 #include "components/qt/FileNames.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -49,6 +51,15 @@ void QtPlatform::ShowMessage(const std::string& text, const std::string& title, 
   }
   QMessageBox box(qtIcon, QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok, parent_);
   box.exec();
+}
+
+std::optional<std::string> QtPlatform::AskText(const std::string& text, const std::string& title,
+                                               const std::string& initial) {
+  bool ok = false;
+  const QString answer = QInputDialog::getText(parent_, QString::fromStdString(title), QString::fromStdString(text),
+                                               QLineEdit::Normal, QString::fromStdString(initial), &ok);
+  if (!ok) return std::nullopt;
+  return answer.toStdString();
 }
 
 bool QtPlatform::AskYesNo(const std::string& text, const std::string& title) {

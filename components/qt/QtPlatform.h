@@ -16,6 +16,8 @@ class QtPlatform final : public Platform {
   std::string OpenFileName(const FileDialogRequest& request) override;
   std::string SaveFileName(const FileDialogRequest& request) override;
   bool AskYesNo(const std::string& text, const std::string& title) override;
+  std::optional<std::string> AskText(const std::string& text, const std::string& title,
+                                     const std::string& initial) override;
   void CopyImageToClipboard(const RgbImage& image) override;
   bool RunLongWork(const std::string& label, const std::function<void(WorkReporter&)>& work) override;
   void RequestQuit() override;

@@ -14,6 +14,8 @@ cd "$work"  # the results file belongs to the folder the program starts in
 cat > "$work/session.sh" <<'SESSION'
 set -euo pipefail
 program=$1 sample=$2
+# What the program remembers goes to a folder of this run, never the user's.
+export XDG_CONFIG_HOME="$PWD/config"
 "$program" &
 pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name "^自由振動/減衰振動　Oscalyx Ver2.0$" | head -1)
@@ -41,6 +43,21 @@ timeout 30 xdotool search --sync --onlyvisible --name "^自由振動/減衰振�
 for attempt in $(seq 100); do [ -s "$PWD/減衰特性.csv" ] && break; sleep 0.1; done
 kill "$pid"; wait "$pid" 2>/dev/null || true
 [ "$(head -c 9 "$PWD/減衰特性.csv")" = "filename," ] || { echo "the record given as argument was not loaded"; exit 1; }
+
+# Closed with "終　了", the window remembers the record among the recent ones
+# and where it stood.
+rm -f "$PWD/減衰特性.csv"
+"$program" "$sample" &
+pid=$!
+window=$(timeout 30 xdotool search --sync --onlyvisible --name "^自由振動/減衰振動　Oscalyx Ver2.0$" | head -1)
+for attempt in $(seq 100); do [ -s "$PWD/減衰特性.csv" ] && break; sleep 0.1; done
+xdotool mousemove --window "$window" 740 660 click 1
+timeout 20 tail --pid="$pid" -f /dev/null
+wait "$pid" || true
+settings="$XDG_CONFIG_HOME/Oscalyx/oscalyx.conf"
+[ -f "$settings" ] || { echo "nothing was remembered"; exit 1; }
+grep -q "$(basename "$sample")" "$settings" || { echo "the record is not among the recent ones: $(cat "$settings")"; exit 1; }
+grep -q "^main=" "$settings" || { echo "the window's place was not kept: $(cat "$settings")"; exit 1; }
 
 # A record whose name is Shift-JIS bytes ("テスト.csv", no valid UTF-8) is
 # opened by those bytes.

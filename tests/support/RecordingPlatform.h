@@ -27,6 +27,12 @@ class RecordingPlatform : public Platform {
     requests.push_back(request);
     return saveAnswer;
   }
+  std::optional<std::string> AskText(const std::string& text, const std::string& title,
+                                     const std::string& initial) override {
+    questions.push_back({text, title, MessageIcon::None});
+    offeredText = initial;
+    return textAnswer;
+  }
   bool AskYesNo(const std::string& text, const std::string& title) override {
     questions.push_back({text, title, MessageIcon::None});
     return yesAnswer;
@@ -58,6 +64,8 @@ class RecordingPlatform : public Platform {
   std::vector<Message> messages;
   std::vector<Message> questions;  // yes-or-no questions, answered with yesAnswer
   bool yesAnswer = false;
+  std::optional<std::string> textAnswer;  // AskText's answer; none: cancelled
+  std::string offeredText;                // what AskText offered last
   std::vector<FileDialogRequest> requests;
   std::vector<RgbImage> clipboard;
   int quitRequests = 0;
