@@ -55,11 +55,35 @@ float RmsError(const Parameters& p, const std::array<float, kFitPoints>& y,
   return static_cast<float>(std::sqrt(sum / static_cast<double>(kFitPoints)));
 }
 
+// What the user can do about a failure, the line under its message.
+const char* FailureDetail(FitFailureKind kind) {
+  switch (kind) {
+    case FitFailureKind::DampingOutOfRange:
+      return "減衰比が 1 以上になりました。初期値 h を 0〜1 の範囲で見直してください。";
+    case FitFailureKind::SolverFailed:
+      return "表示区間の波形から振幅・振動数・減衰比・位相を決められません（波形が平らか、初期値 f が波形の振動数と"
+             "大きく違います）。開始点、表示時間幅、初期値 f を見直してください。";
+    case FitFailureKind::PassLimit:
+    case FitFailureKind::Diverged:
+      return "初期値 f、h を表示区間の振動に近づけるか、開始点を減衰の始まりに合わせてください。";
+    case FitFailureKind::StartOutside:
+      return "開始点を 0 からデータ数－1 までの範囲で入力してください。";
+    case FitFailureKind::PointsPastEnd:
+      return "開始点を前にずらすか、表示時間幅を短くしてください。";
+    case FitFailureKind::BadSamples:
+      return "記録のこの区間には欠けたデータがあります。ほかの区間を評価してください。";
+    case FitFailureKind::BadInput:
+      break;
+  }
+  return "";
+}
+
 FitEvaluation Failed(FitFailureKind kind, const char* message) {
   FitEvaluation out;
   FitFailure failure;
   failure.Kind = kind;
   failure.Message = message;
+  failure.Detail = FailureDetail(kind);
   out.Failure = failure;
   return out;
 }

@@ -58,6 +58,7 @@ struct FitFailure {
   FitFailureKind Kind = FitFailureKind::SolverFailed;
   std::string Message;             // UTF-8, for the message box
   std::string Title = "評価エラー";
+  std::string Detail;              // UTF-8, the box's second line: the cause and what to do (may be empty)
 };
 
 // What the drawing of the result needs besides the numbers.

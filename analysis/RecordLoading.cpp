@@ -11,11 +11,12 @@ namespace {
 
 constexpr char kFilterTitle[] = "バンドパスフィルタ";
 
-LoadOutcome Failed(LoadOutcome::Status status, std::string message, std::string title) {
+LoadOutcome Failed(LoadOutcome::Status status, std::string message, std::string title, std::string detail = {}) {
   LoadOutcome outcome;
   outcome.status = status;
   outcome.message = std::move(message);
   outcome.title = std::move(title);
+  outcome.detail = std::move(detail);
   return outcome;
 }
 
@@ -28,7 +29,8 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const ReadOpt
   WaveData& record = outcome.record;
   record.SourceKind = kind;
   if (!SetRecordPath(record, path)) {
-    return Failed(LoadOutcome::Status::CannotOpen, "ファイルが開けません", kCannotOpenTitle);
+    return Failed(LoadOutcome::Status::CannotOpen, kCannotOpenMessage, kCannotOpenTitle,
+                  "ファイル名に使えない文字（NUL）が含まれています。");
   }
   if (onStage) onStage(LoadStage::Reading);
   // The file's digest, taken beside the reader on a thread of its own: the
@@ -50,9 +52,9 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const ReadOpt
     case ReadStatus::Cancelled:
       return Failed(LoadOutcome::Status::Cancelled, {}, {});
     case ReadStatus::CannotOpen:
-      return Failed(LoadOutcome::Status::CannotOpen, read.message, read.title);
+      return Failed(LoadOutcome::Status::CannotOpen, read.message, read.title, read.detail);
     case ReadStatus::Refused:
-      return Failed(LoadOutcome::Status::Refused, read.message, read.title);
+      return Failed(LoadOutcome::Status::Refused, read.message, read.title, read.detail);
   }
   outcome.timeLabel = read.timeLabel;
   for (int k = 0; k < std::min(record.ChannelCount, kMaxChannels); ++k) {

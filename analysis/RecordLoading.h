@@ -30,6 +30,7 @@ struct LoadOutcome {
   Status status = Status::Ok;
   std::string message;    // UTF-8, for the user, when not Ok
   std::string title;      // its title in the window
+  std::string detail;     // UTF-8, the message's second line: the file, the cause, what to do (may be empty)
   WaveData record;        // the record read (and filtered), when Ok
   std::optional<BandEdges> band;  // the band it was filtered with, when Ok
   // Each channel's clipping as read, before the filter (see SummarizeClipping).

@@ -11,6 +11,11 @@ namespace {
 
 std::string Trimmed(const QString& text) { return text.trimmed().toStdString(); }
 
+// The fixed message names the text; the second line says what is wanted.
+constexpr char kIntegerWanted[] = "\n半角数字の整数で入力してください（例：2000）。";
+constexpr char kNumberWanted[] = "\n半角数字の数値で入力してください（例：1.5、0.03、1e-3）。";
+constexpr char kPointWanted[] = "\n小数点は「.」で入力してください（例：1.5）。";
+
 }  // namespace
 
 int StrToInt(const QString& text) {
@@ -20,7 +25,7 @@ int StrToInt(const QString& text) {
   int value = 0;
   const auto result = std::from_chars(begin, end, value);
   if (begin == end || result.ec != std::errc() || result.ptr != end) {
-    throw ConversionError("'" + text.toStdString() + "' は整数ではありません");
+    throw ConversionError("'" + text.toStdString() + "' は整数ではありません" + kIntegerWanted);
   }
   return value;
 }
@@ -41,7 +46,8 @@ double StrToFloat(const QString& text) {
   double value = 0.0;
   const auto result = std::from_chars(begin, end, value);
   if (begin == end || result.ec != std::errc() || result.ptr != end || !std::isfinite(value)) {
-    throw ConversionError("'" + text.toStdString() + "' は浮動小数点数ではありません");
+    throw ConversionError("'" + text.toStdString() + "' は浮動小数点数ではありません" +
+                          (text.contains(',') ? kPointWanted : kNumberWanted));
   }
   return value;
 }

@@ -1,6 +1,7 @@
 // The program's number conversions of texts typed by the user. A text that is
 // not a number raises ConversionError with the message the application's
-// general error handler shows ("'%s' は整数ではありません"); the handler that
+// general error handler shows ("'%s' は整数ではありません", and on a second
+// line what is wanted); the handler that
 // needed the value stops there and the program goes on (see RunGuarded).
 #pragma once
 

@@ -14,11 +14,12 @@
 #include "app/UOpen.h"
 #include "app/WaitCursor.h"
 #include "app/WavePlot.h"
+#include "io/SystemErrorText.h"
 #include "components/FitOverlay.h"
 #include "components/qt/DisplayText.h"
 
 void ReportFitFailure(const FitFailure& failure, Platform& platform) {
-  platform.ShowMessage(failure.Message, failure.Title, MessageIcon::Warning);
+  platform.ShowMessage(WithDetail(failure.Message, failure.Detail), failure.Title, MessageIcon::Warning);
 }
 
 void TOpen::Button6Click() {

@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "io/SystemErrorText.h"
 #include "analysis/Acceptance.h"
 #include "analysis/RecordLoading.h"
 #include "analysis/ResultRows.h"
@@ -91,7 +92,7 @@ std::optional<LoadOutcome> TOpen::ReadRecord(const LoadRequest& request) {
   if (!outcome.ok()) {
     // Nothing ends here: the loaded record, the view, the scatter store and
     // the results file stay as they were.
-    platform_.ShowMessage(outcome.message, outcome.title, MessageIcon::Warning);
+    platform_.ShowMessage(WithDetail(outcome.message, outcome.detail), outcome.title, MessageIcon::Warning);
     return std::nullopt;
   }
   return outcome;

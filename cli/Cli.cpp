@@ -95,7 +95,7 @@ int LoadSession(const CliOptions& options, Session& session, std::FILE* err, std
       PrintError(err, "--bandpass: " + loaded.message);
       return kExitUsage;
     default:
-      PrintError(err, loaded.message);
+      PrintError(err, WithDetail(loaded.message, loaded.detail));
       return kExitFailure;
   }
 }

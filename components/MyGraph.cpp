@@ -73,11 +73,11 @@ void TMyGraph::DrawWaku() {
 
   // The frame is still drawn after the message, and the program goes on.
   if (!LinearX && SValueX == 0.0f) {
-    platform_->ShowMessage("X Logarithmic Scale can not be determind.", "X Scale Error",
+    platform_->ShowMessage("X Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。", "X Scale Error",
                            MessageIcon::None);
   }
   if (!LinearY && SValueY == 0.0f) {
-    platform_->ShowMessage("Y Logarithmic Scale can not be determind.", "Y Scale Error",
+    platform_->ShowMessage("Y Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。", "Y Scale Error",
                            MessageIcon::None);
   }
 
@@ -328,7 +328,7 @@ void TMyGraph::ScaleUnit1(const Axis& axis, int n, const float* values) {
   }
   if (!axis.linear) {
     if (negative) {
-      platform_->ShowMessage("負のデータを対数目盛りでは表せません", "目盛り設定エラー",
+      platform_->ShowMessage("負のデータを対数目盛りでは表せません\n負の値のあるデータは線形目盛りで表示してください。", "目盛り設定エラー",
                              MessageIcon::Warning);
     }
     if (!std::isfinite(max)) return;

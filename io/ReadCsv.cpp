@@ -21,6 +21,7 @@
 #include "io/LineReader.h"
 #include "io/NumberText.h"
 #include "io/ProgressTicker.h"
+#include "io/TextSniff.h"
 #include "io/ThreadTeam.h"
 
 namespace {
@@ -30,14 +31,6 @@ constexpr int kHeaderLines = 4;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr char kNotTextMessage[] =
     "標準CSV形式のテキストファイルではありません（UTF-16で保存されたファイルか、テキストでないファイルです）。";
-
-// A first line in UTF-16 (with its byte-order mark, FF FE or FE FF) or holding
-// NUL bytes is no line of a text file in the format: read on, such a file would
-// be refused for its rate, which says nothing of the real cause.
-bool IsTextLine(std::string_view line) {
-  if (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF")) return false;
-  return line.find('\0') == std::string_view::npos;
-}
 
 // Everything a successful read puts into the record.
 struct CsvRecord {
@@ -152,7 +145,6 @@ struct Piece {
   unsigned long long begin = 0;
   unsigned long long end = 0;
   long long lines = 0;  // lines counted by the first pass
-  bool notText = false;
   bool failed = false;
   int firstRow = 0;  // its first data row, and its rows
   int rows = 0;
@@ -239,31 +231,13 @@ class PieceWork {
   std::atomic<bool> cancelled_{false};
 };
 
-// The first line LineReader would hand out of `size` bytes in memory, without
-// changing them.
-std::string_view FirstLine(const char* data, std::size_t size) {
-  const std::size_t window = std::min(size, LineReader::kMaxRead + 1);
-  const auto* lf = static_cast<const char*>(std::memchr(data, '\n', window));
-  if (lf != nullptr) {
-    const auto raw = static_cast<std::size_t>(lf - data);
-    const std::size_t content = raw > 0 && data[raw - 1] == '\r' ? raw - 1 : raw;
-    if (content + 1 <= LineReader::kMaxRead) return {data, raw + 1};
-  }
-  return {data, std::min(size, LineReader::kMaxRead)};
-}
-
 // Counts the lines of a piece as LineReader hands them out, of the file in
-// memory when `memory` is given. The first line of the file must be a line
-// of a text file.
+// memory when `memory` is given.
 void CountPieceLines(LineReader& reader, const char* memory, unsigned long long size, Piece& piece, PieceWork& work,
                      bool caller) {
   if (memory != nullptr) {
     const auto begin = static_cast<std::size_t>(piece.begin);
     const auto end = static_cast<std::size_t>(std::min(piece.end, size));
-    if (begin == 0 && size > 0 && !IsTextLine(FirstLine(memory, static_cast<std::size_t>(size)))) {
-      piece.notText = true;
-      return;
-    }
     piece.lines = static_cast<long long>(CountLines(memory, begin, end));
     work.Check(caller, end - begin);
     return;
@@ -272,10 +246,6 @@ void CountPieceLines(LineReader& reader, const char* memory, unsigned long long 
   unsigned long long checked = piece.begin;
   std::string_view line;
   while (reader.Next(line)) {
-    if (piece.lines == 0 && piece.begin == 0 && !IsTextLine(line)) {
-      piece.notText = true;
-      return;
-    }
     if (++piece.lines % kLinesPerCheck == 0) {
       const bool goOn = work.Check(caller, reader.Offset() - checked);
       checked = reader.Offset();
@@ -335,7 +305,10 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
   // come; it has no effect on regular files, the only kind read here.
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
+  if (std::optional<ReadResult> failed = UnopenableFile(path, file.get(), info)) return *failed;
+  // Read on, a file that is no text would be refused for its rate, which
+  // says nothing of the real cause.
+  if (!LooksLikeText(FileHead(file.get()))) return Refused(kNotTextMessage);
   const auto size = static_cast<unsigned long long>(info.st_size);
 
   // A file that is not large is read into memory once.
@@ -381,7 +354,6 @@ ReadResult ReadCsv(const std::string& path, WaveData& record, const Progress* pr
       },
       [&] { work.Report(); });
   if (work.Cancelled()) return ReadCancelled();
-  if (pieces[0].notText) return Refused(kNotTextMessage);
   long long lineCount = 0;
   for (const Piece& piece : pieces) {
     if (piece.failed) return Refused("ファイルを最後まで読めませんでした。");

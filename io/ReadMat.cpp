@@ -219,7 +219,8 @@ ReadResult ReadMat(const std::string& path, const ReadOptions& options, WaveData
     return Refused("サンプリング周波数は 0.000001 から 2147483647 までで指定してください。");
   }
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
+  if (::stat(path.c_str(), &info) != 0) return CannotOpen(path, errno);
+  if (!S_ISREG(info.st_mode)) return CannotOpen(path, 0);
   ProgressTicker ticker(progress);
   if (ticker.Cancelled()) return ReadCancelled();
   if (const std::optional<std::string> problem = MatFileProblem(path)) return Refused(*problem);

@@ -2,15 +2,50 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-ReadResult CannotOpen() {
+#include "io/ShiftJisText.h"
+#include "io/SystemErrorText.h"
+
+ReadResult CannotOpen(std::string_view path, int error) {
   ReadResult result;
   result.status = ReadStatus::CannotOpen;
   result.message = kCannotOpenMessage;
   result.title = kCannotOpenTitle;
+  std::string cause;
+  std::string remedy;
+  switch (error) {
+    case 0:
+      cause = "記録のファイルではありません（フォルダ、装置、パイプなど）";
+      remedy = "記録のファイルを選んでください。";
+      break;
+    case ENOENT:
+    case ENOTDIR:
+      cause = SystemErrorText(error);
+      remedy = "ファイルの場所と名前を確かめてください。";
+      break;
+    case EACCES:
+    case EPERM:
+      cause = SystemErrorText(error);
+      remedy = "ファイルを読む権限があるか確かめてください。";
+      break;
+    default:
+      cause = SystemErrorText(error);
+      break;
+  }
+  // The path as the user knows it, with no control byte that could break
+  // the line it is shown on.
+  result.detail = "「" + FieldText(DisplayUtf8(path)) + "」：" + cause + "。" + remedy;
   return result;
+}
+
+std::optional<ReadResult> UnopenableFile(std::string_view path, int fd, struct stat& info) {
+  if (fd < 0) return CannotOpen(path, errno);
+  if (::fstat(fd, &info) != 0) return CannotOpen(path, errno);
+  if (!S_ISREG(info.st_mode)) return CannotOpen(path, 0);
+  return std::nullopt;
 }
 
 ReadResult Refused(std::string message) {

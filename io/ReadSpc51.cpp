@@ -11,6 +11,7 @@
 
 #include "io/FileHandle.h"
 #include "io/ProgressTicker.h"
+#include "io/TextSniff.h"
 
 namespace {
 
@@ -99,25 +100,28 @@ ReadResult ReadSpc51(const std::string& path, WaveData& record, const Progress* 
   // come; it has no effect on regular files, the only kind read here.
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
+  if (std::optional<ReadResult> failed = UnopenableFile(path, file.get(), info)) return *failed;
 
   unsigned char header[kSpc51HeaderSize];
-  if (ReadFully(file.get(), header, sizeof header) != sizeof header) {
-    return Refused("SPC-51ファイルのヘッダが不完全です（512バイト未満）。");
-  }
+  const std::size_t headerBytes = ReadFully(file.get(), header, sizeof header);
+  // A header that cannot be an SPC-51 header: most often a file of another
+  // kind read with the wrong type chosen, which the message says.
+  const auto notSpc51 = [&](const std::string& why) {
+    if (headerBytes > 0 && LooksLikeText(std::string_view(reinterpret_cast<const char*>(header), headerBytes))) {
+      return Refused("SPC-51形式のファイルではありません（テキストファイルです）。"
+                     "標準CSVのファイルなら、ファイルの種類で「標準CSV(*.csv)」を選んでください。");
+    }
+    return Refused("SPC-51形式のファイルではないようです（" + why + "）。");
+  };
+  if (headerBytes != sizeof header) return notSpc51("512バイトのヘッダがありません");
   const int channelCount = Int16At(header + kChannelCountOffset);
   const std::int32_t sampleCount = Int32At(header + kSampleCountOffset);
   const int rate = Int16At(header + kRateOffset);
   if (channelCount < 1 || channelCount > kMaxChannels) {
-    return Refused("SPC-51ファイルのチャンネル数 " + std::to_string(channelCount) +
-                   " は扱えません（1～8チャンネル）。");
+    return notSpc51("ヘッダのチャンネル数 " + std::to_string(channelCount) + " は 1～8 のどれでもありません");
   }
-  if (sampleCount < 0) {
-    return Refused("SPC-51ファイルのデータ数 " + std::to_string(sampleCount) + " は正しくありません。");
-  }
-  if (rate <= 0) {
-    return Refused("SPC-51ファイルのサンプリング周波数 " + std::to_string(rate) + " は正しくありません。");
-  }
+  if (sampleCount < 0) return notSpc51("ヘッダのデータ数 " + std::to_string(sampleCount) + " が負です");
+  if (rate <= 0) return notSpc51("ヘッダのサンプリング周波数 " + std::to_string(rate) + " が正ではありません");
   // Raw counts and physical values: six bytes a sample.
   const unsigned long long bytes = static_cast<unsigned long long>(sampleCount) * channelCount *
                                    (sizeof(std::int16_t) + sizeof(float));

@@ -20,6 +20,7 @@
 #include "io/ProgressTicker.h"
 #include "io/ReadCsv.h"
 #include "io/TextLayout.h"
+#include "io/TextSniff.h"
 #include "io/ThreadTeam.h"
 
 namespace {
@@ -274,7 +275,7 @@ ReadResult ReadText(const std::string& path, const ReadOptions& options, WaveDat
   }
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
+  if (std::optional<ReadResult> failed = UnopenableFile(path, file.get(), info)) return *failed;
   const auto size = static_cast<std::size_t>(info.st_size);
   if (!FitsInMemory(size)) return Refused("ファイルが大きすぎて、このコンピュータのメモリに読み込めません。");
 
@@ -312,11 +313,8 @@ ReadResult ParseText(std::string_view text, bool whole, const ReadOptions& optio
   const char* const data = text.data();
   const std::size_t size = text.size();
 
-  // Not a text file: UTF-16, or NUL bytes at its start.
   const std::string_view head(data, std::min(size, kHeadBytes));
-  if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") || head.find('\0') != std::string_view::npos) {
-    return Refused(kNotTextMessage);
-  }
+  if (!LooksLikeText(head.substr(0, kTextSniffBytes))) return Refused(kNotTextMessage);
   const TextLayoutResult found = DetectTextLayout(head, whole && size <= kHeadBytes, options);
   if (!found.Layout) return Refused(found.Message);
   const TextLayout& layout = *found.Layout;

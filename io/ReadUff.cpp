@@ -360,7 +360,7 @@ std::optional<double> RateFromIncrementText(std::string_view text) {
 ReadResult ReadUff(const std::string& path, const ReadOptions& options, WaveData& record, const Progress* progress) {
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
+  if (std::optional<ReadResult> failed = UnopenableFile(path, file.get(), info)) return *failed;
   const auto size = static_cast<std::size_t>(info.st_size);
   if (!FitsInMemory(size)) return Refused("ファイルが大きすぎて、このコンピュータのメモリに読み込めません。");
   const std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(size + 1);

@@ -97,7 +97,7 @@ std::optional<std::string> CutDataChunk(int fd, long long fileSize) {
 ReadResult ReadWav(const std::string& path, const ReadOptions& options, WaveData& record, const Progress* progress) {
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return CannotOpen();
+  if (std::optional<ReadResult> failed = UnopenableFile(path, file.get(), info)) return *failed;
   if (const std::optional<std::string> cut = CutDataChunk(file.get(), static_cast<long long>(info.st_size))) {
     return Refused(*cut);
   }
@@ -108,8 +108,9 @@ ReadResult ReadWav(const std::string& path, const ReadOptions& options, WaveData
   // libsndfile reads a descriptor of its own, from the start.
   const int own = ::dup(file.get());
   if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
+    const int error = errno;
     if (own >= 0) ::close(own);
-    return CannotOpen();
+    return CannotOpen(path, error);
   }
   SF_INFO format{};
   SNDFILE* sound = sndfile.open(own, SFM_READ, &format, SF_TRUE);

@@ -48,3 +48,7 @@ std::string SystemErrorText(int error) {
       return "エラーが起きました（エラー番号 " + std::to_string(error) + "）";
   }
 }
+
+std::string WithDetail(const std::string& message, const std::string& detail) {
+  return detail.empty() ? message : message + "\n" + detail;
+}

@@ -8,3 +8,7 @@
 // "ファイルまたはフォルダが見つかりません" for ENOENT and the like; any other
 // number gives a generic text that names it ("エラー番号 N").
 std::string SystemErrorText(int error);
+
+// A message and its second line (the cause, what to do) as one text, for a
+// message box or stderr; the message alone when there is no second line.
+std::string WithDetail(const std::string& message, const std::string& detail);

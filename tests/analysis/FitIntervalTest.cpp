@@ -68,7 +68,7 @@ TEST(FitIntervalTest, GivesNoneWithoutAUsableResult) {
     EXPECT_FALSE(EvaluationInterval(changed).has_value()) << c.what;
   }
   FitEvaluation failed = fit;
-  failed.Failure = FitFailure{FitFailureKind::SolverFailed, "最小二乗法評価が異常です"};
+  failed.Failure = FitFailure{FitFailureKind::SolverFailed, "最小二乗法評価が異常です", "評価エラー", ""};
   EXPECT_FALSE(EvaluationInterval(failed).has_value());
 }
 

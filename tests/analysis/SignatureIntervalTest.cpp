@@ -62,7 +62,7 @@ TEST(SignatureIntervalTest, GivesNoneWhenTheGroupsCannotBeFormed) {
   EXPECT_FALSE(SignatureInterval(record.Samples, rd, beyond).has_value()) << "points beyond the signature";
 
   FitEvaluation failed = fit;
-  failed.Failure = FitFailure{FitFailureKind::SolverFailed, "最小二乗法評価が異常です"};
+  failed.Failure = FitFailure{FitFailureKind::SolverFailed, "最小二乗法評価が異常です", "評価エラー", ""};
   EXPECT_FALSE(SignatureInterval(record.Samples, rd, failed).has_value()) << "failed evaluation";
 }
 

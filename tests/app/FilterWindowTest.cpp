@@ -147,7 +147,7 @@ TEST_F(FilterWindowTest, ReReadThatFailsLeavesRecordPictureLabelAndBoxAsTheyWere
 
   RunDialog(false, "2", "0.1");  // would turn the filter off, but the file is gone
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text, "ファイルが開けません");
+  EXPECT_EQ(FirstLine(platform.messages[0].text), "ファイルが開けません");
   EXPECT_EQ(platform.quitRequests, 0);
   EXPECT_EQ(Samples(), filtered);
   EXPECT_TRUE(open->Plot()->PlotCanvas().Image() == picture);

@@ -298,7 +298,7 @@ TEST_F(GraphWindowsTest, ATextThatIsNoNumberStopsTheApplyAtItsConversion) {
   InFormat<QLineEdit>("EdMaxY").setText("abc");
   Apply();
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text, "'abc' は浮動小数点数ではありません");
+  EXPECT_EQ(platform.messages[0].text, "'abc' は浮動小数点数ではありません\n半角数字の数値で入力してください（例：1.5、0.03、1e-3）。");
   const TMyGraph& scatter = graph->MyGraph1();
   // The counts and the X value per division were assigned before MaxY was read.
   EXPECT_EQ(scatter.NGridX, 3);
@@ -315,7 +315,7 @@ TEST_F(GraphWindowsTest, ATextThatIsNoNumberStopsTheApplyAtItsConversion) {
   StepDown("UpDown3", 1);
   Apply();
   ASSERT_EQ(platform.messages.size(), 2u);
-  EXPECT_EQ(platform.messages[1].text, "'2,5' は浮動小数点数ではありません");
+  EXPECT_EQ(platform.messages[1].text, "'2,5' は浮動小数点数ではありません\n小数点は「.」で入力してください（例：1.5）。");
   EXPECT_EQ(scatter.NGridX, 2);
   EXPECT_EQ(scatter.VValueX, static_cast<float>(5.0 / 3));
   EXPECT_EQ(scatter.VValueY, 0.02f);

@@ -92,7 +92,9 @@ TEST_F(MainWindowTest, CancelAndRefusedFilesKeepTheLoadedRecord) {
   EXPECT_EQ(platform.quitRequests, 0);
 
   Load(dir.File("missing.csv"));
-  EXPECT_EQ(platform.messages.back().text, "ファイルが開けません");
+  // The fixed message, then which file and why.
+  EXPECT_EQ(platform.messages.back().text, "ファイルが開けません\n「" + dir.File("missing.csv") +
+                                               "」：ファイルまたはフォルダが見つかりません。ファイルの場所と名前を確かめてください。");
   EXPECT_EQ(platform.messages.back().title, "ファイルオープンエラー");
   EXPECT_EQ(platform.messages.back().icon, MessageIcon::Warning);
   EXPECT_EQ(platform.quitRequests, 0);  // the program goes on with the record it has
@@ -138,7 +140,7 @@ TEST_F(MainWindowTest, StartBoxSliderAndArrows) {
   EXPECT_EQ(session->View().Start, 1500);
   TypeStart("");
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text, "'' は整数ではありません");
+  EXPECT_EQ(platform.messages[0].text, "'' は整数ではありません\n半角数字の整数で入力してください（例：2000）。");
   EXPECT_EQ(TrackBar1()->value(), 1500);
   TypeStart("300");
   open->Button4Click();
@@ -210,14 +212,14 @@ TEST_F(MainWindowTest, EvaluationFailuresAreReportedAndTheProgramGoesOn) {
   EdInitH()->setText("1.0");
   open->Button6Click();
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text, "減衰係数の評価が異常です");
+  EXPECT_EQ(platform.messages[0].text, "減衰係数の評価が異常です\n減衰比が 1 以上になりました。初期値 h を 0〜1 の範囲で見直してください。");
   EXPECT_EQ(platform.messages[0].title, "評価エラー");
   EXPECT_EQ(platform.quitRequests, 0);
   EXPECT_EQ(Results(), rows);
 
   EdInitH()->setText("abc");
   Button9()->click();  // through the control, as every error reaches the general handler
-  EXPECT_EQ(platform.messages.back().text, "'abc' は浮動小数点数ではありません");
+  EXPECT_EQ(platform.messages.back().text, "'abc' は浮動小数点数ではありません\n半角数字の数値で入力してください（例：1.5、0.03、1e-3）。");
 }
 
 TEST_F(MainWindowTest, ResultsFileThatCannotBeCreatedWarnsOnceAndEvaluationsGoOn) {

@@ -189,7 +189,9 @@ class NothingLostTest : public MainWindowTest {
   void ExpectReportedAndUnchanged(const std::string& text, const std::string& title, const std::string& rows,
                                   const WindowState& before) {
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, text);
+    // The fixed text, with a line of advice under it.
+    EXPECT_EQ(FirstLine(platform.messages[0].text), text);
+    EXPECT_GT(platform.messages[0].text.size(), text.size() + 1);
     EXPECT_EQ(platform.messages[0].title, title);
     EXPECT_EQ(platform.messages[0].icon, MessageIcon::Warning);
     EXPECT_EQ(platform.quitRequests, 0);
@@ -457,7 +459,7 @@ TEST(CliResultsFile, RowsOfEveryFitAreOnDiskAndFailedFitsCreateNothing) {
   const CliProcess missing =
       RunCliProcess(dir, {"fit", dir.File("gone.csv"), "--channel", "1", "--results", results});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "ファイルが開けません\n");
+  EXPECT_EQ(FirstLine(missing.err), "ファイルが開けません");
   EXPECT_FALSE(std::filesystem::exists(results));
 
   // Three fits: the header once, then each printed row in the file's bytes.

@@ -71,7 +71,7 @@ TEST_F(WindowFilesTest, AFailedEvaluationIsLoggedBeforeItsMessageShows) {
   window.findChild<QLineEdit*>("EdInitH")->setText("1.0");  // no oscillation left to fit
   window.Button9Click();
   ASSERT_EQ(watching.messages.size(), 1u);
-  EXPECT_EQ(watching.messages[0].text, "減衰係数の評価が異常です");
+  EXPECT_EQ(FirstLine(watching.messages[0].text), "減衰係数の評価が異常です");
   const std::string logged = watching.logWhenShown[0];
   EXPECT_EQ(logged.rfind(EvaluationLogHeader(), 0), 0u);
   EXPECT_NE(logged.find(",sample0.csv,1,P1,2000,5,"), std::string::npos) << logged;

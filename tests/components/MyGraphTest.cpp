@@ -183,7 +183,8 @@ TEST_F(TMyGraphTest, LogarithmicAxisFromZeroIsReportedAndTheFrameStillDrawn) {
   graph.LinearY = false;
   graph.DrawWaku();
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text, "Y Logarithmic Scale can not be determind.");
+  EXPECT_EQ(platform.messages[0].text,
+            "Y Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。");
   EXPECT_EQ(platform.messages[0].title, "Y Scale Error");
   EXPECT_EQ(platform.quitRequests, 0);  // the program goes on
   // Four divisions of 250 pixels: 62 each.
@@ -360,7 +361,7 @@ TEST_F(TMyGraphTest, ScaleUnit1CentresTheOriginForNegativeData) {
   const float negative[] = {-0.5f, 30.0f};
   graph.YScaleUnit1(2, negative);
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text, "負のデータを対数目盛りでは表せません");
+  EXPECT_EQ(platform.messages[0].text, "負のデータを対数目盛りでは表せません\n負の値のあるデータは線形目盛りで表示してください。");
   EXPECT_EQ(platform.messages[0].title, "目盛り設定エラー");
   EXPECT_EQ(platform.messages[0].icon, MessageIcon::Warning);
   EXPECT_EQ(platform.quitRequests, 0);

@@ -39,11 +39,12 @@ const std::string kTooFewLines = "CSVファイルの行数が足りません（�
 const std::string kBadRate = "サンプリング周波数（2行目）が正しくありません。0.000001 から 2147483647 までの数が必要です。";
 const std::string kNotText =
     "標準CSV形式のテキストファイルではありません（UTF-16で保存されたファイルか、テキストでないファイルです）。";
-const std::string kShortHeader = "SPC-51ファイルのヘッダが不完全です（512バイト未満）。";
+const std::string kShortHeader = "SPC-51形式のファイルではないようです（512バイトのヘッダがありません）。";
 const std::string kShortChannelInfo = "SPC-51ファイルのチャンネル情報が不完全です。";
 
 std::string ChannelCountMessage(int count) {
-  return "SPC-51ファイルのチャンネル数 " + std::to_string(count) + " は扱えません（1～8チャンネル）。";
+  return "SPC-51形式のファイルではないようです（ヘッダのチャンネル数 " + std::to_string(count) +
+         " は 1～8 のどれでもありません）。";
 }
 
 // A damped oscillation of 3.7 Hz with damping ratio 0.04 and phase 0.7.
@@ -210,6 +211,11 @@ std::vector<BadInput> Catalogue(bool permissionsStopReads) {
   table.push_back(Refusal("UTF-16 big-endian with its mark", csv,
                           Text("\xFE\xFF\0" "A\0\n\0" "1\0" "0\0" "0\0\n\0m\0\n\0u\0\n\0" "7\n"s), kNotText));
   table.push_back(Refusal("NUL inside a name", csv, Text("Pa\0b,Q\n100\nm\nu,v\n1,2\n"s), kNotText));
+  // A binary file whose first line holds no NUL (a PNG starts "\x89PNG\r\n"):
+  // read on, it would be refused for its rate.
+  std::string picture = "\x89PNG\r\n\x1A\n"s;
+  for (int i = 0; picture.size() < 600; ++i) picture += static_cast<char>((i * 37 + 11) % 256);
+  table.push_back(Refusal("binary data after a clean first line", csv, Text(picture, "picture.png"), kNotText));
   table.push_back(ReadAs("UTF-8 mark before the first name", csv, Text("\xEF\xBB\xBF測点,Q\n100\nm\nu,v\n1,2\n"),
                          [](const WaveData& r, const ReadResult&) {
                            EXPECT_EQ(r.ChannelCount, 2);
@@ -297,6 +303,10 @@ std::vector<BadInput> Catalogue(bool permissionsStopReads) {
 
   // --- SPC-51 file sizes ----------------------------------------------------
   table.push_back(Refusal("SPC-51 of 0 bytes", dbl, Text(TruncatedSpc(0), "bad.dbl"), kShortHeader));
+  table.push_back(Refusal("a CSV file chosen as SPC-51", dbl,
+                          Text("A,B\n100\nm\nu,v\n" + std::string(600, '1') + ",2\n", "data.dbl"),
+                          "SPC-51形式のファイルではありません（テキストファイルです）。標準CSVのファイルなら、"
+                          "ファイルの種類で「標準CSV(*.csv)」を選んでください。"));
   table.push_back(Refusal("SPC-51 of 511 bytes", dbl, Text(TruncatedSpc(511), "bad.dbl"), kShortHeader));
   table.push_back(Refusal("SPC-51 of 512 bytes", dbl, Text(TruncatedSpc(512), "bad.dbl"), kShortChannelInfo));
   table.push_back(Refusal("SPC-51 of 600 bytes", dbl, Text(TruncatedSpc(600), "bad.dbl"), kShortChannelInfo));
@@ -314,7 +324,7 @@ std::vector<BadInput> Catalogue(bool permissionsStopReads) {
                             ChannelCountMessage(count)));
   }
   table.push_back(Refusal("SPC-51 sample count -1", dbl, Spc([](Spc51Builder& f) { f.sampleCount = -1; }),
-                          "SPC-51ファイルのデータ数 -1 は正しくありません。"));
+                          "SPC-51形式のファイルではないようです（ヘッダのデータ数 -1 が負です）。"));
   table.push_back(ReadAs("SPC-51 sample count 0", dbl, Spc([](Spc51Builder& f) { f.sampleCount = 0; }),
                          [](const WaveData& r, const ReadResult& result) {
                            EXPECT_EQ(r.ChannelCount, 3);
@@ -326,9 +336,9 @@ std::vector<BadInput> Catalogue(bool permissionsStopReads) {
                           Spc([](Spc51Builder& f) { f.sampleCount = std::numeric_limits<std::int32_t>::max(); }),
                           "データ数 2147483647 が大きすぎて、このコンピュータのメモリに読み込めません。"));
   table.push_back(Refusal("SPC-51 rate 0", dbl, Spc([](Spc51Builder& f) { f.rate = 0; }),
-                          "SPC-51ファイルのサンプリング周波数 0 は正しくありません。"));
+                          "SPC-51形式のファイルではないようです（ヘッダのサンプリング周波数 0 が正ではありません）。"));
   table.push_back(Refusal("SPC-51 rate -100", dbl, Spc([](Spc51Builder& f) { f.rate = -100; }),
-                          "SPC-51ファイルのサンプリング周波数 -100 は正しくありません。"));
+                          "SPC-51形式のファイルではないようです（ヘッダのサンプリング周波数 -100 が正ではありません）。"));
   table.push_back(Refusal("SPC-51 NaN calibration", dbl,
                           Spc([](Spc51Builder& f) { f.channels[2].calibration = std::numeric_limits<float>::quiet_NaN(); }),
                           "SPC-51ファイルのチャンネル3の校正係数が数値ではありません。"));

@@ -8,6 +8,9 @@
 
 #include "components/Platform.h"
 
+// A message's first line: the fixed text, without the line of advice under it.
+inline std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
 class RecordingPlatform : public Platform {
  public:
   struct Message {
