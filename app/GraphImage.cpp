@@ -6,14 +6,14 @@
 #include "components/qt/WindowLook.h"
 
 TGraphImage::TGraphImage(Platform& platform, int width, int height, QWidget* parent)
-    : QWidget(parent), canvas_(width, height), graph_(canvas_, platform) {
+    : QWidget(parent), canvas_(width, height, ScreenPixelRatio()), graph_(canvas_, platform) {
   setFixedSize(width, height);
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void TGraphImage::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  PaintExactPicture(painter, canvas_.Bitmap());
+  PaintExactPicture(painter, canvas_.Shown());
 }
 
 void TGraphImage::mousePressEvent(QMouseEvent* event) {

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "components/MyGraph.h"
-#include "components/qt/QtCanvas.h"
+#include "components/qt/DisplayCanvas.h"
 
 class Platform;
 
@@ -17,7 +17,7 @@ class TGraphImage final : public QWidget {
   TGraphImage(Platform& platform, int width, int height, QWidget* parent = nullptr);
 
   TMyGraph& Graph() { return graph_; }
-  const QtCanvas& Picture() const { return canvas_; }
+  const DisplayCanvas& Picture() const { return canvas_; }
   // Shows the picture as it now stands.
   void Refresh() { update(); }
 
@@ -31,6 +31,6 @@ class TGraphImage final : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  QtCanvas canvas_;
+  DisplayCanvas canvas_;
   TMyGraph graph_;
 };

@@ -5,7 +5,7 @@
 
 #include "components/qt/WindowLook.h"
 
-OverviewPicture::OverviewPicture(int width, int height, QWidget* parent) : QWidget(parent), canvas_(width, height) {
+OverviewPicture::OverviewPicture(int width, int height, QWidget* parent) : QWidget(parent), canvas_(width, height, ScreenPixelRatio()) {
   setFixedSize(width, height);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setCursor(Qt::PointingHandCursor);
@@ -13,7 +13,7 @@ OverviewPicture::OverviewPicture(int width, int height, QWidget* parent) : QWidg
 
 void OverviewPicture::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  PaintExactPicture(painter, canvas_.Bitmap());
+  PaintExactPicture(painter, canvas_.Shown());
 }
 
 void OverviewPicture::mousePressEvent(QMouseEvent* event) {

@@ -6,14 +6,14 @@
 #include <QWidget>
 #include <functional>
 
-#include "components/qt/QtCanvas.h"
+#include "components/qt/DisplayCanvas.h"
 
 class OverviewPicture final : public QWidget {
  public:
   OverviewPicture(int width, int height, QWidget* parent = nullptr);
 
-  QtCanvas& Picture() { return canvas_; }
-  const QtCanvas& Picture() const { return canvas_; }
+  DisplayCanvas& Picture() { return canvas_; }
+  const DisplayCanvas& Picture() const { return canvas_; }
   void Refresh() { update(); }
 
   // Called with the pixel under the mouse.
@@ -24,5 +24,5 @@ class OverviewPicture final : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  QtCanvas canvas_;
+  DisplayCanvas canvas_;
 };

@@ -6,14 +6,14 @@
 #include "components/qt/WindowLook.h"
 
 WavePlot::WavePlot(int width, int height, QWidget* parent)
-    : QWidget(parent), canvas_(width, height), wave_(canvas_) {
+    : QWidget(parent), canvas_(width, height, ScreenPixelRatio()), wave_(canvas_) {
   setFixedSize(width, height);
   setMouseTracking(true);
 }
 
 void WavePlot::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  PaintExactPicture(painter, canvas_.Bitmap());
+  PaintExactPicture(painter, canvas_.Shown());
 }
 
 void WavePlot::mouseMoveEvent(QMouseEvent* event) {

@@ -1,5 +1,5 @@
-// The waveform plot control MyWave1: a TMyWave drawing on a QImage canvas of
-// the control's size, shown as it stands. Mouse movement and clicks go to the
+// The waveform plot control MyWave1: a TMyWave drawing on a canvas of the
+// control's size, shown as it stands (at the screen's pixel ratio). Mouse movement and clicks go to the
 // window's handlers.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "components/MyWave.h"
-#include "components/qt/QtCanvas.h"
+#include "components/qt/DisplayCanvas.h"
 
 class WavePlot : public QWidget {
   Q_OBJECT
@@ -17,7 +17,7 @@ class WavePlot : public QWidget {
   WavePlot(int width, int height, QWidget* parent = nullptr);
 
   TMyWave& Wave() { return wave_; }
-  QtCanvas& PlotCanvas() { return canvas_; }
+  DisplayCanvas& PlotCanvas() { return canvas_; }
 
   // Called after drawing, so the control shows the new picture.
   void Refresh() { update(); }
@@ -31,6 +31,6 @@ class WavePlot : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  QtCanvas canvas_;
+  DisplayCanvas canvas_;
   TMyWave wave_;
 };

@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-ipaexfont-gothic fonts-motoya-l-maruberi
   qt6-translations-l10n
-  xvfb xdotool x11-apps x11-utils
+  xvfb xdotool x11-apps x11-utils xclip python3
   librsvg2-bin desktop-file-utils appstream man-db file
   locales-all strace poppler-utils parallel sqlite3
 )

@@ -54,12 +54,25 @@ QFont QtCanvas::DefaultFont() {
   QFont font(QString::fromLatin1(kFontFamily));
   font.setPixelSize(kFontPixelSize);
   font.setStyleStrategy(QFont::NoAntialias);
+  // Named, not left to the default: on a screen scaled above 100 % Qt turns
+  // the default hinting off, which would change the glyphs and widths of the
+  // exact picture. Without antialiasing every hinting but none renders the
+  // same monochrome glyphs, so this is the picture of an unscaled screen.
+  font.setHintingPreference(QFont::PreferVerticalHinting);
   return font;
 }
 
 const QFont& QtCanvas::Font() {
-  if (!font_) font_ = DefaultFont();
+  if (!font_) {
+    font_ = DefaultFont();
+    font_->setPixelSize(fontPixelSize_);
+  }
   return *font_;
+}
+
+void QtCanvas::SetFontPixelSize(int pixelSize) {
+  fontPixelSize_ = std::max(pixelSize, 1);
+  font_.reset();
 }
 
 void QtCanvas::Span(std::uint32_t* bits, qsizetype stride, int y, long long x0, long long x1,
@@ -76,7 +89,7 @@ void QtCanvas::RasterLine(long long x0, long long y0, long long x1, long long y1
                           int clipH, Plot plot) const {
   const int width = penWidth_;
   const bool wide = width > 1;
-  const bool dotted = !wide && penStyle_ == PenStyle::Dot;
+  const bool dotted = width <= dotScale_ && penStyle_ == PenStyle::Dot;
   const long long dx = x1 - x0, dy = y1 - y0;
   const bool xMajor = std::llabs(dx) >= std::llabs(dy);
   const long long major = xMajor ? std::llabs(dx) : std::llabs(dy);
@@ -121,7 +134,7 @@ void QtCanvas::RasterLine(long long x0, long long y0, long long x1, long long y1
   last = firstAtLeast(first, last + 1, oHigh + 1) - 1;
 
   for (long long i = first; i <= last; ++i) {
-    if (dotted && i % (kDotOn + kDotOff) >= kDotOn) continue;
+    if (dotted && i % ((kDotOn + kDotOff) * dotScale_) >= kDotOn * dotScale_) continue;
     const long long m = m0 + mStep * i;
     const long long c = c0 + cStep * offset(i);
     for (int k = below; k <= above; ++k) {

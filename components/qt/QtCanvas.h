@@ -63,6 +63,13 @@ class QtCanvas final : public Canvas {
 
   static QFont DefaultFont();
 
+  // For a picture drawn at k device pixels per unit (see DisplayCanvas): the
+  // dots of a dotted pen grow to k·3 on, k·3 off and stay dotted up to pen
+  // width k; text is drawn at `pixelSize`. Today's pictures use 1 and
+  // kFontPixelSize.
+  void SetDotScale(int k) { dotScale_ = k < 1 ? 1 : k; }
+  void SetFontPixelSize(int pixelSize);
+
   int Width() const override { return image_.width(); }
   int Height() const override { return image_.height(); }
 
@@ -103,6 +110,8 @@ class QtCanvas final : public Canvas {
 
   QImage image_;
   std::optional<QFont> font_;
+  int fontPixelSize_ = kFontPixelSize;
+  int dotScale_ = 1;
   int penX_ = 0, penY_ = 0;
   Rgb penColor_{0, 0, 0};
   int penWidth_ = 1;

@@ -1,5 +1,6 @@
 #include "components/qt/WindowLook.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QWidget>
 
@@ -18,7 +19,9 @@ void SetFormTextColour(QPalette& palette, const QColor& colour) {
   }
 }
 
+double ScreenPixelRatio() { return qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0; }
+
 void PaintExactPicture(QPainter& painter, const QImage& picture) {
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  painter.drawImage(QRect(0, 0, picture.width(), picture.height()), picture);
+  painter.drawImage(QRectF(QPointF(0, 0), picture.deviceIndependentSize()), picture);
 }

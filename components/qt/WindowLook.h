@@ -30,8 +30,13 @@ void SetLiveTextColour(QPalette& palette, QPalette::ColorRole role, const QColor
 // WindowText, ButtonText and Text of a window's palette, as above.
 void SetFormTextColour(QPalette& palette, const QColor& colour);
 
-// Shows an exact picture (a plot) at the top left of a widget of its size. On
-// a screen with more device pixels than logical ones each picture pixel
-// becomes a block of whole device pixels, never a blurred mixture: the
-// picture stays the exact one that is copied and saved.
+// Shows a plot's picture at the top left of a widget of its logical size. A
+// picture drawn at the screen's device pixel ratio (DisplayCanvas::Shown)
+// lands pixel on pixel; a picture of fewer pixels than the screen has is
+// never blurred: each of its pixels becomes a block of device pixels.
 void PaintExactPicture(QPainter& painter, const QImage& picture);
+
+// The device pixel ratio plots are drawn at: the highest of the screens' when
+// the program starts (2 under QT_SCALE_FACTOR=2). A window moved later to a
+// screen of another ratio shows the same picture, scaled.
+double ScreenPixelRatio();
