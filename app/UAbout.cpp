@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "io/Version.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/qt/Fonts.h"
 #include "components/qt/ScreenCentre.h"
 #include "components/qt/WindowLook.h"
@@ -156,6 +157,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent) {
   OKButton->setGeometry(159, 228, 75, 25);
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+  NameControls(*this);
 }
 
 void TAbout::ShowWindow() {

@@ -11,6 +11,7 @@
 #include "analysis/BandPass.h"
 #include "app/Conversions.h"
 #include "io/NumberText.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/Platform.h"
 #include "session/Session.h"
 #include "components/qt/Fonts.h"
@@ -74,6 +75,7 @@ TCenter::TCenter(Platform& platform, const Session& session, QWidget* parent)
   Button1->setGeometry(97, 112, 75, 25);
   Button1->setDefault(true);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  NameControls(*this, {{"EdCenter", "中央振動数（Hz）"}, {"EdRatio", "帯域幅率（１未満）"}});
 }
 
 bool TCenter::BandOn() const { return CBBand->isChecked(); }

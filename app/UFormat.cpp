@@ -11,6 +11,7 @@
 #include "app/GraphImage.h"
 #include "app/UGraph.h"
 #include "app/UpDown.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/MyGraph.h"
 #include "components/Platform.h"
 
@@ -128,6 +129,12 @@ TGFormat::TGFormat(Platform& platform, TGraph& graph, QWidget* parent)
 
   graph_.SetFormatDialog(this);
   FormCreate();
+  NameControls(*this, {{"EdMaxY", "縦軸の最大値 MaxY"},
+                       {"EdGridY", "縦軸の目盛り数 NGridY"},
+                       {"EdSubY", "縦軸の補助目盛り数 SubY"},
+                       {"EdGridX", "横軸の目盛り数 NGridX"},
+                       {"EdSubX", "横軸の補助目盛り数 SubX"},
+                       {"EdMaxX", "横軸の最大値 MaxX"}});
 }
 
 // The scatter window holds this dialog through a guarded pointer, so nothing

@@ -13,6 +13,7 @@
 
 #include "app/GraphImage.h"
 #include "app/UFormat.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/MyGraph.h"
 #include "components/Platform.h"
 #include "components/qt/Fonts.h"
@@ -107,6 +108,7 @@ TGraph::TGraph(Platform& platform, Session& session, QWidget* parent)
   connect(button3_, &QPushButton::clicked, this, [this] { Button3Click(); });
 
   FormCreate();
+  NameControls(*this);
 }
 
 TGraph::~TGraph() = default;

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "io/Version.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/qt/Fonts.h"
 #include "components/qt/ScreenCentre.h"
 #include "components/qt/WindowLook.h"
@@ -151,6 +152,7 @@ THowTo::THowTo(QWidget* parent) : QWidget(parent, Qt::Window) {
   Button1->setObjectName("Button1");
   Button1->setGeometry(168, 448, 75, 25);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  NameControls(*this, {{"Memo1", "使い方"}});
 }
 
 void THowTo::ShowWindow() {

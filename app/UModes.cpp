@@ -8,6 +8,7 @@
 
 #include "analysis/Modes.h"
 #include "app/UCenter.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/Platform.h"
 #include "components/qt/ScreenCentre.h"
 #include "io/NumberText.h"
@@ -60,6 +61,7 @@ TModes::TModes(Platform& platform, const Session& session, QWidget* parent)
   Button2->setGeometry((kOuterWidth - 8 - 75) / 2, 234, 75, 25);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { accept(); });
+  NameControls(*this);
 }
 
 void TModes::SetStretch(int channel, std::int64_t start, float widthSeconds) {

@@ -28,6 +28,7 @@
 #include "app/URandomDec.h"
 #include "app/WavePlot.h"
 #include "io/Version.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/qt/Fonts.h"
 #include "components/qt/FormulaPicture.h"
 #include "components/qt/TkBtn.h"
@@ -56,6 +57,10 @@ TOpen::TOpen(Platform& platform, Session& session, QWidget* parent)
   BuildMenu();
   setAcceptDrops(true);
   FormCreate();
+  NameControls(*this, {{"MyWave1", "波形グラフ（←→で移動、Home・Endで先頭・末尾へ）"},
+                       {"EdInitF", "振動数 f の初期値"},
+                       {"EdInitH", "減衰比 h の初期値"},
+                       {"TrackBar1", "表示位置"}});
 }
 
 TOpen::~TOpen() = default;
@@ -218,6 +223,11 @@ void TOpen::BuildControls() {
   plot_->move(24, 216);
   plot_->onMouseMove = [this](int x, int y) { Guard([&] { MyWave1MouseMove(x, y); }); };
   plot_->onMouseDown = [this](int, int) { Guard([this] { MyWave1Click(); }); };
+  plot_->onKey = [this](int key) {
+    bool used = false;
+    Guard([&] { used = PlotKey(key); });
+    return used;
+  };
   Label16 = MakeLabel("", 376, 624, "Label16");
   Label16->setMinimumWidth(320);
 

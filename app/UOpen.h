@@ -212,6 +212,9 @@ class TOpen : public QMainWindow {
   void SetTimeScaleCaptions();
   // Moves the start by a number of samples, kept within the slider's range.
   void MoveStart(long long samples);
+  // ←/→ move the view by the step, Home and End to the record's first and
+  // last screenful, while the plot has the focus.
+  bool PlotKey(int key);
   void EraseCursor();
   int CursorSample() const;
 

@@ -57,6 +57,30 @@ void TOpen::MoveStart(long long samples) {
   TrackBar1->setValue(static_cast<int>(target));
 }
 
+bool TOpen::PlotKey(int key) {
+  switch (key) {
+    case Qt::Key_Left:
+      Button4Click();
+      return true;
+    case Qt::Key_Right:
+      Button5Click();
+      return true;
+    case Qt::Key_Home:
+      TrackBar1->setValue(TrackBar1->minimum());
+      return true;
+    case Qt::Key_End: {
+      // The last start that still fills the width, as far as the record reaches.
+      const WaveData& record = session_.Record();
+      const long long shown = WindowSamples(record.Rate, session_.View().WidthSeconds);
+      TrackBar1->setValue(static_cast<int>(std::clamp<long long>(record.SampleCount - shown, TrackBar1->minimum(),
+                                                                 TrackBar1->maximum())));
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 void TOpen::SetTimeScaleCaptions() {
   const WidthChoice* table = session_.View().ScaleMode == TimeScaleMode::Standard ? kStandardWidths : kShortWidths;
   for (int i = 0; i < kWidthChoices; ++i) WidthItems[i]->setText(QString::fromUtf8(table[i].Caption));

@@ -11,6 +11,7 @@
 
 #include "app/Conversions.h"
 #include "app/UCenter.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/Platform.h"
 #include "components/qt/DisplayText.h"
 #include "components/qt/ScreenCentre.h"
@@ -156,6 +157,14 @@ TOtherFormat::TOtherFormat(Platform& platform, QWidget* parent) : QDialog(parent
   for (QLineEdit* edit : {EdRate, EdTimeColumn, EdSkip, EdScale, EdUnit}) connect(edit, &QLineEdit::textChanged, this, refresh);
   connect(RadioRate, &QRadioButton::toggled, this, refresh);
   EnableForKind();
+  NameControls(*this, {{"EdRate", "サンプリング周波数（Hz）"},
+                       {"EdTimeColumn", "時刻の列（何列目か）"},
+                       {"EdSkip", "見出しの行数"},
+                       {"CbVariable", "変数（MATLAB）"},
+                       {"EdScale", "倍率（WAV）"},
+                       {"EdUnit", "単位"},
+                       {"MemoLines", "ファイルの先頭の行"},
+                       {"MemoRows", "読み込まれる値の見本"}});
 }
 
 FileKind TOtherFormat::Kind() const {

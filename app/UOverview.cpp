@@ -17,6 +17,7 @@
 #include "app/Conversions.h"
 #include "app/OverviewPicture.h"
 #include "app/UGraph.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/AmplitudeGraph.h"
 #include "components/MyGraph.h"
 #include "components/Platform.h"
@@ -169,6 +170,7 @@ TOverview::TOverview(Platform& platform, Session& session, QWidget* parent)
   DrawStrip();
   DrawSpectrum();
   DrawAmplitudeGraphs();
+  NameControls(*this);
 }
 
 TOverview::~TOverview() = default;

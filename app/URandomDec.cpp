@@ -11,6 +11,7 @@
 #include "analysis/RandomDecrement.h"
 #include "app/Conversions.h"
 #include "app/UCenter.h"
+#include "components/qt/AccessibleNames.h"
 #include "components/Platform.h"
 #include "components/qt/ScreenCentre.h"
 #include "io/NumberText.h"
@@ -74,6 +75,7 @@ TRandomDec::TRandomDec(Platform& platform, QWidget* parent) : QDialog(parent), p
   Button2->setGeometry(170, 200, 75, 25);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { reject(); });
+  NameControls(*this);
 }
 
 void TRandomDec::SetRecord(double rate, std::span<const float> samples, std::int64_t shownFirst,

@@ -22,6 +22,8 @@ TUpDown::TUpDown(int min, int max, int position, QWidget* parent)
   setFixedSize(kWidth, kHeight);
   up_->setObjectName("Up");
   down_->setObjectName("Down");
+  up_->setAccessibleName("1 増やす");
+  down_->setAccessibleName("1 減らす");
   up_->setArrowType(Qt::UpArrow);
   down_->setArrowType(Qt::DownArrow);
   const int half = kHeight / 2;

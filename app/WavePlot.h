@@ -24,11 +24,16 @@ class WavePlot : public QWidget {
 
   std::function<void(int x, int y)> onMouseMove;
   std::function<void(int x, int y)> onMouseDown;
+  // A key pressed while the plot has the focus; true when it was used.
+  std::function<bool(int key)> onKey;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   DisplayCanvas canvas_;

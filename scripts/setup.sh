@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools
   zlib1g-dev libeigen3-dev libkissfft-dev libssl-dev libsqlite3-dev libsndfile1-dev libmatio-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-ipaexfont-gothic fonts-motoya-l-maruberi

@@ -15,5 +15,12 @@ bool InstallJapaneseTranslations(QCoreApplication& app) {
     return false;
   }
   QCoreApplication::installTranslator(translator);
+  // Ours after Qt's: the texts it holds are the ones Qt's leaves in English.
+  auto* gaps = new QTranslator(&app);
+  if (gaps->load(QStringLiteral(":/translations/oscalyx_ja.qm"))) {
+    QCoreApplication::installTranslator(gaps);
+  } else {
+    delete gaps;
+  }
   return true;
 }

@@ -1,5 +1,6 @@
 // Qt's own texts (file dialogs, the overwrite question, standard buttons) in
-// Japanese, from the translations the system's Qt installation carries.
+// Japanese, from the translations the system's Qt installation carries and,
+// for the few it leaves in English, our own (translations/oscalyx_ja.ts).
 #pragma once
 
 class QCoreApplication;

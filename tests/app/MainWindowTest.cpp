@@ -1,4 +1,6 @@
 #include <QDialogButtonBox>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -390,6 +392,8 @@ TEST_F(MainWindowTest, QtsOwnTextsAreJapanese) {
   QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
   EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), "キャンセル");
   EXPECT_EQ(buttons.button(QDialogButtonBox::Save)->text(), "保存");
+  // The file dialog's type column, which Qt's translation leaves in English.
+  EXPECT_EQ(QFileIconProvider().type(QFileInfo(QString::fromStdString(dir.path()))), "フォルダ");
 }
 
 // ---- Opening by drop, shortcuts --------------------------------------------
