@@ -35,7 +35,8 @@ int main(int argc, char* argv[]) {
   if (argc > 2) {
     std::fputs("oscalyx：引数が多すぎます。開く記録のファイルを１つだけ指定してください。\n"
                "使い方：oscalyx [ファイル]\n"
-               "　ファイル　拡張子が .dbl ならSPC-51計測データ、それ以外は標準CSVとして開きます。\n",
+               "　ファイル　拡張子が .dbl ならSPC-51計測データとして、.txt .asc .dat .tsv .wav .uff .unv .mat なら\n"
+               "　　　　　　読み込みの設定を聞いてから、それ以外は標準CSVとして開きます。\n",
                stderr);
     return 2;
   }
