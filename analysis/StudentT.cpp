@@ -41,12 +41,20 @@ double BetaFraction(double a, double b, double x) {
   return h;
 }
 
+// ln Γ(x) for x > 0. std::lgamma also writes the sign into the global
+// `signgam`, a data race when evaluations run on several threads; the
+// reentrant form keeps the sign to itself.
+double LogGamma(double x) {
+  int sign = 0;
+  return ::lgamma_r(x, &sign);
+}
+
 // The regularised incomplete beta function I_x(a, b), 0 ≤ x ≤ 1.
 double IncompleteBeta(double a, double b, double x) {
   if (x <= 0.0) return 0.0;
   if (x >= 1.0) return 1.0;
   const double logFront =
-      std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) + a * std::log(x) + b * std::log1p(-x);
+      LogGamma(a + b) - LogGamma(a) - LogGamma(b) + a * std::log(x) + b * std::log1p(-x);
   const double front = std::exp(logFront);
   if (x < (a + 1.0) / (a + b + 2.0)) return front * BetaFraction(a, b, x) / a;
   return 1.0 - front * BetaFraction(b, a, 1.0 - x) / b;
