@@ -118,7 +118,9 @@ void TOpen::RDClick() {
     return;
   }
   // The signature is a standard CSV record like any other, opened as the user
-  // would open it, whatever its name.
+  // would open it, whatever its name; the session keeps its triggers for the
+  // intervals of its evaluations.
+  session_.ExpectSignature(path, channel, first, last, signature);
   OpenFileAs(path, FileKind::Csv);
 }
 

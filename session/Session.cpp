@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/ResultRows.h"
+#include "analysis/SignatureInterval.h"
 #include "io/LogVersions.h"
 #include "io/NumberText.h"
 
@@ -39,6 +40,11 @@ LoadCommit Session::CommitLoad(LoadOutcome&& outcome) {
   loaded_ = true;
   loadedKind_ = record_.SourceKind;
   band_ = outcome.band;
+  signatureSource_.reset();
+  if (expectedSignature_ && expectedSignature_->Path == record_.Path && !band_) {
+    signatureSource_ = std::move(expectedSignature_);
+  }
+  expectedSignature_.reset();
   ResetStore();
   view_.Start = 0;
   view_.SingleChannel = false;
@@ -74,6 +80,8 @@ LoadCommit Session::CommitRefilter(LoadOutcome&& outcome) {
   detections_ = {};
   sha256_ = std::move(outcome.sha256);
   band_ = outcome.band;
+  // A filtered signature is no longer the mean of those segments.
+  if (band_) signatureSource_.reset();
   return commit;
 }
 
@@ -139,7 +147,22 @@ EvaluationRequest Session::RequestAt(std::int64_t start, double f0, double h0) c
 }
 
 SessionEvaluation Session::Evaluate(const EvaluationRequest& request, std::time_t when) {
-  return Record(EvaluateRecord(record_, band_, request, when, Facts(request.Channel)));
+  return Record(WithSignatureInterval(EvaluateRecord(record_, band_, request, when, Facts(request.Channel)), when));
+}
+
+Evaluation Session::WithSignatureInterval(Evaluation evaluation, std::time_t when) const {
+  if (!signatureSource_ || !evaluation.Ok() || evaluation.Request.Channel != 0) return evaluation;
+  // Without enough trigger groups there is no interval that holds: none rather
+  // than the residuals' one.
+  evaluation.Interval = SignatureInterval(signatureSource_->Samples, signatureSource_->Signature, evaluation.Fit);
+  evaluation.LogRow = EvaluationLogRow(record_, band_, evaluation, when, Facts(0).Sha256);
+  return evaluation;
+}
+
+void Session::ExpectSignature(const std::string& path, int channel, std::int64_t first, std::int64_t last,
+                              const RandomDecrementSignature& signature) {
+  const std::span<const float> samples = ChannelSpan(channel, first, last);
+  expectedSignature_ = SignatureSource{path, std::vector<float>(samples.begin(), samples.end()), signature};
 }
 
 std::vector<const Evaluation*> Session::StoredEvaluations() const {

@@ -228,8 +228,25 @@ class Session {
   // The samples first … last of a channel, clamped to the record.
   std::span<const float> ChannelSpan(int channel, std::int64_t first = 0,
                                      std::int64_t last = std::numeric_limits<std::int64_t>::max()) const;
+  // Announces that the signature just written to `path`, made of the samples
+  // first … last of `channel`, is about to be loaded. While it is the record
+  // (loaded from that path and not filtered), the intervals of its
+  // evaluations come from the spread of its triggered segments, as `rd --fit`
+  // gives them: the signature's own residuals promise far more than they hold.
+  void ExpectSignature(const std::string& path, int channel, std::int64_t first, std::int64_t last,
+                       const RandomDecrementSignature& signature);
+  // Whether the loaded record is such a signature.
+  bool LoadedSignatureKnown() const { return signatureSource_.has_value(); }
 
  private:
+  // The samples and triggers a random-decrement signature was made of.
+  struct SignatureSource {
+    std::string Path;
+    std::vector<float> Samples;
+    RandomDecrementSignature Signature;
+  };
+  // An evaluation of the loaded signature with its interval from the triggers.
+  Evaluation WithSignatureInterval(Evaluation evaluation, std::time_t when) const;
   void CreateResultsFile(std::vector<Notice>& notices);
   void AppendResults(const std::string& row, std::vector<Notice>& notices);
   bool AppendResultsRow(const std::string& row, std::vector<Notice>& notices);
@@ -269,4 +286,6 @@ class Session {
   bool recreateNoticeGiven_ = false;  // the results file was deleted and made again: said once
   bool logNoticeGiven_ = false;   // the log cannot be written: said once
   std::string logMovedTo_;        // where the rows go beside an older log (said once)
+  std::optional<SignatureSource> expectedSignature_;  // written, not yet loaded
+  std::optional<SignatureSource> signatureSource_;    // of the record loaded
 };

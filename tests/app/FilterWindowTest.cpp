@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "analysis/SignatureInterval.h"
 #include "app/URandomDec.h"
 #include "io/ReadCsv.h"
 #include "tests/support/AmbientRecord.h"
@@ -233,6 +234,35 @@ TEST_F(SignatureWindowTest, SignatureIsSavedBesideTheRecordAndOpened) {
   EXPECT_EQ(std::string(SlotText(session->Record().Names[0])), "AMB");
   EXPECT_TRUE(RadioCsv()->isChecked());
   EXPECT_EQ(Results(), ResultsHeaderLine());
+}
+
+// While the signature is the record, its evaluations take their interval from
+// the spread of the triggered segments, as `rd --fit` gives it, not from the
+// signature's residuals, which promise far more than they hold; a filter or
+// another load ends that.
+TEST_F(SignatureWindowTest, TheSignaturesEvaluationsTakeTheTriggersInterval) {
+  Load(AmbientCsv(60000));
+  const std::span<const float> channel = session->ChannelSpan(0);
+  const std::vector<float> ambient(channel.begin(), channel.end());
+  const RandomDecrementSignature triggers = RandomDecrement(ambient, 100, 1.41, 5);
+  ASSERT_TRUE(triggers.Ok());
+  platform.saveAnswer = dir.File("signature.csv");
+  RunSignature("1.41", "5");
+  ASSERT_EQ(LabelFileName()->text(), "signature.csv");
+  ASSERT_TRUE(session->LoadedSignatureKnown());
+
+  const EvaluationRequest request = session->RequestAt(0, 1.8, 0.03);
+  const SessionEvaluation made = session->Evaluate(request);
+  ASSERT_TRUE(made.Result.Ok());
+  const Evaluation plain = EvaluateRecord(session->Record(), std::nullopt, request, 0);
+  const std::optional<FitInterval> expected = SignatureInterval(ambient, triggers, plain.Fit);
+  ASSERT_TRUE(expected && made.Result.Interval && plain.Interval);
+  EXPECT_DOUBLE_EQ(made.Result.Interval->HLow, expected->HLow);
+  EXPECT_DOUBLE_EQ(made.Result.Interval->FHigh, expected->FHigh);
+  EXPECT_GT(made.Result.Interval->HHigh - made.Result.Interval->HLow, plain.Interval->HHigh - plain.Interval->HLow);
+
+  session->CommitRefilter(session->Read(session->RefilterRequest(BandEdges{1.5f, 2.2f})));
+  EXPECT_FALSE(session->LoadedSignatureKnown());
 }
 
 // The dialog says how many triggers a setting gives before anything is
