@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "app/UOpen.h"
+#include "app/ReplaceReadOnly.h"
 #include "components/qt/ReportPage.h"
 #include "io/Sha256.h"
 #include "io/WriteCsv.h"
@@ -29,6 +30,7 @@ void TOpen::ReportClick() {
                           MessageIcon::Warning);
     return;
   }
+  if (!MayReplace(platform_, path)) return;
   RecordReportRequest request;
   request.Record = &record;
   request.Band = session_.Band();

@@ -430,6 +430,7 @@ void TOverview::BtnEvaluateAllClick() {
     ShowStatus();
     return;
   }
+  settings.DetectedBy = session_.DetectionTrace(channel_);
   const std::vector<EvaluationRequest> requests = DecayRequests(KnownDecays(channel_), record.Rate, settings);
   if (requests.empty()) {
     ShowStatus();

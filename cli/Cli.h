@@ -38,6 +38,8 @@ struct CliOptions {
   std::optional<double> f0;            // --f0 F; otherwise rate × 0.02 as a load sets it
   bool f0Auto = false;                 // --f0 auto: the strongest peak of the stretch
   double h0 = kDefaultInitialDamping;  // --h0 H
+  bool widthGiven = false;             // --width or --h0 on the command line (report --auto
+  bool h0Given = false;                //   takes each decay's own otherwise)
   std::string results;                 // --results PATH (fit, sweep)
   std::string log;                     // --log PATH (fit, sweep): the evaluation log
   bool json = false;                   // --json (fit)

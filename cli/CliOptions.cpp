@@ -114,7 +114,8 @@ const std::set<std::string>& OptionsOf(const std::string& command) {
   static const std::set<std::string> modes{"--channel", "--start", "--width", "--count", "--json"};
   static const std::set<std::string> spectrum{"--channel", "--from", "--to", "--json", "--plot", "--force"};
   static const std::set<std::string> detect{"--channel", "--json"};
-  static const std::set<std::string> report{"--channel", "--start", "--auto", "--width", "--f0", "--h0", "--operator"};
+  static const std::set<std::string> report{"--channel", "--start",    "--auto", "--width",
+                                            "--f0",      "--h0",       "--operator", "--force"};
   static const std::set<std::string> batch{"--out", "--channel", "--jobs"};
   static const std::set<std::string> merge{"--db"};
   if (command == "fit") return fit;
@@ -271,6 +272,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
         return fail("--width takes a positive number of seconds");
       }
       options.width = static_cast<float>(real);
+      options.widthGiven = true;
     } else if (arg == "--f0") {
       if (value == "auto") {
         options.f0Auto = true;
@@ -281,6 +283,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     } else if (arg == "--h0") {
       if (!ParseReal(value, real)) return fail("--h0 takes a number");
       options.h0 = real;
+      options.h0Given = true;
     } else if (arg == "--results" || arg == "--log") {
       // A file appended to: stdout would mix its Shift-JIS rows into the output.
       if (value.empty() || value == "-") return fail(arg + " takes a file path (./- for a file named -)");

@@ -71,6 +71,7 @@ int RunReport(const CliOptions& options, std::FILE* out, std::FILE* err) {
     PrintError(err, "oscalyx-cli: report writes OUT.pdf, OUT.png or OUT.svg (by the extension), or a PDF to - (stdout)");
     return kExitUsage;
   }
+  if (!OutputAllowed(options, options.positional[1], err)) return kExitFailure;
   const std::string operatorName = !options.operatorName.empty() ? options.operatorName : OperatorFromSettings();
   if (IsSqliteFile(input) || IsBatchResultsFile(input)) return TrendReport(options, *format, operatorName, out, err);
 
@@ -94,7 +95,20 @@ int RunReport(const CliOptions& options, std::FILE* out, std::FILE* err) {
   }
   std::vector<EvaluationRequest> requests;
   if (options.automatic) {
-    for (const DetectedDecay& decay : found.Decays) requests.push_back(SuggestedRequest(record, index, decay));
+    // Each decay's own stretch and frequency, unless the command line names them.
+    for (const DetectedDecay& decay : found.Decays) {
+      EvaluationRequest request = SuggestedRequest(record, index, decay);
+      if (options.widthGiven) request.WidthSeconds = options.width;
+      if (options.h0Given) request.H0 = options.h0;
+      if (options.f0) request.F0 = *options.f0;
+      if (options.f0Auto) {
+        if (const auto peak = AutomaticInitialFrequency(record, index, request.Start, request.WidthSeconds)) {
+          request.F0 = *peak;
+        }
+      }
+      request.DetectedBy = session.DetectionTrace(index);
+      requests.push_back(request);
+    }
     if (requests.empty()) PrintError(err, "減衰が見つかりません：評価のない報告書を作ります。");
   } else {
     const std::vector<int> starts = options.starts.empty() ? std::vector<int>{options.start} : options.starts;

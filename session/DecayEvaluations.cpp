@@ -41,6 +41,7 @@ std::vector<EvaluationRequest> DecayRequests(std::span<const DetectedDecay> deca
     request.F0 = DecayInitialFrequency(decay.F);
     request.H0 = settings.H0;
     request.Start = decay.Start;
+    request.DetectedBy = settings.DetectedBy;
     requests.push_back(request);
     if (!settings.StepSamples || *settings.StepSamples < 1) continue;
     for (std::int64_t start = decay.Start + *settings.StepSamples; start + covered - 1 <= decay.End;

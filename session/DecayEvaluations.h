@@ -24,6 +24,8 @@ struct DecayEvaluationSettings {
   // stretch's last sample stays at or before decay.End. None: each decay's
   // suggested stretch alone.
   std::optional<std::int64_t> StepSamples;
+  // The detection that found the decays, for the log rows (Session::DetectionTrace).
+  std::string DetectedBy;
 };
 
 // The initial frequency an evaluation of a decay starts from: its f from the

@@ -1,6 +1,7 @@
 #include "session/Session.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "analysis/ResultRows.h"
 #include "analysis/SignatureInterval.h"
@@ -111,6 +112,19 @@ const DecayDetection& Session::Detection(int channel, const Progress* progress) 
   }
   cached = std::move(found);
   return *cached;
+}
+
+std::string Session::DetectionTrace(int channel) const {
+  std::string text = DetectionSettingsText(DetectionSettingsNow());
+  const std::optional<DecayDetection>& cached =
+      detections_[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
+  if (cached && cached->Ok() && cached->CentreHz > 0.0) {
+    char digits[32];
+    const auto written =
+        std::to_chars(digits, digits + sizeof digits, cached->CentreHz, std::chars_format::general, 6);
+    text += " 中心" + std::string(digits, written.ptr) + "Hz";
+  }
+  return text;
 }
 
 bool Session::DetectionKnown(int channel) const {

@@ -172,6 +172,9 @@ class Session {
   const DecayDetection& Detection(int channel, const Progress* progress = nullptr);
   // Whether Detection of `channel` is at hand without work.
   bool DetectionKnown(int channel) const;
+  // What an evaluation of a detected stretch of `channel` carries into its log
+  // row: the detection's settings and, once it has run, the centre it used.
+  std::string DetectionTrace(int channel) const;
   // The Welch spectrum of samples [first, last] of `channel` (the ends
   // clamped to the record).
   Spectrum SpectrumOf(int channel, std::int64_t first, std::int64_t last, const Progress* progress = nullptr) const;

@@ -104,6 +104,22 @@ TEST(CliOutputs, AReadOnlyOutIsReplacedOnlyWithForce) {
   }
 }
 
+// The report's page follows the same rule (its OUT needs its extension).
+TEST(CliOutputs, AReadOnlyReportIsReplacedOnlyWithForce) {
+  EnsureQtApp();
+  TempDir dir;
+  const std::string out = dir.Write("page.png", "keep");
+  ::chmod(out.c_str(), 0444);
+  std::vector<std::string> args{"report", kSample0, out, "--channel", "1", "--start", "2000"};
+  const CliRunResult refused = RunCliCaptured(args);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(TempDir::Read(out), "keep");
+  args.push_back("--force");
+  const CliRunResult forced = RunCliCaptured(args);
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(TempDir::Read(out).substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
 TEST(CliOutputs, DashIsStdoutForEveryOut) {
   EnsureQtApp();
   const CliRunResult plot = RunCliCaptured({"plot", kSample0, "-"});

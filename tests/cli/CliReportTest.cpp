@@ -111,6 +111,23 @@ TEST(CliReport, PdfIsOnePageWithEmbeddedFontsExtractableTextAndTheRowsAttached) 
   EXPECT_NE(rows.find(",2600,"), std::string::npos);
 }
 
+// --auto's rows name the detection that found their stretches, and an initial
+// value given on the command line is the one evaluated from.
+TEST(CliReport, AutoRowsCarryTheDetectionAndTheGivenInitialValues) {
+  TempDir dir;
+  const std::string pdf = dir.File("auto.pdf");
+  const CliRunResult run = RunCliCaptured({"report", kSample0, pdf, "--channel", "1", "--auto", "--h0", "0.05"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  bool ok = false;
+  Shell("pdfdetach -save 1 -o " + Quoted(dir.File("rows.csv")) + " " + Quoted(pdf), &ok);
+  ASSERT_TRUE(ok);
+  const std::string rows = TempDir::Read(dir.File("rows.csv"));
+  const std::string row = rows.substr(rows.find('\n') + 1);
+  EXPECT_NE(row.find(",0.05,"), std::string::npos) << row;
+  EXPECT_NE(row.find(" 検出: 帯域 卓越ピーク×(1±0.3) "), std::string::npos) << row;
+  EXPECT_NE(row.find(" 中心1.6"), std::string::npos) << row;
+}
+
 TEST(CliReport, PngAndSvgShowTheSamePageAndAutoTakesTheDetectedDecay) {
   TempDir dir;
   const std::string png = dir.File("report.PNG");
