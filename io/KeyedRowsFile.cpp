@@ -49,7 +49,7 @@ bool LockWithin(int fd, int operation, std::chrono::milliseconds wait, int& erro
 
 bool StillNamedBy(int fd, const std::string& path) {
   struct stat open {}, named {};
-  return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+  return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
          open.st_ino == named.st_ino;
 }
 
@@ -135,7 +135,9 @@ bool KeyedRowsFile::CatchUp(int fd, off_t& size, bool repair, AppendResult& fail
 
 AppendResult KeyedRowsFile::Load() {
   const std::lock_guard lock(mutex_);
-  FileHandle file(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  // O_NOFOLLOW: a link in the file's place is refused, never read or
+  // appended through.
+  FileHandle file(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
   if (file.get() < 0) {
     if (errno == ENOENT) return {};
     return Failed(AppendResult::Status::CannotOpen, errno);
@@ -157,7 +159,7 @@ AppendResult KeyedRowsFile::Append(const std::vector<KeyedRows>& groups, int* ap
   if (appended != nullptr) *appended = 0;
   const std::lock_guard lock(mutex_);
   for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
-    constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NONBLOCK;
+    constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
     int fd = ::open(path_.c_str(), kFlags | O_CREAT | O_EXCL, kNewFileMode);
     const bool created = fd >= 0;
     if (fd < 0 && errno == EEXIST) fd = ::open(path_.c_str(), kFlags);

@@ -1,10 +1,14 @@
 #include "io/ResultsDatabase.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <memory>
+
+#include "io/SystemErrorText.h"
 
 namespace {
 
@@ -95,8 +99,19 @@ MergeOutcome MergeIntoDatabase(const std::string& databasePath, const std::strin
   if (!ReadBatchFile(resultsPath, rows, outcome.Error)) return outcome;
   outcome.Rows = static_cast<int>(rows.size());
 
+  // Never written through a link, and only into a regular file: SQLite's
+  // no-follow flag refuses a link in the database's place.
+  struct stat named {};
+  if (::lstat(databasePath.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) {
+    const std::string why = S_ISLNK(named.st_mode)  ? SystemErrorText(ELOOP)
+                            : S_ISDIR(named.st_mode) ? SystemErrorText(EISDIR)
+                                                     : std::string("通常のファイルではありません");
+    outcome.Error = "データベース「" + databasePath + "」を開けません：" + why + "。";
+    return outcome;
+  }
   sqlite3* opened = nullptr;
-  const int status = sqlite3_open_v2(databasePath.c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int status = sqlite3_open_v2(databasePath.c_str(), &opened,
+                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
   Database db(opened);
   if (status != SQLITE_OK) {
     outcome.Error = DatabaseError(db.get(), "データベース「" + databasePath + "」を開けません");

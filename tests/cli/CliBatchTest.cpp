@@ -136,6 +136,29 @@ TEST(CliBatch, RefusesAResultsFileOfAnotherShapeAndBadOptions) {
   }
 }
 
+// Neither the batch's results file nor the database is written through a link
+// in its place: somebody's (empty) file, which either would take, stays empty.
+TEST(CliBatch, ALinkInPlaceOfTheResultsOrTheDatabaseIsRefused) {
+  TempDir dir;
+  const std::vector<std::string> paths = WriteRecordTree(dir.File("records"), {.Records = 1});
+  const std::string victim = dir.Write("victim.txt", "");
+  const std::string out = dir.File("results.csv");
+  ASSERT_EQ(::symlink(victim.c_str(), out.c_str()), 0);
+  const CliRunResult batch = RunCliCaptured({"batch", paths[0], "--out", out});
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(batch.err.find("シンボリックリンク"), std::string::npos) << batch.err;
+  EXPECT_EQ(TempDir::Read(victim), "");
+
+  const std::string real = dir.File("real.csv");
+  ASSERT_EQ(RunCliCaptured({"batch", paths[0], "--out", real}).status, 0);
+  const std::string db = dir.File("store.sqlite");
+  ASSERT_EQ(::symlink(victim.c_str(), db.c_str()), 0);
+  const CliRunResult merge = RunCliCaptured({"merge", real, "--db", db});
+  EXPECT_EQ(merge.status, 1);
+  EXPECT_NE(merge.err.find("シンボリックリンク"), std::string::npos) << merge.err;
+  EXPECT_EQ(TempDir::Read(victim), "");
+}
+
 // A channel the record lacks is that channel's error row: the record's other
 // channels are still done by a later run.
 TEST(CliBatch, AMissingChannelLeavesTheOthersToDo) {
