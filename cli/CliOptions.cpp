@@ -342,18 +342,27 @@ CliParse ParseCliArguments(const std::vector<std::string>& args) {
     return fail(options.command + " takes " + (PositionalCount(options.command) == 2 ? "FILE and OUT" : "FILE"));
   }
   // The read options must suit the reader, and a text or MATLAB file must say
-  // its rate: nothing is read with a guessed rate or an option ignored.
+  // its rate: nothing is read with a guessed rate or an option ignored. A
+  // batch without --type reads each file by its extension: each reader takes
+  // the options that apply to it, and a file that lacks its rate gets its
+  // error row.
+  const bool eachByExtension = options.command == "batch" && !options.type;
   const FileKind kind = options.type ? *options.type : KindFromExtension(options.positional[0]);
   const std::string kindName(FileKindName(kind));
   for (const std::string& option : seen) {
-    if (kReadOptions.count(option) != 0 && !AppliesTo(option, kind)) {
+    if (!eachByExtension && kReadOptions.count(option) != 0 && !AppliesTo(option, kind)) {
       return fail(option + " does not apply to " + kindName + " files");
     }
   }
-  if (kind == FileKind::Text && seen.count("--rate") == seen.count("--time-column")) {
+  if (!eachByExtension && kind == FileKind::Text && seen.count("--rate") == seen.count("--time-column")) {
     return fail("a text file needs either --rate HZ or --time-column K");
   }
-  if (kind == FileKind::Mat && seen.count("--rate") == 0) return fail("a MATLAB file needs --rate HZ");
+  if (!eachByExtension && kind == FileKind::Mat && seen.count("--rate") == 0) {
+    return fail("a MATLAB file needs --rate HZ");
+  }
+  if (seen.count("--rate") > 0 && seen.count("--time-column") > 0) {
+    return fail("--rate and --time-column exclude each other");
+  }
   const bool evaluates = options.command == "fit" || options.command == "sweep" || options.command == "rd" ||
                          options.command == "modes" || options.command == "spectrum" || options.command == "detect";
   if (evaluates && seen.count("--channel") == 0) {

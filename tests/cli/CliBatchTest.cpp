@@ -159,6 +159,33 @@ TEST(CliBatch, ALinkInPlaceOfTheResultsOrTheDatabaseIsRefused) {
   EXPECT_EQ(TempDir::Read(victim), "");
 }
 
+// A folder of several formats: each file is read by its extension and takes
+// the read options that apply to it (--rate for the text file; the standard
+// CSV file keeps its own).
+TEST(CliBatch, ReadOptionsGoToTheFilesWhoseReaderTakesThem) {
+  TempDir dir;
+  const std::vector<std::string> csv = WriteRecordTree(dir.File("records"), {.Records = 1});
+  std::string text;
+  for (int i = 0; i < 6000; ++i) {
+    const double t = (i - 2000) / 100.0;
+    const double x = i < 2000 ? 0.01 * std::sin(i * 12.9898)
+                              : 30.0 * std::exp(-0.02 * 2 * M_PI * 3.7 * t) * std::cos(2 * M_PI * 3.7 * t + 0.7);
+    text += std::to_string(x) + "\n";
+  }
+  dir.Write("records/logger.txt", text);
+  const std::string out = dir.File("results.csv");
+  const CliRunResult run = RunCliCaptured({"batch", dir.File("records"), "--out", out, "--rate", "100"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::set<std::string> files;
+  for (const BatchRow& row : Rows(out)) {
+    files.insert(Cell(row, BatchColumn::File));
+    if (Cell(row, BatchColumn::File).ends_with("logger.txt")) {
+      EXPECT_NEAR(std::stod(Cell(row, BatchColumn::F)), 3.7, 0.01);
+    }
+  }
+  EXPECT_EQ(files.size(), 1u + csv.size());
+}
+
 // A channel the record lacks is that channel's error row: the record's other
 // channels are still done by a later run.
 TEST(CliBatch, AMissingChannelLeavesTheOthersToDo) {
