@@ -1,4 +1,5 @@
-// The window's band-pass flow on the 10^7-line, 8-channel file (with
+// The real main window, headless: one press of "評　価" (below), and the
+// window's band-pass flow on the 10^7-line, 8-channel file (with
 // OSCALYX_BENCH_LARGE_CSV set, as bench/compare-peers.sh --large does): the
 // real main window, headless, re-reads the record and filters it as when its
 // band-pass dialog closes with the filter on, and redraws. Reported beside the
@@ -12,10 +13,13 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 
 #include "analysis/RecordLoading.h"
+#include "io/WriteCsv.h"
 #include "app/UAbout.h"
 #include "app/UCenter.h"
 #include "app/UFormat.h"
@@ -44,6 +48,14 @@ class BenchPlatform final : public Platform {
   std::string lastMessage;
 };
 
+void EnsureApp() {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static int argc = 1;
+  static char name[] = "oscalyx-bench";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+}
+
 double PeakKiB() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -55,11 +67,7 @@ void BM_WindowBandPass8x10M(benchmark::State& state, const std::string& path) {
     state.SkipWithError("the large file is written by BM_ReadCsv8x10M first");
     return;
   }
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "oscalyx-bench";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
+  EnsureApp();
 
   // The window writes its results file in the folder it starts in: the
   // large file's temporary folder, not the source tree.
@@ -117,6 +125,65 @@ void BM_WindowBandPass8x10M(benchmark::State& state, const std::string& path) {
   // filtered it.
   state.counters["peak/arrays"] = (windowPeak - before) / arraysKiB;
 }
+
+// One press of "評　価" in the real window, headless, on a one-channel record
+// of state.range(0) samples at 100 /s with a free decay at sample 2000: the
+// fit, its interval and flags, the results file, the log, the labels and the
+// plots. The first press on a channel also finds its decays (for the flags);
+// it is timed apart from the presses after it.
+void BM_WindowEvaluateClick(benchmark::State& state) {
+  EnsureApp();
+  const auto samples = static_cast<int>(state.range(0));
+  const auto folder = std::filesystem::temp_directory_path() / "oscalyx-bench-click";
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / ("decay-" + std::to_string(samples) + ".csv")).string();
+  WaveData record;
+  record.ChannelCount = 1;
+  record.SampleCount = samples;
+  record.Rate = 100;
+  CopyToSlot("P1", record.Names[0]);
+  CopyToSlot("gal", record.Units[0]);
+  record.Samples[0].resize(static_cast<std::size_t>(samples));
+  std::uint32_t seed = 12345;
+  for (int i = 0; i < samples; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const double noise = ((seed >> 8) & 0xffff) / 65536.0 - 0.5;
+    const double t = (i % 60000 - 2000) / 100.0;
+    const double decay = t < 0 ? 0.0 : 40.0 * std::exp(-0.025 * 2 * M_PI * 3.7 * t) * std::cos(2 * M_PI * 3.7 * t + 0.7);
+    record.Samples[0][static_cast<std::size_t>(i)] = static_cast<float>(decay + noise);
+  }
+  if (!WriteCsv(path, record).ok) {
+    state.SkipWithError("cannot write the record");
+    return;
+  }
+  std::filesystem::current_path(folder);  // the results file and the log go here
+  BenchPlatform platform;
+  platform.file = path;
+  Session session;
+  TOpen open(platform, session);
+  THowTo howTo;
+  TAbout about;
+  TGraph graph(platform, session);
+  TGFormat format(platform, graph);
+  TCenter center(platform, session);
+  open.AttachWindows(&howTo, &about, &graph, &format, &center);
+  open.CSVClick();
+  auto* start = open.findChild<QLineEdit*>("Edit1");
+  start->setText("2000");
+  Q_EMIT start->editingFinished();
+  open.findChild<QLineEdit*>("EdInitF")->setText("3.5");
+
+  const auto first = std::chrono::steady_clock::now();
+  open.Button9Click();
+  const double firstSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - first).count();
+  for (auto _ : state) {
+    open.findChild<QLineEdit*>("EdInitF")->setText("3.5");
+    open.Button9Click();
+  }
+  if (!platform.lastMessage.empty()) state.SkipWithError(platform.lastMessage.c_str());
+  state.counters["first_click_ms"] = firstSeconds * 1e3;
+}
+BENCHMARK(BM_WindowEvaluateClick)->Arg(6000)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 [[maybe_unused]] const bool kRegistered = [] {
   const char* large = std::getenv("OSCALYX_BENCH_LARGE_CSV");
