@@ -11,6 +11,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "components/qt/PdfToUnicode.h"
 #include "components/qt/QtCanvas.h"
 #include "image/PngObject.h"
 #include "io/ReplacingFile.h"
@@ -478,6 +479,7 @@ std::string WriteReportFile(const ReportContent& content, ReportFormat format, c
         PaintReportPage(painter, writer.width() / kPageWidthMm, content);
         painter.end();
       }
+      MapRadicalsToIdeographs(bytes);
       return WriteBytes(bytes, path, error) ? std::string() : error;
     }
     case ReportFormat::Png: {

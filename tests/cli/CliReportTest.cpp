@@ -83,6 +83,10 @@ TEST(CliReport, PdfIsOnePageWithEmbeddedFontsExtractableTextAndTheRowsAttached) 
   EXPECT_NE(text.find("sample0.csv"), std::string::npos) << text;
   EXPECT_NE(text.find("95"), std::string::npos);
   EXPECT_NE(text.find("検査 太郎"), std::string::npos);
+  // Ideographs whose glyph the font shares with a Kangxi radical come out as
+  // the ideograph, so "採用" can be searched for.
+  EXPECT_NE(text.find("採用"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\u2F64"), std::string::npos);
   EXPECT_TRUE(std::regex_search(text, std::regex("\\b1 */ *1\\b"))) << "the page number";  // layout may drop the blanks
   for (const char* start : {"2000", "2600"}) {
     const CliRunResult fit = RunCliCaptured({"fit", kSample0, "--channel", "1", "--start", start, "--json"});
