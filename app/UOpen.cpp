@@ -177,7 +177,7 @@ void TOpen::BuildControls() {
   Label11->setObjectName("Label11");
   Label11->setGeometry(8, 78, 56, 18);
   Label11->setToolTip("「編集」-「ステップ」で設定");
-  Label12 = new QLabel("500", GroupBox2);
+  Label12 = new QLabel(QString::number(kDefaultArrowStep), GroupBox2);
   Label12->setObjectName("Label12");
   Label12->setGeometry(66, 78, 36, 18);
   Label17 = new QLabel("2.5秒", GroupBox2);

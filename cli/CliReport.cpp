@@ -13,7 +13,6 @@
 #include "cli/Cli.h"
 #include "cli/ReportModule.h"
 #include "io/ResultsDatabase.h"
-#include "io/Sha256.h"
 #include "io/SystemErrorText.h"
 #include "session/Batch.h"
 #include "session/Report.h"
@@ -133,7 +132,7 @@ int RunReport(const CliOptions& options, std::FILE* out, std::FILE* err) {
   RecordReportRequest request;
   request.Record = &record;
   request.Band = session.Band();
-  request.Sha256 = FileSha256(input).value_or(std::string());
+  request.Sha256 = session.RecordSha256();  // hashed beside the reader, of the bytes it read
   request.TimeLabel = timeLabel;
   for (const Evaluation& evaluation : evaluations) request.Evaluations.push_back(&evaluation);
   request.Operator = operatorName;
