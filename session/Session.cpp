@@ -5,6 +5,7 @@
 
 #include "analysis/ResultRows.h"
 #include "analysis/SignatureInterval.h"
+#include "analysis/StretchSpectrum.h"
 #include "io/LogVersions.h"
 #include "io/NumberText.h"
 
@@ -137,8 +138,8 @@ Spectrum Session::SpectrumOf(int channel, std::int64_t first, std::int64_t last,
       std::min(samples.size(), static_cast<std::size_t>(std::max(record_.SampleCount, 0))));
   first = std::clamp<std::int64_t>(first, 0, count);
   last = std::clamp<std::int64_t>(last, first - 1, count - 1);
-  return WelchSpectrum(std::span<const float>(samples.data() + first, static_cast<std::size_t>(last - first + 1)),
-                       record_.Rate, 0, progress);
+  return StretchSpectrum(std::span<const float>(samples.data() + first, static_cast<std::size_t>(last - first + 1)),
+                         record_.Rate, progress);
 }
 
 ChannelFacts Session::Facts(int channel) const {

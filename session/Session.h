@@ -175,8 +175,10 @@ class Session {
   // What an evaluation of a detected stretch of `channel` carries into its log
   // row: the detection's settings and, once it has run, the centre it used.
   std::string DetectionTrace(int channel) const;
-  // The Welch spectrum of samples [first, last] of `channel` (the ends
-  // clamped to the record).
+  // The spectrum of samples [first, last] of `channel` (the ends clamped to
+  // the record): Welch-averaged, or one window over a stretch too short for
+  // the averaging to resolve its modes (see StretchSpectrum), as the overview
+  // shows it.
   Spectrum SpectrumOf(int channel, std::int64_t first, std::int64_t last, const Progress* progress = nullptr) const;
 
   // Evaluation ---------------------------------------------------------------
