@@ -9,6 +9,7 @@
 
 #include "app/Conversions.h"
 #include "app/GraphImage.h"
+#include "app/GraphNotices.h"
 #include "app/UGraph.h"
 #include "app/UpDown.h"
 #include "components/qt/AccessibleNames.h"
@@ -146,6 +147,7 @@ void TGFormat::FormCreate() {
   preview.Clear(kWhite);
   preview.DrawWaku();
   preview_->Refresh();
+  ShowGraphNotices(platform_, preview);
 }
 
 bool TGFormat::FullScalesAcceptable() {
@@ -196,6 +198,7 @@ void TGFormat::Button1Click() {
     preview.Clear(kWhite);
     preview.DrawWaku();
     preview_->Refresh();
+    ShowGraphNotices(platform_, preview);
   });
 }
 

@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include "app/GraphImage.h"
+#include "app/GraphNotices.h"
 #include "app/UFormat.h"
 #include "components/qt/AccessibleNames.h"
 #include "components/MyGraph.h"
@@ -267,4 +268,8 @@ void TGraph::MyGraph1MouseDown(Qt::MouseButton button) {
 
 TMyGraph& TGraph::MyGraph1() { return image_->Graph(); }
 
-void TGraph::RepaintGraph() { image_->Refresh(); }
+// Every drawing of the scatter graph ends here, so its notices are shown here.
+void TGraph::RepaintGraph() {
+  image_->Refresh();
+  ShowGraphNotices(platform_, image_->Graph());
+}

@@ -15,6 +15,7 @@
 
 #include "analysis/StretchSpectrum.h"
 #include "app/Conversions.h"
+#include "app/GraphNotices.h"
 #include "app/OverviewPicture.h"
 #include "app/UGraph.h"
 #include "components/qt/AccessibleNames.h"
@@ -337,6 +338,7 @@ void TOverview::DrawSpectrum() {
   LabelSpectrum->setToolTip(caption);
   DrawSpectrumGraph(*spectrumGraph_, spectrum_, kWhite);
   SpectrumImage->Refresh();
+  ShowGraphNotices(platform_, *spectrumGraph_);
 }
 
 void TOverview::DrawAmplitudeGraphs() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "components/Platform.h"
 #include "io/NumberText.h"
@@ -71,14 +72,14 @@ void TMyGraph::DrawWaku() {
   c.SetBrushColor(kWhite);
   if (!OverWrite) c.FillRect(0, 0, c.Width(), c.Height());
 
-  // The frame is still drawn after the message, and the program goes on.
+  // The frame is still drawn after the notice, and the program goes on.
   if (!LinearX && SValueX == 0.0f) {
-    platform_->ShowMessage("X Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。", "X Scale Error",
-                           MessageIcon::None);
+    notices_.push_back({"X Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。",
+                        "X Scale Error", MessageIcon::None});
   }
   if (!LinearY && SValueY == 0.0f) {
-    platform_->ShowMessage("Y Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。", "Y Scale Error",
-                           MessageIcon::None);
+    notices_.push_back({"Y Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。",
+                        "Y Scale Error", MessageIcon::None});
   }
 
   const int gridX = GridCount(NGridX);
@@ -328,8 +329,8 @@ void TMyGraph::ScaleUnit1(const Axis& axis, int n, const float* values) {
   }
   if (!axis.linear) {
     if (negative) {
-      platform_->ShowMessage("負のデータを対数目盛りでは表せません\n負の値のあるデータは線形目盛りで表示してください。", "目盛り設定エラー",
-                             MessageIcon::Warning);
+      notices_.push_back({"負のデータを対数目盛りでは表せません\n負の値のあるデータは線形目盛りで表示してください。",
+                          "目盛り設定エラー", MessageIcon::Warning});
     }
     if (!std::isfinite(max)) return;
     *axis.sValue = static_cast<float>(FindLogTop(max) / std::pow(10.0, GridCount(*axis.nGrid)));
@@ -351,6 +352,8 @@ void TMyGraph::XScaleUnit1(int n, const float* xs) { ScaleUnit1(XAxis(), n, xs);
 void TMyGraph::YScaleUnit1(int n, const float* ys) { ScaleUnit1(YAxis(), n, ys); }
 
 void TMyGraph::Copy() { platform_->CopyImageToClipboard(canvas_->Image()); }
+
+std::vector<GraphNotice> TMyGraph::TakeNotices() { return std::exchange(notices_, {}); }
 
 PngResult TMyGraph::Save_PNG(const std::string& fileName) const {
   TPNGObject png;

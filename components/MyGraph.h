@@ -7,18 +7,26 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "components/Canvas.h"
+#include "components/Platform.h"
 #include "image/PngObject.h"
 
-class Platform;
+// A scale the graph could not honour. The graph draws on regardless and keeps
+// the notice for its window, which shows it as a message box after the drawing.
+struct GraphNotice {
+  std::string Text;
+  std::string Title;
+  MessageIcon Icon = MessageIcon::None;
+};
 
 class TMyGraph {
  public:
   static constexpr int kDefaultWidth = 300;
   static constexpr int kDefaultHeight = 300;
 
-  // Message boxes and the clipboard go through platform.
+  // The clipboard goes through platform.
   TMyGraph(Canvas& canvas, Platform& platform);
   TMyGraph(std::unique_ptr<Canvas> canvas, Platform& platform);
 
@@ -68,6 +76,9 @@ class TMyGraph {
   void XScaleUnit1(int n, const float* xs);
   void YScaleUnit1(int n, const float* ys);
   void Copy();
+  // The notices left by DrawWaku and the scale calls since the last take,
+  // oldest first; taking them empties the list.
+  std::vector<GraphNotice> TakeNotices();
   // Writes the picture as a PNG file under fileName (no extension added). A
   // file that cannot be created or written comes back as a failed result.
   PngResult Save_PNG(const std::string& fileName) const;
@@ -93,4 +104,5 @@ class TMyGraph {
   std::unique_ptr<Canvas> owned_;
   Canvas* canvas_;
   Platform* platform_;
+  std::vector<GraphNotice> notices_;
 };

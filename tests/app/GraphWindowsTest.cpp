@@ -206,6 +206,33 @@ TEST_F(GraphWindowsTest, ApplyRedrawsWithTheSpinCountsAndKeepsThePoints) {
   EXPECT_TRUE(RedBlobs(preview).empty());
 }
 
+TEST_F(GraphWindowsTest, ALogarithmicAxisFromZeroIsToldOncePerApplyAndTheFramesAreDrawn) {
+  graph->MyGraph1().LinearY = false;   // the scatter graph: Y from 0
+  format->MyGraph1().LinearX = false;  // the preview: X from 0
+  for (int apply = 1; apply <= 2; ++apply) {
+    Apply();
+    ASSERT_EQ(platform.messages.size(), 2u * apply);
+    const auto& scatter = platform.messages[2 * apply - 2];
+    const auto& preview = platform.messages[2 * apply - 1];
+    EXPECT_EQ(scatter.title, "Y Scale Error");
+    EXPECT_EQ(scatter.text,
+              "Y Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。");
+    EXPECT_EQ(scatter.icon, MessageIcon::None);
+    EXPECT_EQ(preview.title, "X Scale Error");
+    EXPECT_EQ(preview.text,
+              "X Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。");
+    EXPECT_EQ(preview.icon, MessageIcon::None);
+  }
+  // Both frames drawn regardless: the left and right edges of each plot area.
+  const RgbImage scatter = ScatterPicture();
+  for (int x : {35, 284}) EXPECT_EQ(scatter.At(x, 100), kBlack) << x;
+  const RgbImage preview = PreviewPicture();
+  for (int x : {35, 234}) EXPECT_EQ(preview.At(x, 100), kBlack) << x;
+  // A plot without a new frame tells nothing.
+  AddPoint(2.0f, 0.03f);
+  EXPECT_EQ(platform.messages.size(), 4u);
+}
+
 TEST_F(GraphWindowsTest, SpinControlsStayInTheirRange) {
   // The spins write their start positions into the boxes they are bound to.
   EXPECT_EQ(InFormat<QLineEdit>("EdGridY").text(), QStringLiteral("5"));

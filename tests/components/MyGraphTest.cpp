@@ -158,7 +158,7 @@ TEST_F(TMyGraphTest, LogarithmicAxisDrawsFourSubLinesPerDecade) {
   const CanvasCall* top = canvas.FindText("1");
   ASSERT_NE(top, nullptr);
   EXPECT_EQ(top->x1, 235 - kW / 2);
-  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(graph.TakeNotices().empty());
 }
 
 TEST_F(TMyGraphTest, TicksOnTheAxesAndLabelsOnTheRight) {
@@ -179,17 +179,35 @@ TEST_F(TMyGraphTest, TicksOnTheAxesAndLabelsOnTheRight) {
   EXPECT_EQ(title->x1, 35 + 250 - 9 * kW - 5);
 }
 
-TEST_F(TMyGraphTest, LogarithmicAxisFromZeroIsReportedAndTheFrameStillDrawn) {
+TEST_F(TMyGraphTest, LogarithmicAxisFromZeroIsNoticedAndTheFrameStillDrawn) {
   graph.LinearY = false;
   graph.DrawWaku();
-  ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text,
-            "Y Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。");
-  EXPECT_EQ(platform.messages[0].title, "Y Scale Error");
-  EXPECT_EQ(platform.quitRequests, 0);  // the program goes on
   // Four divisions of 250 pixels: 62 each.
   EXPECT_TRUE(canvas.HasLine(35, 270, 283, 270));
   EXPECT_TRUE(canvas.HasLine(35, 270, 35, 22));
+  std::vector<GraphNotice> notices = graph.TakeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].Text,
+            "Y Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。");
+  EXPECT_EQ(notices[0].Title, "Y Scale Error");
+  EXPECT_EQ(notices[0].Icon, MessageIcon::None);
+  EXPECT_TRUE(graph.TakeNotices().empty());  // taken once
+  EXPECT_TRUE(platform.messages.empty());    // the graph shows no message box itself
+
+  // Both axes: one notice each per drawing, X first; a drawing with a start
+  // above 0 adds none.
+  graph.LinearX = false;
+  graph.DrawWaku();
+  graph.DrawWaku();
+  graph.SValueX = graph.SValueY = 0.1f;
+  graph.DrawWaku();
+  notices = graph.TakeNotices();
+  ASSERT_EQ(notices.size(), 4u);
+  for (std::size_t i = 0; i < notices.size(); ++i) {
+    EXPECT_EQ(notices[i].Title, i % 2 == 0 ? "X Scale Error" : "Y Scale Error") << i;
+  }
+  EXPECT_EQ(notices[0].Text,
+            "X Logarithmic Scale can not be determind.\n対数目盛りの開始値が 0 です。開始値を 0 より大きくしてください。");
 }
 
 TEST(TMyGraph, RoundNumberWritesTickLabels) {
@@ -338,7 +356,7 @@ TEST_F(TMyGraphTest, ScaleUnitChoosesTheFullScaleJustAboveTheData) {
   graph.XScaleUnit(1, x);
   EXPECT_FLOAT_EQ(graph.SValueX, 1e-4f);
   EXPECT_EQ(graph.VValueX, 10.0f);
-  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(graph.TakeNotices().empty());
 }
 
 TEST_F(TMyGraphTest, ScaleUnit1CentresTheOriginForNegativeData) {
@@ -355,16 +373,16 @@ TEST_F(TMyGraphTest, ScaleUnit1CentresTheOriginForNegativeData) {
   EXPECT_EQ(graph.NGridY, 4);
   EXPECT_FLOAT_EQ(graph.VValueY, 0.2f);
   EXPECT_EQ(graph.SValueY, 0.0f);
-  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(graph.TakeNotices().empty());
 
   graph.LinearY = false;
   const float negative[] = {-0.5f, 30.0f};
   graph.YScaleUnit1(2, negative);
-  ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].text, "負のデータを対数目盛りでは表せません\n負の値のあるデータは線形目盛りで表示してください。");
-  EXPECT_EQ(platform.messages[0].title, "目盛り設定エラー");
-  EXPECT_EQ(platform.messages[0].icon, MessageIcon::Warning);
-  EXPECT_EQ(platform.quitRequests, 0);
+  const std::vector<GraphNotice> notices = graph.TakeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].Text, "負のデータを対数目盛りでは表せません\n負の値のあるデータは線形目盛りで表示してください。");
+  EXPECT_EQ(notices[0].Title, "目盛り設定エラー");
+  EXPECT_EQ(notices[0].Icon, MessageIcon::Warning);
   EXPECT_FLOAT_EQ(graph.SValueY, 1e-2f);  // top at 100, four decades
   EXPECT_EQ(graph.VValueY, 10.0f);
 }
