@@ -21,6 +21,7 @@
 #include "components/qt/ScreenCentre.h"
 #include "components/qt/WindowLook.h"
 #include "session/Session.h"
+#include "components/Markers.h"
 
 namespace {
 
@@ -35,8 +36,6 @@ constexpr int kButtonHeight = 25;
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kMarkerPen{255, 0, 0};
 constexpr int kMarkerPenWidth = 2;
-constexpr int kCircle = 0;        // marker type of TMyGraph
-constexpr int kCircleRadius = 3;  // pixels
 constexpr int kPickRadius = 5;    // pixels from a marker's centre that still pick it
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x, int y) {
@@ -137,7 +136,7 @@ void TGraph::PlotPoints() {
   canvas.SetPenColor(kMarkerPen);
   canvas.SetPenWidth(kMarkerPenWidth);
   const ResultStore& store = session_.Store();
-  graph.PlotGraph(store.NData, store.DataF.data(), store.DataH.data(), kCircle, kCircleRadius);
+  graph.PlotGraph(store.NData, store.DataF.data(), store.DataH.data(), kMarkerCircle, kPointMarkerRadius);
   RepaintGraph();
   ShowAverages();
 }

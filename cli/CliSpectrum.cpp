@@ -10,6 +10,7 @@
 #include "components/MyGraph.h"
 #include "components/Platform.h"
 #include "image/PngObject.h"
+#include "components/Markers.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ bool WriteSpectrumPlot(const std::string& path, const Spectrum& spectrum, std::F
   }
   pen.SetPenColor(kPeakPen);
   pen.SetPenWidth(2);
-  graph.PlotGraph(static_cast<int>(peakFs.size()), peakFs.data(), peakAmplitudes.data(), 0, 3);
+  graph.PlotGraph(static_cast<int>(peakFs.size()), peakFs.data(), peakAmplitudes.data(), kMarkerCircle, kPointMarkerRadius);
   TPNGObject png;
   png.Assign(pen.Image());
   const PngResult saved = png.SaveToFile(path);

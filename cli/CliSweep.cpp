@@ -17,6 +17,7 @@
 #include "io/ReplacingFile.h"
 #include "io/SystemErrorText.h"
 #include "io/ThreadTeam.h"
+#include "components/Markers.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ constexpr int kGraphSize = TMyGraph::kDefaultWidth;  // each graph is square
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kMarkerPen{255, 0, 0};
 constexpr int kMarkerPenWidth = 2;
-constexpr int kCircle = 0;        // marker type of TMyGraph
-constexpr int kCircleRadius = 3;  // pixels
 
 SweepLine LineOf(std::int64_t start, const Evaluation& evaluation) {
   SweepLine line;
@@ -110,7 +109,7 @@ RgbImage GraphImage(Canvas& canvas, const std::vector<float>& xValues, const std
   graph.DrawWaku();
   canvas.SetPenColor(kMarkerPen);
   canvas.SetPenWidth(kMarkerPenWidth);
-  graph.PlotGraph(n, xs.data(), ys.data(), kCircle, kCircleRadius);
+  graph.PlotGraph(n, xs.data(), ys.data(), kMarkerCircle, kPointMarkerRadius);
   return canvas.Image();
 }
 

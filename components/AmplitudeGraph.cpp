@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "components/Markers.h"
+
 namespace {
 
 constexpr double kSteps[] = {1.0, 2.0, 2.5, 5.0};
@@ -13,9 +15,6 @@ constexpr double kSteps[] = {1.0, 2.0, 2.5, 5.0};
 constexpr double kLabelStep = 2e-4;
 constexpr double kSingleValueShare = 0.05;  // a lone value: the axis spans ±5 % of it
 constexpr int kGrids = 4;
-constexpr int kCircle = 0;  // marker types of TMyGraph
-constexpr int kTriangle = 1;
-constexpr int kMarkerSize = 3;
 
 constexpr Rgb kPointPen{255, 0, 0};
 constexpr Rgb kFlaggedPen{200, 110, 0};
@@ -106,7 +105,8 @@ void DrawAmplitudeGraph(TMyGraph& graph, std::span<const AmplitudePoint> points,
     if (!std::isfinite(p.AbsA) || !std::isfinite(p.Value)) continue;
     canvas.SetPenColor(p.Flagged ? kFlaggedPen : kPointPen);
     canvas.SetBrushColor(p.Flagged ? kFlaggedFill : kWhite);
-    graph.PlotGraph(1, &p.AbsA, &p.Value, p.Flagged ? kTriangle : kCircle, kMarkerSize + (p.Flagged ? 1 : 0));
+    graph.PlotGraph(1, &p.AbsA, &p.Value, p.Flagged ? kMarkerTriangle : kMarkerCircle,
+                    kPointMarkerRadius + (p.Flagged ? 1 : 0));
   }
   canvas.SetPenWidth(1);
   canvas.SetPenColor({0, 0, 0});

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/Acceptance.h"
+#include "components/Markers.h"
 
 namespace {
 
@@ -10,8 +11,6 @@ constexpr Rgb kPointPen{0, 128, 0};
 constexpr Rgb kCurvePen{0, 0, 255};
 constexpr Rgb kTracePen{255, 0, 0};
 constexpr int kCurvePenWidth = 2;
-constexpr int kCircleShape = 0;
-constexpr int kCircleRadius = 3;
 
 }  // namespace
 
@@ -19,7 +18,7 @@ void DrawFitOverlay(TMyWave& wave, int pointCount, const float* points, float po
                     int curveCount, const float* curve, float dt, const FitResult& result) {
   Canvas& canvas = wave.GetCanvas();
   canvas.SetPenColor(kPointPen);
-  wave.PlotWave1(pointCount, points, pointSpacing, kCircleShape, kCircleRadius);
+  wave.PlotWave1(pointCount, points, pointSpacing, kMarkerCircle, kPointMarkerRadius);
   canvas.SetPenColor(kCurvePen);
   canvas.SetPenWidth(kCurvePenWidth);
   wave.DrawWave1(curveCount, curve, dt);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "components/Markers.h"
 #include "io/NumberText.h"
 
 namespace {
@@ -14,8 +15,6 @@ constexpr int kDecades = 4;
 constexpr int kFrequencyGrids = 5;
 constexpr int kPickReach = 8;       // pixels in x from a peak that still pick it
 constexpr int kLabelledPeaks = 3;   // the strongest peaks get their frequency written
-constexpr int kTriangleMarker = 1;  // marker type of TMyGraph
-constexpr int kMarkerSize = 4;
 
 constexpr Rgb kCurve{0, 0, 160};
 constexpr Rgb kPeakPen{220, 0, 0};
@@ -100,13 +99,13 @@ void DrawSpectrumGraph(TMyGraph& graph, const Spectrum& spectrum, Rgb background
     if (!at) continue;
     const float f = static_cast<float>(spectrum.Peaks[i].F);
     const float a = std::max(static_cast<float>(spectrum.Peaks[i].Amplitude), graph.SValueY);
-    graph.PlotGraph(1, &f, &a, kTriangleMarker, kMarkerSize);
+    graph.PlotGraph(1, &f, &a, kMarkerTriangle, kPeakMarkerRadius);
     if (static_cast<int>(i) >= kLabelledPeaks) continue;
     const double hz = spectrum.Peaks[i].F;
     const int decimals = std::clamp(3 - static_cast<int>(std::floor(std::log10(std::max(hz, 1e-3)))), 0, 4);
     const std::string label = FormatFixed(hz, decimals);
     canvas.SetBrushColor(kWhite);
-    const int textX = std::min(at->x + kMarkerSize + 2, graph.Width() - canvas.TextWidth(label) - 1);
+    const int textX = std::min(at->x + kPeakMarkerRadius + 2, graph.Width() - canvas.TextWidth(label) - 1);
     canvas.TextOut(textX, std::max(at->y - canvas.TextHeight(label), 0), label);
     canvas.SetBrushColor(kPeakFill);
   }
