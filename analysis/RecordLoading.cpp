@@ -24,7 +24,7 @@ LoadOutcome Failed(LoadOutcome::Status status, std::string message, std::string 
 
 LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const ReadOptions& options,
                            const std::optional<BandEdges>& band, const Progress* progress,
-                           const std::function<void(LoadStage)>& onStage) {
+                           const std::function<void(LoadStage)>& onStage, bool digest) {
   LoadOutcome outcome;
   WaveData& record = outcome.record;
   record.SourceKind = kind;
@@ -37,15 +37,20 @@ LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const ReadOpt
   // bytes come from the cache the reader fills, and a record traced to its
   // file costs no pass after the read.
   std::atomic<bool> readFailed{false};
-  std::future<std::optional<std::string>> digest = std::async(std::launch::async, [&path, &readFailed, progress] {
-    // Stopped with the read: the digest of a record not taken is not needed.
-    return FileSha256(path, [&readFailed, progress] {
-      return readFailed.load() || (progress != nullptr && progress->Cancelled());
+  std::future<std::optional<std::string>> hashing;
+  if (digest) {
+    hashing = std::async(std::launch::async, [&path, &readFailed, progress] {
+      // Stopped with the read: the digest of a record not taken is not needed.
+      return FileSha256(path, [&readFailed, progress] {
+        return readFailed.load() || (progress != nullptr && progress->Cancelled());
+      });
     });
-  });
+  }
   const ReadResult read = ReadRecordFile(path, kind, options, record, progress);
   if (!read.ok()) readFailed.store(true);
-  if (std::optional<std::string> sha = digest.get()) outcome.sha256 = std::move(*sha);
+  if (hashing.valid()) {
+    if (std::optional<std::string> sha = hashing.get()) outcome.sha256 = std::move(*sha);
+  }
   switch (read.status) {
     case ReadStatus::Ok:
       break;

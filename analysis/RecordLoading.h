@@ -50,10 +50,11 @@ enum class LoadStage { Reading, Filtering };
 // Reads `path` with the reader of `kind` and the read options (kind, Path and
 // FileName set on the record) and filters it with `band` when one is given.
 // `progress` receives the fraction of the stage `onStage` last announced;
-// either may be null.
+// either may be null. With `digest` the file's SHA-256 is taken beside the
+// reader (LoadOutcome::sha256).
 LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const ReadOptions& options,
                            const std::optional<BandEdges>& band, const Progress* progress = nullptr,
-                           const std::function<void(LoadStage)>& onStage = {});
+                           const std::function<void(LoadStage)>& onStage = {}, bool digest = true);
 
 // The same without read options (the standard CSV and SPC-51 files).
 inline LoadOutcome LoadRecordFile(const std::string& path, FileKind kind, const std::optional<BandEdges>& band,

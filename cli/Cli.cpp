@@ -84,6 +84,8 @@ FileKind ChosenFileKind(const CliOptions& options) {
 int LoadSession(const CliOptions& options, Session& session, std::FILE* err, std::string* timeLabel) {
   LoadRequest request{options.positional[0], ChosenFileKind(options), std::nullopt, options.read};
   if (options.bandPass) request.Band = EdgesFromCentre(options.centre, options.ratio);
+  // Only the log's rows and the report name the file's SHA-256.
+  request.Digest = options.command == "report" || !options.log.empty();
   const LoadOutcome loaded = session.Load(request);
   switch (loaded.status) {
     case LoadOutcome::Status::Ok:

@@ -133,6 +133,7 @@ BatchRecordOutcome EvaluateBatchRecord(const std::string& path, const BatchSetti
   Session session;
   LoadRequest request{path, settings.Kind ? *settings.Kind : KindFromExtension(path), settings.Band,
                       settings.Options};
+  request.Digest = false;  // hashed above, before the skip was decided
   const LoadOutcome loaded = session.Load(request);
   if (!loaded.ok()) return unreadable(loaded.message);
   const WaveData& record = session.Record();

@@ -25,7 +25,7 @@ void Session::RecordIn(const std::string& folder) {
 
 LoadOutcome Session::Read(const LoadRequest& request, const Progress* progress,
                           const std::function<void(LoadStage)>& onStage) {
-  return LoadRecordFile(request.Path, request.Kind, request.Options, request.Band, progress, onStage);
+  return LoadRecordFile(request.Path, request.Kind, request.Options, request.Band, progress, onStage, request.Digest);
 }
 
 LoadCommit Session::CommitLoad(LoadOutcome&& outcome) {

@@ -60,6 +60,9 @@ struct LoadRequest {
   FileKind Kind = FileKind::Csv;
   std::optional<BandEdges> Band;
   ReadOptions Options;
+  // The file's SHA-256 for the log rows and reports (Session::RecordSha256);
+  // a caller that writes neither saves the hashing.
+  bool Digest = true;
 };
 
 // A committed load or re-filter: what the window shows beyond the record.
