@@ -129,9 +129,18 @@ ReportContent GatherTrendReport(const std::vector<BatchRow>& rows, const std::st
   } else if (channels.empty()) {
     table.Note = "採用された結果はありません。";
   }
-  report.Summary = accepted > 0 ? "採用 " + std::to_string(accepted) + " 件の平均：f = " +
-                                      FormatFixed(sumF / accepted, 4) + " Hz、h = " + FormatFixed(sumH / accepted, 5)
-                                : std::string("採用された結果はありません。");
+  // A mean over several channels mixes different structures or places: each
+  // channel's own stands in the table, and only a single channel gets one line.
+  const bool oneChannel = channels.size() == 1;
+  if (accepted == 0) {
+    report.Summary = "採用された結果はありません。";
+  } else if (oneChannel) {
+    report.Summary = "採用 " + std::to_string(accepted) + " 件の平均：f = " + FormatFixed(sumF / accepted, 4) +
+                     " Hz、h = " + FormatFixed(sumH / accepted, 5);
+  } else {
+    report.Summary = "採用 " + std::to_string(accepted) + " 件（" + std::to_string(channels.size()) +
+                     " チャンネル）：平均はチャンネルごとに表にあります。";
+  }
 
   const auto plot = [&](std::string title, std::string x, std::string y, bool isTime,
                         ReportPlot::Series ChannelSeries::*which, double mean, int decimals) {
@@ -151,7 +160,7 @@ ReportContent GatherTrendReport(const std::vector<BatchRow>& rows, const std::st
       p.Lines.push_back(std::move(line));
     }
     if (!any) p.Empty = "採用された結果がありません";
-    if (accepted > 0) p.Levels.emplace_back(mean, "平均 " + FormatFixed(mean, decimals));
+    if (accepted > 0 && oneChannel) p.Levels.emplace_back(mean, "平均 " + FormatFixed(mean, decimals));
     return p;
   };
   const double meanF = accepted > 0 ? sumF / accepted : 0.0;
