@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -25,8 +26,12 @@ int Write(const ReportContent& content, ReportFormat format, const std::string& 
           std::FILE* err) {
   std::string target = path;
   if (path == "-") {
-    char scratch[] = "/tmp/oscalyx-report-XXXXXX";
-    const int fd = ::mkstemp(scratch);
+    // In the user's temporary folder ($TMPDIR, else /tmp).
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    if (error) folder = "/tmp";
+    std::string scratch = (folder / "oscalyx-report-XXXXXX").string();
+    const int fd = ::mkstemp(scratch.data());
     if (fd < 0) {
       PrintError(err, "一時ファイルを作れません：" + SystemErrorText(errno) + "。");
       return kExitFailure;
