@@ -43,6 +43,9 @@ Sndfile& Library() {
   return *library;
 }
 
+constexpr char kEncodingMessage[] =
+    "このWAVファイルの符号化は読めません（読めるのはPCMの8・16・24・32ビットと浮動小数点です）。";
+
 // The encodings the reader takes: linear PCM and floating point.
 bool IsLinear(int format) {
   switch (format & SF_FORMAT_SUBMASK) {
@@ -64,22 +67,48 @@ std::uint32_t Word(const unsigned char* p, bool bigEndian) {
                    : (std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0]);
 }
 
-// The data chunk of a RIFF (or RIFX) WAVE file against the file's size: a
-// message when the chunk says more bytes than the file holds, or holds no
-// length at all; nothing when it is whole or the file is of another kind
-// (which libsndfile judges).
-std::optional<std::string> CutDataChunk(int fd, long long fileSize) {
+// The encodings of a WAVE file's fmt chunk the reader takes: linear PCM and
+// IEEE floating point, plainly or as the extensible format's sub-format.
+constexpr std::uint32_t kWavePcm = 1;
+constexpr std::uint32_t kWaveFloat = 3;
+constexpr std::uint32_t kWaveExtensible = 0xFFFE;
+
+// What of a file's RIFF structure keeps it from libsndfile, before libsndfile
+// sees it: not a RIFF, RIFX or RF64 WAVE file (libsndfile would judge it by
+// its content and go on to the parsers of a dozen other formats, where a
+// damaged file has been seen to hang it); an encoding other than linear PCM
+// or floating point (its compressed-format decoders are no part of this
+// reader); a data chunk that says more bytes than the file holds, or holds no
+// length at all. Nothing when libsndfile may read the rest.
+std::optional<std::string> WaveHeaderProblem(int fd, long long fileSize) {
+  const std::string notWave = "WAVファイルとして読めません（RIFF WAVE の見出しがありません）。";
   unsigned char header[12];
-  if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return std::nullopt;
+  if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return notWave;
   const bool riff = std::memcmp(header, "RIFF", 4) == 0;
   const bool rifx = std::memcmp(header, "RIFX", 4) == 0;
-  if ((!riff && !rifx) || std::memcmp(header + 8, "WAVE", 4) != 0) return std::nullopt;
+  const bool rf64 = std::memcmp(header, "RF64", 4) == 0;
+  if ((!riff && !rifx && !rf64) || std::memcmp(header + 8, "WAVE", 4) != 0) return notWave;
   long long at = 12;
   unsigned char chunk[8];
   while (at + 8 <= fileSize) {
     if (::pread(fd, chunk, sizeof chunk, at) != static_cast<ssize_t>(sizeof chunk)) return std::nullopt;
     const long long length = Word(chunk + 4, rifx);
-    if (std::memcmp(chunk, "data", 4) == 0) {
+    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      unsigned char fmt[26] = {};
+      const auto got = ::pread(fd, fmt, sizeof fmt, at + 8);
+      if (got >= 2) {
+        const std::uint32_t tag = rifx ? (std::uint32_t{fmt[0]} << 8 | fmt[1]) : (std::uint32_t{fmt[1]} << 8 | fmt[0]);
+        const std::uint32_t sub = got >= 26 && length >= 26
+                                      ? (rifx ? (std::uint32_t{fmt[24]} << 8 | fmt[25])
+                                              : (std::uint32_t{fmt[25]} << 8 | fmt[24]))
+                                      : 0;
+        const bool linear = tag == kWavePcm || tag == kWaveFloat ||
+                            (tag == kWaveExtensible && (sub == kWavePcm || sub == kWaveFloat));
+        if (!linear) return std::string(kEncodingMessage);
+      }
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      // An RF64 file gives the data's length in its ds64 chunk.
+      if (rf64 && length == 0xFFFFFFFFLL) return std::nullopt;
       if (length == 0 || length == 0xFFFFFFFFLL) {
         return std::string("WAVファイルのデータの長さが記録されていません（録音が終わっていないファイルです）。");
       }
@@ -101,8 +130,8 @@ ReadResult ReadWav(const std::string& path, const ReadOptions& options, WaveData
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
   if (std::optional<ReadResult> failed = UnopenableFile(path, file.get(), info)) return *failed;
-  if (const std::optional<std::string> cut = CutDataChunk(file.get(), static_cast<long long>(info.st_size))) {
-    return Refused(*cut);
+  if (const std::optional<std::string> problem = WaveHeaderProblem(file.get(), static_cast<long long>(info.st_size))) {
+    return Refused(*problem);
   }
   Sndfile& sndfile = Library();
   if (!sndfile.library.Ok()) {
@@ -126,7 +155,7 @@ ReadResult ReadWav(const std::string& path, const ReadOptions& options, WaveData
     ~Closer() { library.close(sound); }
   } closer{sndfile, sound};
   if (!IsLinear(format.format)) {
-    return Refused("このWAVファイルの符号化は読めません（読めるのはPCMの8・16・24・32ビットと浮動小数点です）。");
+    return Refused(kEncodingMessage);
   }
   if (format.channels < 1 || format.samplerate < 1) return Refused("WAVファイルのチャンネル数かサンプリング周波数が正しくありません。");
   if (format.frames < 0 || format.frames > INT_MAX) return Refused("データの行数が多すぎます。");

@@ -1,6 +1,7 @@
 // The WAV reader on files made from the format's description: every sample
 // size comes back as its count over full scale times the scale, and a file
-// cut short or not finished is refused, not read short.
+// cut short or not finished, another container or another encoding is
+// refused, not read short or handed to the library's other parsers.
 #include "io/ReadWav.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,8 @@ TEST(ReadWav, CutOrUnfinishedFilesAreRefused) {
   const std::string whole = file.Bytes();
   std::string unfinished = whole;
   unfinished.replace(unfinished.find("data") + 4, 4, std::string(4, '\0'));  // the recorder never wrote the length
+  std::string mp3 = whole;
+  mp3.replace(mp3.find("fmt ") + 8, 2, std::string("\x55\0", 2));  // MPEG layer III: never handed to a decoder
   struct Case {
     std::string bytes;
     std::string message;
@@ -106,7 +109,9 @@ TEST(ReadWav, CutOrUnfinishedFilesAreRefused) {
       {unfinished, "WAVファイルのデータの長さが記録されていません"},
       {whole.substr(0, 30), "WAVファイルとして読めません"},
       {"RIFF\x10\0\0\0WAVEjunkjunkjunk", "WAVファイルとして読めません"},
-      {"not a sound file at all", "WAVファイルとして読めません"},
+      {"not a sound file at all", "WAVファイルとして読めません（RIFF WAVE の見出しがありません）"},
+      {std::string("FORM\0\0\0\x40" "AIFFCOMM", 16) + std::string(60, '\0'), "RIFF WAVE の見出しがありません"},
+      {mp3, "このWAVファイルの符号化は読めません"},
   };
   TempDir dir;
   for (const Case& c : cases) {
