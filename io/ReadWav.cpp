@@ -79,7 +79,9 @@ constexpr std::uint32_t kWaveExtensible = 0xFFFE;
 // damaged file has been seen to hang it); an encoding other than linear PCM
 // or floating point (its compressed-format decoders are no part of this
 // reader); a data chunk that says more bytes than the file holds, or holds no
-// length at all. Nothing when libsndfile may read the rest.
+// length at all; any other chunk that reaches past the end of the file (a
+// LIST chunk of that kind has hung libsndfile). Nothing when libsndfile may
+// read the rest.
 std::optional<std::string> WaveHeaderProblem(int fd, long long fileSize) {
   const std::string notWave = "WAVファイルとして読めません（RIFF WAVE の見出しがありません）。";
   unsigned char header[12];
@@ -117,7 +119,10 @@ std::optional<std::string> WaveHeaderProblem(int fd, long long fileSize) {
         return "WAVファイルが途中で切れています（データ " + std::to_string(length) + " バイトのうち " +
                std::to_string(present) + " バイトしかありません）。";
       }
-      return std::nullopt;
+    } else if (length > fileSize - (at + 8)) {
+      std::string id;
+      for (int k = 0; k < 4; ++k) id += chunk[k] >= 0x20 && chunk[k] < 0x7F ? static_cast<char>(chunk[k]) : '?';
+      return "WAVファイルの見出しが壊れています（「" + id + "」の部分の長さがファイルの終わりを超えています）。";
     }
     at += 8 + length + (length & 1);  // chunks are padded to an even length
   }

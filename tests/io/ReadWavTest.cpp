@@ -99,6 +99,8 @@ TEST(ReadWav, CutOrUnfinishedFilesAreRefused) {
   unfinished.replace(unfinished.find("data") + 4, 4, std::string(4, '\0'));  // the recorder never wrote the length
   std::string mp3 = whole;
   mp3.replace(mp3.find("fmt ") + 8, 2, std::string("\x55\0", 2));  // MPEG layer III: never handed to a decoder
+  std::string list = whole;  // a LIST chunk longer than the file, which hung libsndfile
+  list.insert(list.find("data"), std::string("LIST\x07\0\xff\x49INFOabc", 15));
   struct Case {
     std::string bytes;
     std::string message;
@@ -112,6 +114,7 @@ TEST(ReadWav, CutOrUnfinishedFilesAreRefused) {
       {"not a sound file at all", "WAVファイルとして読めません（RIFF WAVE の見出しがありません）"},
       {std::string("FORM\0\0\0\x40" "AIFFCOMM", 16) + std::string(60, '\0'), "RIFF WAVE の見出しがありません"},
       {mp3, "このWAVファイルの符号化は読めません"},
+      {list, "WAVファイルの見出しが壊れています（「LIST」の部分の長さがファイルの終わりを超えています）。"},
   };
   TempDir dir;
   for (const Case& c : cases) {
