@@ -64,7 +64,7 @@ fuzz-run: fuzz
 	               FuzzMatReader:mat FuzzCliOptions:cli; do \
 	  name=$${target%%:*}; seeds=$${target##*:}; mkdir -p build-fuzz/corpus/$$name; \
 	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
-	  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp build-fuzz/bin/$$name -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -max_len=65536 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp build-fuzz/bin/$$name -max_total_time=$(FUZZ_SECONDS) -timeout=25 -rss_limit_mb=4096 -max_len=65536 \
 	    -artifact_prefix=build-fuzz/$$name- build-fuzz/corpus/$$name build-fuzz/seeds/$$seeds \
 	    > build-fuzz/$$name.log 2>&1; status=$$?; \
 	  grep -E '^(#[0-9]+ +DONE|Done [0-9]+ runs)|ERROR|SUMMARY' build-fuzz/$$name.log; \
