@@ -33,16 +33,16 @@ constexpr std::size_t kColumns = 1600;  // a wide window's strip
 // Ambient response of a 2.3 Hz system (h = 0.02) and sensor noise, with the
 // same system struck every 200 s, harder and softer in turn.
 std::vector<float> DecaysRecord() {
-  DecayRecordSpec spec;
-  spec.Count = kSamples;
-  spec.Rate = kRate;
-  spec.NoiseSigma = 0.02;
-  spec.Offset = 0.4;
-  spec.Seed = 0x51ED270B;
+  DecayRecordShape shape;
+  shape.Count = kSamples;
+  shape.Rate = kRate;
+  shape.NoiseSigma = 0.02;
+  shape.Offset = 0.4;
+  shape.Seed = 0x51ED270B;
   for (int k = 0; k * kImpactEvery + 5000 < kSamples; ++k) {
-    spec.Decays.push_back({k * kImpactEvery + 5000, 0.5 + 4.5 * ((k * 7) % 10) / 9.0, 2.3, 0.02, 0.3 * k});
+    shape.Decays.push_back({k * kImpactEvery + 5000, 0.5 + 4.5 * ((k * 7) % 10) / 9.0, 2.3, 0.02, 0.3 * k});
   }
-  std::vector<float> x = DecayRecord(spec);
+  std::vector<float> x = DecayRecord(shape);
   const std::vector<float> ambient = AmbientResponse(2.3, 0.02, kRate, kSamples, 0x2545F4914F6CDD1Dull);
   double sum2 = 0.0;
   for (const float v : ambient) sum2 += (v - 0.3) * (v - 0.3);

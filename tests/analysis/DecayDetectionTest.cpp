@@ -25,21 +25,21 @@ const double kPeriod = kRate / kF;  // samples
 // Five decays of one system among noise, on an offset and a drift: of
 // different sizes, one a few times the noise floor, one clipped for its first
 // cycles (the record is clipped at ±8 about its offset).
-DecayRecordSpec MixedRecord() {
-  DecayRecordSpec spec;
-  spec.Count = 40000;
-  spec.Rate = kRate;
-  spec.NoiseSigma = 0.05;
-  spec.Seed = 11;
-  spec.Offset = 2.5;
-  spec.DriftPerSample = 1e-5;
-  spec.Clip = 8.0;
-  spec.Decays = {{2000, 5.0, kF, kH, 0.7},
+DecayRecordShape MixedRecord() {
+  DecayRecordShape shape;
+  shape.Count = 40000;
+  shape.Rate = kRate;
+  shape.NoiseSigma = 0.05;
+  shape.Seed = 11;
+  shape.Offset = 2.5;
+  shape.DriftPerSample = 1e-5;
+  shape.Clip = 8.0;
+  shape.Decays = {{2000, 5.0, kF, kH, 0.7},
                  {9000, 1.2, kF, kH, 2.0},
                  {16000, 0.08, kF, kH, 0.3},  // the envelope's noise is about 0.01
                  {23000, 30.0, kF, kH, 1.1},  // clipped
                  {31000, 2.0, kF, kH, 2.9}};
-  return spec;
+  return shape;
 }
 
 void ExpectInside(const DetectedDecay& d, std::size_t n) {
@@ -50,22 +50,22 @@ void ExpectInside(const DetectedDecay& d, std::size_t n) {
 }
 
 TEST(DecayDetectionTest, DecaysAmongNoiseAreFoundAtTheirOnsets) {
-  const DecayRecordSpec spec = MixedRecord();
-  const std::vector<float> x = DecayRecord(spec);
+  const DecayRecordShape shape = MixedRecord();
+  const std::vector<float> x = DecayRecord(shape);
   const DecayDetection found = DetectDecays(x, kRate);
   ASSERT_TRUE(found.Ok()) << found.Failure->Message;
   EXPECT_NEAR(found.CentreHz, kF, 0.01);
-  ASSERT_EQ(found.Decays.size(), spec.Decays.size());
+  ASSERT_EQ(found.Decays.size(), shape.Decays.size());
   const double fd = kF * std::sqrt(1.0 - kH * kH);
-  for (std::size_t i = 0; i < spec.Decays.size(); ++i) {
+  for (std::size_t i = 0; i < shape.Decays.size(); ++i) {
     const DetectedDecay& d = found.Decays[i];
-    const SyntheticDecay& truth = spec.Decays[i];
+    const SyntheticDecay& truth = shape.Decays[i];
     SCOPED_TRACE(i);
     ExpectInside(d, x.size());
     EXPECT_NEAR(static_cast<double>(d.Onset), static_cast<double>(truth.Onset), 0.25 * kPeriod);
     EXPECT_GE(static_cast<double>(d.Start), static_cast<double>(truth.Onset) + 2.0 * kPeriod);
-    if (i + 1 < spec.Decays.size()) {
-      EXPECT_LT(d.End, spec.Decays[i + 1].Onset);
+    if (i + 1 < shape.Decays.size()) {
+      EXPECT_LT(d.End, shape.Decays[i + 1].Onset);
     }
     EXPECT_NEAR(d.F, fd, (i == 2 ? 0.02 : 0.003) * fd);
     EXPECT_GE(d.Cycles, 3.0);
@@ -81,11 +81,11 @@ TEST(DecayDetectionTest, DecaysAmongNoiseAreFoundAtTheirOnsets) {
   EXPECT_NEAR(found.Decays[4].Peak / found.Decays[1].Peak, 2.0 / 1.2, 0.05 * 2.0 / 1.2);
   // The clipped decay starts after its last sample at the record's extremes.
   std::int64_t lastClipped = 0;
-  for (std::int64_t i = spec.Decays[3].Onset; i < spec.Decays[4].Onset; ++i) {
+  for (std::int64_t i = shape.Decays[3].Onset; i < shape.Decays[4].Onset; ++i) {
     const double v = x[static_cast<std::size_t>(i)];
-    if (v == spec.Offset + spec.Clip || v == spec.Offset - spec.Clip) lastClipped = i;
+    if (v == shape.Offset + shape.Clip || v == shape.Offset - shape.Clip) lastClipped = i;
   }
-  ASSERT_GT(lastClipped, spec.Decays[3].Onset + 5 * static_cast<std::int64_t>(kPeriod));
+  ASSERT_GT(lastClipped, shape.Decays[3].Onset + 5 * static_cast<std::int64_t>(kPeriod));
   EXPECT_GT(found.Decays[3].Start, lastClipped);
 }
 
@@ -93,9 +93,9 @@ TEST(DecayDetectionTest, DecaysAmongNoiseAreFoundAtTheirOnsets) {
 // the strongest peak's that shows decays. (What is left of a sway of 6 after
 // the baseline lifts the floor above the weakest decay.)
 TEST(DecayDetectionTest, StrongerSteadyVibrationsDoNotHideTheDecays) {
-  const DecayRecordSpec spec = MixedRecord();
+  const DecayRecordShape shape = MixedRecord();
   for (const double f : {50.0, 0.31}) {
-    std::vector<float> x = DecayRecord(spec);
+    std::vector<float> x = DecayRecord(shape);
     for (std::size_t i = 0; i < x.size(); ++i) {
       x[i] += static_cast<float>(6.0 * std::sin(2.0 * M_PI * f * static_cast<double>(i) / kRate + 0.4));
     }
@@ -106,10 +106,10 @@ TEST(DecayDetectionTest, StrongerSteadyVibrationsDoNotHideTheDecays) {
     for (const DetectedDecay& d : found.Decays) onsets.push_back(d.Onset);
     for (const std::size_t i : {0u, 1u, 3u, 4u}) {
       EXPECT_TRUE(std::any_of(onsets.begin(), onsets.end(),
-                              [&](std::int64_t onset) { return std::abs(onset - spec.Decays[i].Onset) < kPeriod / 4; }))
+                              [&](std::int64_t onset) { return std::abs(onset - shape.Decays[i].Onset) < kPeriod / 4; }))
           << f << ": decay " << i;
     }
-    EXPECT_LE(found.Decays.size(), spec.Decays.size()) << f;
+    EXPECT_LE(found.Decays.size(), shape.Decays.size()) << f;
   }
 }
 
@@ -119,7 +119,7 @@ TEST(DecayDetectionTest, RecordsWithoutDecaysHaveNone) {
     std::vector<float> samples;
     double rate;
   };
-  DecayRecordSpec noise;
+  DecayRecordShape noise;
   noise.Count = 100000;
   noise.Rate = kRate;
   noise.NoiseSigma = 0.3;
@@ -151,13 +151,13 @@ TEST(DecayDetectionTest, BeatingOfCloseModesIsOneDecay) {
   // Beat periods of 3.3 and 10 s (12 and 37 periods), shallow and deep.
   const Case cases[] = {{4.0, 0.6}, {4.0, 0.9}, {3.8, 0.6}, {3.8, 0.9}};
   for (const Case& c : cases) {
-    DecayRecordSpec spec;
-    spec.Count = 30000;
-    spec.Rate = kRate;
-    spec.NoiseSigma = 0.02;
-    spec.Seed = 5;
-    spec.Decays = {{5000, 1.0, kF, 0.005, 0.7}, {5000, c.ratio, c.f2, 0.005, 2.1}};
-    const std::vector<float> x = DecayRecord(spec);
+    DecayRecordShape shape;
+    shape.Count = 30000;
+    shape.Rate = kRate;
+    shape.NoiseSigma = 0.02;
+    shape.Seed = 5;
+    shape.Decays = {{5000, 1.0, kF, 0.005, 0.7}, {5000, c.ratio, c.f2, 0.005, 2.1}};
+    const std::vector<float> x = DecayRecord(shape);
     const DecayDetection found = DetectDecays(x, kRate);
     ASSERT_TRUE(found.Ok());
     ASSERT_EQ(found.Decays.size(), 1u) << c.f2 << " " << c.ratio;
@@ -170,14 +170,14 @@ TEST(DecayDetectionTest, BeatingOfCloseModesIsOneDecay) {
 }
 
 TEST(DecayDetectionTest, SecondImpactOnARingingTailIsANewOnset) {
-  DecayRecordSpec spec;
-  spec.Count = 20000;
-  spec.Rate = kRate;
-  spec.NoiseSigma = 0.02;
-  spec.Seed = 9;
+  DecayRecordShape shape;
+  shape.Count = 20000;
+  shape.Rate = kRate;
+  shape.NoiseSigma = 0.02;
+  shape.Seed = 9;
   // Two time constants on, the first rings at about 0.5; the second is 6.
-  spec.Decays = {{3000, 4.0, kF, kH, 0.7}, {3860, 6.0, kF, kH, 1.9}};
-  const std::vector<float> x = DecayRecord(spec);
+  shape.Decays = {{3000, 4.0, kF, kH, 0.7}, {3860, 6.0, kF, kH, 1.9}};
+  const std::vector<float> x = DecayRecord(shape);
   const DecayDetection found = DetectDecays(x, kRate);
   ASSERT_TRUE(found.Ok());
   ASSERT_EQ(found.Decays.size(), 2u);
@@ -187,14 +187,14 @@ TEST(DecayDetectionTest, SecondImpactOnARingingTailIsANewOnset) {
 }
 
 TEST(DecayDetectionTest, DecaysAtTheEndsOfTheRecord) {
-  DecayRecordSpec spec;
-  spec.Count = 6000;
-  spec.Rate = kRate;
-  spec.NoiseSigma = 0.01;
-  spec.Seed = 13;
+  DecayRecordShape shape;
+  shape.Count = 6000;
+  shape.Rate = kRate;
+  shape.NoiseSigma = 0.01;
+  shape.Seed = 13;
   // One rings from the first sample, one is cut off by the end of the record.
-  spec.Decays = {{0, 3.0, kF, kH, 0.7}, {5700, 3.0, kF, kH, 0.7}};
-  const std::vector<float> x = DecayRecord(spec);
+  shape.Decays = {{0, 3.0, kF, kH, 0.7}, {5700, 3.0, kF, kH, 0.7}};
+  const std::vector<float> x = DecayRecord(shape);
   const DecayDetection found = DetectDecays(x, kRate);
   ASSERT_TRUE(found.Ok());
   ASSERT_FALSE(found.Decays.empty());
@@ -205,19 +205,19 @@ TEST(DecayDetectionTest, DecaysAtTheEndsOfTheRecord) {
 // A record filtered as the window filters it: the suggested stretch starts
 // past the filter's settling and fits the system.
 TEST(DecayDetectionTest, FilteredRecordFitsFromTheSuggestedStart) {
-  DecayRecordSpec spec;
-  spec.Count = 24000;
-  spec.Rate = kRate;
-  spec.NoiseSigma = 0.05;
-  spec.Offset = 1.5;
-  spec.Seed = 17;
-  spec.Decays = {{4000, 3.0, kF, kH, 0.7}, {14000, 1.0, kF, kH, 2.2}};
+  DecayRecordShape shape;
+  shape.Count = 24000;
+  shape.Rate = kRate;
+  shape.NoiseSigma = 0.05;
+  shape.Offset = 1.5;
+  shape.Seed = 17;
+  shape.Decays = {{4000, 3.0, kF, kH, 0.7}, {14000, 1.0, kF, kH, 2.2}};
   WaveData record;
   record.ChannelCount = 1;
-  record.SampleCount = static_cast<std::int32_t>(spec.Count);
+  record.SampleCount = static_cast<std::int32_t>(shape.Count);
   record.Rate = static_cast<std::int32_t>(kRate);
   record.Dt = static_cast<float>(1.0 / kRate);
-  record.Samples[0] = DecayRecord(spec);
+  record.Samples[0] = DecayRecord(shape);
   const BandEdges edges = EdgesFromCentre(3.7f, 0.3f);
   ASSERT_TRUE(FilterAllChannels(record, edges.Lower, edges.Upper).Ok);
 
@@ -230,7 +230,7 @@ TEST(DecayDetectionTest, FilteredRecordFitsFromTheSuggestedStart) {
   for (std::size_t i = 0; i < 2; ++i) {
     const DetectedDecay& d = found.Decays[i];
     SCOPED_TRACE(i);
-    EXPECT_GE(d.Start, spec.Decays[i].Onset + kFilterHalfLength);
+    EXPECT_GE(d.Start, shape.Decays[i].Onset + kFilterHalfLength);
     const float width = static_cast<float>(static_cast<double>(d.End - d.Start) / kRate);
     const FitEvaluation fit = EvaluateStretch(record.Samples[0], record.Rate, record.Dt, d.Start, width, d.F, 0.03);
     ASSERT_TRUE(fit.Ok()) << fit.Failure->Message;
@@ -240,8 +240,8 @@ TEST(DecayDetectionTest, FilteredRecordFitsFromTheSuggestedStart) {
 }
 
 TEST(DecayDetectionTest, GivenCentreAndStartSettings) {
-  const DecayRecordSpec spec = MixedRecord();
-  const std::vector<float> x = DecayRecord(spec);
+  const DecayRecordShape shape = MixedRecord();
+  const std::vector<float> x = DecayRecord(shape);
   DetectionSettings given;
   given.CentreHz = 3.7;
   const DecayDetection byDefault = DetectDecays(x, kRate);

@@ -188,16 +188,16 @@ TEST(SpectrumTest, StrongestFrequencyOfADecayingStretch) {
   };
   const Case cases[] = {{60, 0.04}, {150, 0.003}, {400, 0.002}, {1000, 0.002}};
   for (const Case& c : cases) {
-    DecayRecordSpec spec;
-    spec.Count = c.samples;
-    spec.Rate = kRate;
-    spec.Decays = {{0, 2.0, kF, kH, 0.7}};
-    spec.NoiseSigma = 0.02;
-    spec.Offset = 4.0;
-    spec.DriftPerSample = 0.001;
-    spec.Seed = 21;
+    DecayRecordShape shape;
+    shape.Count = c.samples;
+    shape.Rate = kRate;
+    shape.Decays = {{0, 2.0, kF, kH, 0.7}};
+    shape.NoiseSigma = 0.02;
+    shape.Offset = 4.0;
+    shape.DriftPerSample = 0.001;
+    shape.Seed = 21;
     // A second, weaker component does not take over.
-    std::vector<float> x = DecayRecord(spec);
+    std::vector<float> x = DecayRecord(shape);
     for (std::size_t i = 0; i < x.size(); ++i) x[i] += 0.1f * static_cast<float>(std::cos(2 * M_PI * 11.3 * i / kRate));
     const std::optional<double> f = StrongestFrequency(x, kRate);
     ASSERT_TRUE(f.has_value()) << c.samples;

@@ -21,16 +21,16 @@ TEST(StretchSpectrumTest, ShortStretchOfALowModeShowsItsPeak) {
       {51200.0, 2.0, 37.3, false},
   };
   for (const Case& c : cases) {
-    DecayRecordSpec spec;
-    spec.Count = static_cast<std::int64_t>(c.rate * c.seconds);
-    spec.Rate = c.rate;
+    DecayRecordShape shape;
+    shape.Count = static_cast<std::int64_t>(c.rate * c.seconds);
+    shape.Rate = c.rate;
     // Decays one after another, so that a long stretch has several.
-    for (std::int64_t onset = 0; onset < spec.Count; onset += static_cast<std::int64_t>(c.rate * 20.0)) {
-      spec.Decays.push_back({onset, 1.0, c.f, 0.02, 0.7});
+    for (std::int64_t onset = 0; onset < shape.Count; onset += static_cast<std::int64_t>(c.rate * 20.0)) {
+      shape.Decays.push_back({onset, 1.0, c.f, 0.02, 0.7});
     }
-    spec.NoiseSigma = 0.02;
-    spec.Seed = 3;
-    const std::vector<float> samples = DecayRecord(spec);
+    shape.NoiseSigma = 0.02;
+    shape.Seed = 3;
+    const std::vector<float> samples = DecayRecord(shape);
     const Spectrum spectrum = StretchSpectrum(samples, c.rate);
     ASSERT_TRUE(spectrum.Ok()) << c.seconds;
     ASSERT_FALSE(spectrum.Peaks.empty()) << c.rate << " " << c.seconds;

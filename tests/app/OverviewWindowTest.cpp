@@ -28,23 +28,23 @@ class OverviewWindowTest : public MainWindowTest {
   // Three free decays of 3.7 Hz among noise, 120 s at 200 samples/s; the
   // second with a weaker mode of 9.1 Hz beside it.
   std::string DecaysCsv() {
-    DecayRecordSpec spec;
-    spec.Count = 24000;
-    spec.Rate = kRate;
-    spec.Decays = {{4000, 1.0, 3.7, 0.02, 0.7},
+    DecayRecordShape shape;
+    shape.Count = 24000;
+    shape.Rate = kRate;
+    shape.Decays = {{4000, 1.0, 3.7, 0.02, 0.7},
                    {11000, 0.7, 3.7, 0.025, -1.2},
                    {11000, 0.25, 9.1, 0.01, 0.3},
                    {18000, 1.3, 3.7, 0.02, 2.1}};
-    spec.NoiseSigma = 0.01;
-    spec.Seed = 7;
+    shape.NoiseSigma = 0.01;
+    shape.Seed = 7;
     WaveData record;
     record.ChannelCount = 1;
-    record.SampleCount = static_cast<std::int32_t>(spec.Count);
+    record.SampleCount = static_cast<std::int32_t>(shape.Count);
     record.Rate = kRate;
     record.Dt = 1.0f / kRate;
     CopyToSlot("P1", record.Names[0]);
     CopyToSlot("gal", record.Units[0]);
-    record.Samples[0] = DecayRecord(spec);
+    record.Samples[0] = DecayRecord(shape);
     const std::string path = dir.File("decays.csv");
     EXPECT_TRUE(WriteCsv(path, record).ok);
     return path;

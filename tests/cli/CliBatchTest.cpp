@@ -82,7 +82,7 @@ TEST(CliBatch, FindsTheKnownDecaysAndGivesABrokenRecordItsErrorRow) {
     const int k = static_cast<int>(std::find(paths.begin(), paths.end(), file) - paths.begin());
     ASSERT_LT(k, static_cast<int>(paths.size())) << file;
     const int channel = std::stoi(Cell(row, BatchColumn::Channel)) - 1;
-    const std::vector<SyntheticDecay> decays = TreeDecays(k, channel, RecordTreeSpec{}.Samples);
+    const std::vector<SyntheticDecay> decays = TreeDecays(k, channel, RecordTreeShape{}.Samples);
     ASSERT_FALSE(decays.empty()) << file << " channel " << channel + 1;
     const double f = std::stod(Cell(row, BatchColumn::F));
     const double h = std::stod(Cell(row, BatchColumn::H));
@@ -97,7 +97,7 @@ TEST(CliBatch, FindsTheKnownDecaysAndGivesABrokenRecordItsErrorRow) {
   EXPECT_EQ(broken, 1);
   int expected = 0;
   for (int k = 0; k < 6; ++k) {
-    for (int c = 0; c < 1 + k % 2; ++c) expected += static_cast<int>(TreeDecays(k, c, RecordTreeSpec{}.Samples).size());
+    for (int c = 0; c < 1 + k % 2; ++c) expected += static_cast<int>(TreeDecays(k, c, RecordTreeShape{}.Samples).size());
   }
   EXPECT_EQ(evaluated, expected);
 

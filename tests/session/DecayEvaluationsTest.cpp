@@ -75,20 +75,20 @@ TEST(DecayEvaluationsTest, AShortStretchEndsWithItsLastFitPoint) {
 }
 
 WaveData TwoDecayRecord() {
-  DecayRecordSpec spec;
-  spec.Count = 6000;
-  spec.Rate = kRate;
-  spec.Decays = {{800, 1.0, 3.7, 0.02, 0.7}, {3500, 0.6, 3.7, 0.03, -1.1}};
-  spec.NoiseSigma = 0.01;
-  spec.Seed = 11;
+  DecayRecordShape shape;
+  shape.Count = 6000;
+  shape.Rate = kRate;
+  shape.Decays = {{800, 1.0, 3.7, 0.02, 0.7}, {3500, 0.6, 3.7, 0.03, -1.1}};
+  shape.NoiseSigma = 0.01;
+  shape.Seed = 11;
   WaveData record;
   record.ChannelCount = 1;
-  record.SampleCount = static_cast<std::int32_t>(spec.Count);
+  record.SampleCount = static_cast<std::int32_t>(shape.Count);
   record.Rate = static_cast<int>(kRate);
   record.Dt = static_cast<float>(1.0 / kRate);
   CopyToSlot("decays.csv", record.FileName);
   CopyToSlot("P1", record.Names[0]);
-  record.Samples[0] = DecayRecord(spec);
+  record.Samples[0] = DecayRecord(shape);
   return record;
 }
 

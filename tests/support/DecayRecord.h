@@ -19,7 +19,7 @@ struct SyntheticDecay {
   double Phase = 0.7;
 };
 
-struct DecayRecordSpec {
+struct DecayRecordShape {
   std::int64_t Count = 0;
   double Rate = 100.0;
   std::vector<SyntheticDecay> Decays;
@@ -30,23 +30,23 @@ struct DecayRecordSpec {
   double Clip = 0.0;  // 0: none
 };
 
-inline std::vector<float> DecayRecord(const DecayRecordSpec& spec) {
-  std::vector<double> x(static_cast<std::size_t>(spec.Count), 0.0);
-  for (const SyntheticDecay& d : spec.Decays) {
+inline std::vector<float> DecayRecord(const DecayRecordShape& shape) {
+  std::vector<double> x(static_cast<std::size_t>(shape.Count), 0.0);
+  for (const SyntheticDecay& d : shape.Decays) {
     const double wn = 2.0 * M_PI * d.F;
     const double wd = wn * std::sqrt(1.0 - d.H * d.H);
-    for (std::int64_t i = d.Onset; i < spec.Count; ++i) {
-      const double t = static_cast<double>(i - d.Onset) / spec.Rate;
+    for (std::int64_t i = d.Onset; i < shape.Count; ++i) {
+      const double t = static_cast<double>(i - d.Onset) / shape.Rate;
       const double envelope = d.Amplitude * std::exp(-d.H * wn * t);
       if (envelope < 1e-9 * d.Amplitude) break;
       x[static_cast<std::size_t>(i)] += envelope * std::cos(wd * t + d.Phase);
     }
   }
-  GaussianNoise noise(spec.Seed);
+  GaussianNoise noise(shape.Seed);
   std::vector<float> samples(x.size());
   for (std::size_t i = 0; i < x.size(); ++i) {
-    double v = x[i] + spec.NoiseSigma * noise.Next() + spec.Offset + spec.DriftPerSample * static_cast<double>(i);
-    if (spec.Clip > 0.0) v = std::clamp(v, spec.Offset - spec.Clip, spec.Offset + spec.Clip);
+    double v = x[i] + shape.NoiseSigma * noise.Next() + shape.Offset + shape.DriftPerSample * static_cast<double>(i);
+    if (shape.Clip > 0.0) v = std::clamp(v, shape.Offset - shape.Clip, shape.Offset + shape.Clip);
     samples[i] = static_cast<float>(v);
   }
   return samples;

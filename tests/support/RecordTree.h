@@ -15,7 +15,7 @@
 #include "io/WriteCsv.h"
 #include "tests/support/DecayRecord.h"
 
-struct RecordTreeSpec {
+struct RecordTreeShape {
   int Records = 12;
   std::int64_t Samples = 3000;  // per channel
   double Rate = 100.0;
@@ -42,35 +42,35 @@ inline std::vector<SyntheticDecay> TreeDecays(int k, int channel, std::int64_t s
 }
 
 // Writes the records under `folder` (day-NN/hour-MM.csv); returns their paths.
-inline std::vector<std::string> WriteRecordTree(const std::string& folder, const RecordTreeSpec& spec = {}) {
+inline std::vector<std::string> WriteRecordTree(const std::string& folder, const RecordTreeShape& shape = {}) {
   std::vector<std::string> paths;
-  for (int k = 0; k < spec.Records; ++k) {
+  for (int k = 0; k < shape.Records; ++k) {
     WaveData record;
     record.ChannelCount = 1 + k % 2;
-    record.SampleCount = static_cast<std::int32_t>(spec.Samples);
-    record.Rate = spec.Rate;
-    record.Dt = static_cast<float>(1.0 / spec.Rate);
+    record.SampleCount = static_cast<std::int32_t>(shape.Samples);
+    record.Rate = shape.Rate;
+    record.Dt = static_cast<float>(1.0 / shape.Rate);
     for (int c = 0; c < record.ChannelCount; ++c) {
       CopyToSlot("S" + std::to_string(c + 1), record.Names[static_cast<std::size_t>(c)]);
       CopyToSlot("cm/s2", record.Units[static_cast<std::size_t>(c)]);
-      DecayRecordSpec channel;
-      channel.Count = spec.Samples;
-      channel.Rate = spec.Rate;
-      channel.Decays = TreeDecays(k, c, spec.Samples);
+      DecayRecordShape channel;
+      channel.Count = shape.Samples;
+      channel.Rate = shape.Rate;
+      channel.Decays = TreeDecays(k, c, shape.Samples);
       channel.NoiseSigma = 0.05;
       channel.Seed = 1000 + static_cast<std::uint64_t>(k) * 8 + static_cast<std::uint64_t>(c);
       record.Samples[static_cast<std::size_t>(c)] = DecayRecord(channel);
     }
     char name[64];
-    std::snprintf(name, sizeof name, "day-%02d/hour-%02d.csv", k / spec.RecordsPerFolder + 1,
-                  k % spec.RecordsPerFolder);
+    std::snprintf(name, sizeof name, "day-%02d/hour-%02d.csv", k / shape.RecordsPerFolder + 1,
+                  k % shape.RecordsPerFolder);
     const std::filesystem::path path = std::filesystem::path(folder) / name;
     std::filesystem::create_directories(path.parent_path());
     WriteCsv(path.string(), record);
     std::tm start{};
-    start.tm_year = spec.Year - 1900;
-    start.tm_mon = spec.Month - 1;
-    start.tm_mday = spec.Day;
+    start.tm_year = shape.Year - 1900;
+    start.tm_mon = shape.Month - 1;
+    start.tm_mday = shape.Day;
     start.tm_isdst = -1;
     const timeval when{std::mktime(&start) + 3600 * static_cast<std::time_t>(k), 0};
     const timeval times[2] = {when, when};

@@ -10,9 +10,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make-record-tree FOLDER [COUNT]\n");
     return 2;
   }
-  RecordTreeSpec spec;
-  if (argc == 3) spec.Records = std::atoi(argv[2]);
-  const std::vector<std::string> paths = WriteRecordTree(argv[1], spec);
+  RecordTreeShape shape;
+  if (argc == 3) shape.Records = std::atoi(argv[2]);
+  const std::vector<std::string> paths = WriteRecordTree(argv[1], shape);
   std::printf("%zu\n", paths.size());
   return 0;
 }
