@@ -6,14 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <thread>
 
 #include "io/FileHandle.h"
+#include "io/LockedFile.h"
 #include "io/SystemErrorText.h"
 
 namespace {
 
-constexpr std::chrono::milliseconds kLockPoll{5};
 constexpr int kReopenAttempts = 8;
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask
 constexpr std::size_t kReadChunk = 1 << 20;
@@ -32,38 +31,6 @@ AppendResult Failed(AppendResult::Status status, int error) {
   result.status = status;
   result.cause = error == EWOULDBLOCK ? std::string(kFileBusyText) : SystemErrorText(error);
   return result;
-}
-
-bool LockWithin(int fd, int operation, std::chrono::milliseconds wait, int& error) {
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  for (;;) {
-    if (::flock(fd, operation | LOCK_NB) == 0) return true;
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
-      error = errno;
-      return false;
-    }
-    std::this_thread::sleep_for(kLockPoll);
-  }
-}
-
-bool StillNamedBy(int fd, const std::string& path) {
-  struct stat open {}, named {};
-  return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
-         open.st_ino == named.st_ino;
-}
-
-bool WriteAll(int fd, std::string_view bytes, int& error) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
 }
 
 }  // namespace
@@ -143,7 +110,7 @@ AppendResult KeyedRowsFile::Load() {
     return Failed(AppendResult::Status::CannotOpen, errno);
   }
   int error = 0;
-  if (!LockWithin(file.get(), LOCK_SH, lockWait_, error)) {
+  if (!LockWithin(file.get(), lockWait_, error, LOCK_SH)) {
     return Failed(error == EWOULDBLOCK ? AppendResult::Status::Busy : AppendResult::Status::CannotOpen, error);
   }
   struct stat info {};
@@ -170,7 +137,7 @@ AppendResult KeyedRowsFile::Append(const std::vector<KeyedRows>& groups, int* ap
     FileHandle file(fd);
     if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     int error = 0;
-    if (!LockWithin(fd, LOCK_EX, lockWait_, error)) {
+    if (!LockWithin(fd, lockWait_, error, LOCK_EX)) {
       return Failed(error == EWOULDBLOCK ? AppendResult::Status::Busy : AppendResult::Status::CannotOpen, error);
     }
     if (!StillNamedBy(fd, path_)) continue;

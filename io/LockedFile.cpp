@@ -79,10 +79,10 @@ int OpenRegularForAppend(const std::string& path, bool& created, std::string& re
   return -1;
 }
 
-bool LockWithin(int fd, std::chrono::milliseconds wait, int& error) {
+bool LockWithin(int fd, std::chrono::milliseconds wait, int& error, int operation) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (::flock(fd, operation | LOCK_NB) == 0) return true;
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
       error = errno;

@@ -6,6 +6,7 @@
 // ResultsFile) decide what is written and what is taken back.
 #pragma once
 
+#include <sys/file.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -22,9 +23,10 @@ inline constexpr char kHardLinkText[] = "ほかの名前（ハードリンク）
 // -1 returned with errno 0). A named pipe is never waited for.
 int OpenRegularForAppend(const std::string& path, bool& created, std::string& refusal);
 
-// Takes the exclusive lock, waiting at most `wait` for another holder;
-// false with `error` (EWOULDBLOCK when the wait ran out).
-bool LockWithin(int fd, std::chrono::milliseconds wait, int& error);
+// Takes the lock (`operation` LOCK_EX or LOCK_SH of flock), waiting at most
+// `wait` for another holder; false with `error` (EWOULDBLOCK when the wait ran
+// out).
+bool LockWithin(int fd, std::chrono::milliseconds wait, int& error, int operation = LOCK_EX);
 
 // Whether `path` itself still names the open file (not removed, not replaced,
 // not turned into a link).
