@@ -31,3 +31,13 @@ class LoadedLibrary {
   void* handle_ = nullptr;
   std::string name_;
 };
+
+// One struct of a library's functions (a LoadedLibrary member and its Get
+// results), made at the first use and kept until the process ends: unloading
+// a library at exit only runs its own clean-up after ours, and hides what it
+// allocated from the leak checker's suppressions.
+template <typename Functions>
+Functions& LoadedOnce() {
+  static Functions* functions = new Functions;
+  return *functions;
+}

@@ -41,13 +41,7 @@ struct Matio {
   decltype(&Mat_LogInitFunc) logTo = library.Get<decltype(&Mat_LogInitFunc)>("Mat_LogInitFunc");
 };
 
-Matio& Library() {
-  // Kept loaded until the process ends: unloading it at exit only runs the
-  // library's own clean-up after ours, and hides its allocations from the
-  // leak checker's suppressions.
-  static Matio* library = new Matio;
-  return *library;
-}
+Matio& Library() { return LoadedOnce<Matio>(); }
 
 std::string NoLibraryMessage() {
   return "MATLABファイルを読むためのライブラリ（" + Library().library.Name() + "）が見つかりません。";

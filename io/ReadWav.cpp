@@ -35,13 +35,7 @@ struct Sndfile {
   decltype(&sf_strerror) error = library.Get<decltype(&sf_strerror)>("sf_strerror");
 };
 
-Sndfile& Library() {
-  // Kept loaded until the process ends: unloading it at exit only runs the
-  // library's own clean-up after ours, and hides its allocations from the
-  // leak checker's suppressions.
-  static Sndfile* library = new Sndfile;
-  return *library;
-}
+Sndfile& Library() { return LoadedOnce<Sndfile>(); }
 
 constexpr char kEncodingMessage[] =
     "このWAVファイルの符号化は読めません（読めるのはPCMの8・16・24・32ビットと浮動小数点です）。";
