@@ -56,6 +56,24 @@ void EnsureApp() {
   static QApplication app(argc, argv);
 }
 
+// The main window and the windows it opens, as the program makes them, with
+// the record at `path` loaded through the open dialog.
+struct MainWindows {
+  explicit MainWindows(const std::string& path) {
+    platform.file = path;
+    open.AttachWindows(&howTo, &about, &graph, &format, &center);
+    open.CSVClick();
+  }
+  BenchPlatform platform;
+  Session session;
+  TOpen open{platform, session};
+  THowTo howTo;
+  TAbout about;
+  TGraph graph{platform, session};
+  TGFormat format{platform, graph};
+  TCenter center{platform, session};
+};
+
 double PeakKiB() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -73,17 +91,11 @@ void BM_WindowBandPass8x10M(benchmark::State& state, const std::string& path) {
   // large file's temporary folder, not the source tree.
   std::filesystem::current_path(std::filesystem::path(path).parent_path());
   const double before = PeakKiB();
-  BenchPlatform platform;
-  platform.file = path;
-  Session session;
-  TOpen open(platform, session);
-  THowTo howTo;
-  TAbout about;
-  TGraph graph(platform, session);
-  TGFormat format(platform, graph);
-  TCenter center(platform, session);
-  open.AttachWindows(&howTo, &about, &graph, &format, &center);
-  open.CSVClick();
+  MainWindows windows(path);
+  BenchPlatform& platform = windows.platform;
+  Session& session = windows.session;
+  TOpen& open = windows.open;
+  TCenter& center = windows.center;
   const double arraysKiB = 8.0 * session.Record().SampleCount * sizeof(float) / 1024.0;
 
   double windowSeconds = 0.0;
@@ -157,17 +169,9 @@ void BM_WindowEvaluateClick(benchmark::State& state) {
     return;
   }
   std::filesystem::current_path(folder);  // the results file and the log go here
-  BenchPlatform platform;
-  platform.file = path;
-  Session session;
-  TOpen open(platform, session);
-  THowTo howTo;
-  TAbout about;
-  TGraph graph(platform, session);
-  TGFormat format(platform, graph);
-  TCenter center(platform, session);
-  open.AttachWindows(&howTo, &about, &graph, &format, &center);
-  open.CSVClick();
+  MainWindows windows(path);
+  BenchPlatform& platform = windows.platform;
+  TOpen& open = windows.open;
   auto* start = open.findChild<QLineEdit*>("Edit1");
   start->setText("2000");
   Q_EMIT start->editingFinished();
