@@ -18,6 +18,9 @@
 namespace {
 
 const std::string kScipyFile = std::string(OSCALYX_SOURCE_DIR) + "/tests/io/data/scipy-v5.mat";
+// A version 7.3 file whose HDF5 metadata gives a length of almost 2^64 bytes
+// (found by the MATLAB reader's fuzzer, from the v7.3 seed it is given).
+const std::string kForgedHdf5File = std::string(OSCALYX_SOURCE_DIR) + "/tests/io/data/forged-hdf5-size.mat";
 
 ReadOptions AtRate(double rate) {
   ReadOptions options;
@@ -202,6 +205,28 @@ TEST(ReadMat, DamagedVersion5FilesAreRefusedBeforeMatioReadsThem) {
   }
   WaveData record;
   EXPECT_TRUE(ReadMat(dir.Write("good-again.mat", good), AtRate(10), record).ok());
+}
+
+// HDF5 asks for the forged length before it checks it against the file's end;
+// the allocation fails and the read is refused. The library is still usable
+// for the next file.
+TEST(ReadMat, AForgedVersion73FileIsRefusedAndTheNextOneReads) {
+  WaveData record;
+  const ReadResult forged = ReadMat(kForgedHdf5File, AtRate(10), record);
+  EXPECT_EQ(forged.status, ReadStatus::Refused);
+  EXPECT_EQ(forged.message.rfind("MATLABファイルとして読めないか、変数が一つもありません", 0), 0u) << forged.message;
+  EXPECT_EQ(record.ChannelCount, 0);
+
+  TempDir dir;
+  const std::string path = dir.File("good73.mat");
+  {
+    MatWriter file(path, MAT_FT_MAT73);
+    file.Add<double>("data", MAT_C_DOUBLE, MAT_T_DOUBLE, 4, 2, {1, 2, 3, 4, 5, 6, 7, 8});
+  }
+  const ReadResult good = ReadMat(path, AtRate(10), record);
+  ASSERT_TRUE(good.ok()) << good.message;
+  EXPECT_EQ(record.ChannelCount, 2);
+  EXPECT_EQ(record.Samples[1][3], 8.0f);
 }
 
 }  // namespace
