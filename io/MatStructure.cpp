@@ -135,7 +135,9 @@ bool CheckMatrix(const unsigned char* p, std::size_t n, bool swap, int depth) {
   const Element& flags = (*parts)[0];
   const Element& dims = (*parts)[1];
   const Element& name = (*parts)[2];
-  if (flags.type != kMiUint32 || flags.bytes < 8) return false;
+  // matio reads the dimensions right after 8 bytes of flags, whatever the
+  // flags' tag says: a longer flags element would have it read other bytes.
+  if (flags.type != kMiUint32 || flags.bytes != 8) return false;
   if (dims.type != kMiInt32 || dims.bytes % 4 != 0 || dims.bytes < 8 || dims.bytes > 4 * kMaxRank) return false;
   if (name.type != kMiInt8 || name.bytes > kMaxNameBytes) return false;
   const std::uint32_t word = Word32(flags.data, swap);

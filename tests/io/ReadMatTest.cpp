@@ -20,6 +20,9 @@ namespace {
 const std::string kScipyFile = std::string(OSCALYX_SOURCE_DIR) + "/tests/io/data/scipy-v5.mat";
 // A version 7.3 file whose HDF5 metadata gives a length of almost 2^64 bytes
 // (found by the MATLAB reader's fuzzer, from the v7.3 seed it is given).
+// A big-endian version 5 file whose array flags claim 192 bytes: matio takes
+// the 8 it expects and reads a name 4 GB long from the bytes after them.
+const std::string kForgedFlagsFile = std::string(OSCALYX_SOURCE_DIR) + "/tests/io/data/forged-flags-length.mat";
 const std::string kForgedHdf5File = std::string(OSCALYX_SOURCE_DIR) + "/tests/io/data/forged-hdf5-size.mat";
 
 ReadOptions AtRate(double rate) {
@@ -200,6 +203,12 @@ TEST(ReadMat, DamagedVersion5FilesAreRefusedBeforeMatioReadsThem) {
   for (const std::string& bytes : damaged) {
     WaveData record;
     const ReadResult result = ReadMat(dir.Write("bad.mat", bytes), AtRate(10), record);
+    EXPECT_EQ(result.status, ReadStatus::Refused);
+    EXPECT_EQ(result.message, "MATLABファイルが壊れています（データの長さがファイルと合いません）。");
+  }
+  {
+    WaveData record;
+    const ReadResult result = ReadMat(kForgedFlagsFile, AtRate(10), record);
     EXPECT_EQ(result.status, ReadStatus::Refused);
     EXPECT_EQ(result.message, "MATLABファイルが壊れています（データの長さがファイルと合いません）。");
   }
