@@ -49,10 +49,20 @@ std::string NoLibraryMessage() {
 
 // matio reports problems through a log that by default writes to stderr (and
 // may end the program); its messages are kept instead, the last one for the
-// refusal's text.
+// refusal's text. HDF5's come as an indented trace over several lines: they
+// are kept as one line.
 thread_local std::string lastMatioMessage;
 
-void KeepMatioMessage(int, char* message) { lastMatioMessage = message != nullptr ? message : ""; }
+void KeepMatioMessage(int, char* message) {
+  lastMatioMessage.clear();
+  bool blank = false;
+  for (const char* p = message; p != nullptr && *p != '\0'; ++p) {
+    const bool space = *p == ' ' || *p == '\t' || *p == '\n' || *p == '\r';
+    if (!space && blank && !lastMatioMessage.empty()) lastMatioMessage += ' ';
+    if (!space) lastMatioMessage += *p;
+    blank = space;
+  }
+}
 
 void QuietMatio() {
   static std::once_flag once;

@@ -224,6 +224,7 @@ TEST(ReadMat, AForgedVersion73FileIsRefusedAndTheNextOneReads) {
   const ReadResult forged = ReadMat(kForgedHdf5File, AtRate(10), record);
   EXPECT_EQ(forged.status, ReadStatus::Refused);
   EXPECT_EQ(forged.message.rfind("MATLABファイルとして読めないか、変数が一つもありません", 0), 0u) << forged.message;
+  EXPECT_EQ(forged.message.find('\n'), std::string::npos) << "the library's trace, on one line";
   EXPECT_EQ(record.ChannelCount, 0);
 
   TempDir dir;
