@@ -18,9 +18,9 @@
 #include "analysis/MinMaxSummary.h"
 #include "analysis/Spectrum.h"
 #include "io/ReadCsv.h"
-#include "io/WriteCsv.h"
 #include "tests/support/AmbientRecord.h"
 #include "tests/support/DecayRecord.h"
+#include "tests/support/OneChannelCsv.h"
 
 namespace {
 
@@ -61,15 +61,7 @@ const std::string& DecaysFile() {
       file = (folder / "decays-1x10M.csv").string();
     }
     if (!std::filesystem::exists(file)) {
-      WaveData record;
-      record.ChannelCount = 1;
-      record.SampleCount = kSamples;
-      record.Rate = kRate;
-      record.Dt = 1.0f / kRate;
-      CopyToSlot("P1", record.Names[0]);
-      CopyToSlot("gal", record.Units[0]);
-      record.Samples[0] = DecaysRecord();
-      WriteCsv(file, record);
+      WriteOneChannelCsv(file, DecaysRecord(), kRate);
     }
     return file;
   }();

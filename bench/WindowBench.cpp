@@ -19,7 +19,6 @@
 #include <filesystem>
 
 #include "analysis/RecordLoading.h"
-#include "io/WriteCsv.h"
 #include "app/UAbout.h"
 #include "app/UCenter.h"
 #include "app/UFormat.h"
@@ -28,6 +27,7 @@
 #include "app/UOpen.h"
 #include "session/Session.h"
 #include "components/Platform.h"
+#include "tests/support/OneChannelCsv.h"
 
 namespace {
 
@@ -149,22 +149,16 @@ void BM_WindowEvaluateClick(benchmark::State& state) {
   const auto folder = std::filesystem::temp_directory_path() / "oscalyx-bench-click";
   std::filesystem::create_directories(folder);
   const std::string path = (folder / ("decay-" + std::to_string(samples) + ".csv")).string();
-  WaveData record;
-  record.ChannelCount = 1;
-  record.SampleCount = samples;
-  record.Rate = 100;
-  CopyToSlot("P1", record.Names[0]);
-  CopyToSlot("gal", record.Units[0]);
-  record.Samples[0].resize(static_cast<std::size_t>(samples));
+  std::vector<float> values(static_cast<std::size_t>(samples));
   std::uint32_t seed = 12345;
   for (int i = 0; i < samples; ++i) {
     seed = seed * 1103515245u + 12345u;
     const double noise = ((seed >> 8) & 0xffff) / 65536.0 - 0.5;
     const double t = (i % 60000 - 2000) / 100.0;
     const double decay = t < 0 ? 0.0 : 40.0 * std::exp(-0.025 * 2 * M_PI * 3.7 * t) * std::cos(2 * M_PI * 3.7 * t + 0.7);
-    record.Samples[0][static_cast<std::size_t>(i)] = static_cast<float>(decay + noise);
+    values[static_cast<std::size_t>(i)] = static_cast<float>(decay + noise);
   }
-  if (!WriteCsv(path, record).ok) {
+  if (!WriteOneChannelCsv(path, std::move(values), 100)) {
     state.SkipWithError("cannot write the record");
     return;
   }

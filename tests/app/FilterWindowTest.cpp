@@ -13,6 +13,7 @@
 #include "tests/support/AmbientRecord.h"
 #include "io/ShiftJisText.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/OneChannelCsv.h"
 
 namespace {
 
@@ -193,15 +194,8 @@ class SignatureWindowTest : public MainWindowTest {
  protected:
   // A one-channel ambient record of `count` samples at 100 samples/s.
   std::string AmbientCsv(int count) {
-    WaveData record;
-    record.ChannelCount = 1;
-    record.SampleCount = count;
-    record.Rate = 100;
-    CopyToSlot("AMB", record.Names[0]);
-    CopyToSlot("gal", record.Units[0]);
-    record.Samples[0] = AmbientResponse(1.85, 0.04, 100, count, 7);
     const std::string path = dir.File("ambient.csv");
-    EXPECT_TRUE(WriteCsv(path, record).ok);
+    EXPECT_TRUE(WriteOneChannelCsv(path, AmbientResponse(1.85, 0.04, 100, count, 7), 100, "AMB"));
     return path;
   }
   // Opens the dialog from the menu and answers it with OK (or its close box

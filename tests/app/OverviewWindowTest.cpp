@@ -16,6 +16,7 @@
 #include "tests/support/CliRun.h"
 #include "tests/support/DecayRecord.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/OneChannelCsv.h"
 
 namespace {
 
@@ -37,16 +38,8 @@ class OverviewWindowTest : public MainWindowTest {
                    {18000, 1.3, 3.7, 0.02, 2.1}};
     shape.NoiseSigma = 0.01;
     shape.Seed = 7;
-    WaveData record;
-    record.ChannelCount = 1;
-    record.SampleCount = static_cast<std::int32_t>(shape.Count);
-    record.Rate = kRate;
-    record.Dt = 1.0f / kRate;
-    CopyToSlot("P1", record.Names[0]);
-    CopyToSlot("gal", record.Units[0]);
-    record.Samples[0] = DecayRecord(shape);
     const std::string path = dir.File("decays.csv");
-    EXPECT_TRUE(WriteCsv(path, record).ok);
+    EXPECT_TRUE(WriteOneChannelCsv(path, DecayRecord(shape), kRate));
     return path;
   }
 
